@@ -1,0 +1,14 @@
+#pragma once
+
+#include "graphics/stream.h"
+
+namespace fk {
+
+template <typename Save>
+void saveStreamToFile(const std::string& path, Save&& save) {
+    FileStream file(path, FileStream::Mode::Create);
+    save(file);
+    file.close();
+}
+
+}  // namespace fk

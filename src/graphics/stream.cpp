@@ -1,0 +1,212 @@
+#include "graphics/stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "graphics/exceptions.h"
+
+namespace fk {
+
+namespace {
+
+constexpr size_t kFileBufferSize = 64 * 1024;
+
+std::string systemReason(int err) { return std::strerror(err); }
+
+}  // namespace
+
+void Stream::readExact(void* buffer, size_t n) {
+    auto* p = static_cast<uint8_t*>(buffer);
+    while (n > 0) {
+        size_t got = read(p, n);
+        if (got == 0) throw EReadError("Stream read error");
+        p += got;
+        n -= got;
+    }
+}
+
+size_t MemoryStream::read(void* buffer, size_t n) {
+    if (m_pos >= m_data.size()) return 0;
+    n = std::min(n, m_data.size() - m_pos);
+    std::memcpy(buffer, m_data.data() + m_pos, n);
+    m_pos += n;
+    return n;
+}
+
+void MemoryStream::write(const void* buffer, size_t n) {
+    if (n == 0) return;
+    if (m_pos + n > m_data.size()) m_data.resize(m_pos + n);
+    std::memcpy(m_data.data() + m_pos, buffer, n);
+    m_pos += n;
+}
+
+void MemoryStream::seek(uint64_t position) {
+    if (position > m_data.size()) m_data.resize(position);
+    m_pos = position;
+}
+
+std::vector<uint8_t> MemoryStream::takeBytes() {
+    m_pos = 0;
+    return std::exchange(m_data, {});
+}
+
+void MemoryStream::clear() {
+    m_data.clear();
+    m_pos = 0;
+}
+
+FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case Mode::OpenRead: flags |= O_RDONLY; break;
+        case Mode::OpenReadWrite: flags |= O_RDWR; break;
+    }
+    m_fd = ::open(path.c_str(), flags, 0666);
+    if (m_fd < 0) {
+        int err = errno;
+        if (mode == Mode::Create)
+            throw EFCreateError(formatMessage("Cannot create file \"%s\". %s", {path, systemReason(err)}));
+        throw EFOpenError(formatMessage("Cannot open file \"%s\". %s", {path, systemReason(err)}));
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        throw EFCreateError(
+            formatMessage("Cannot create file \"%s\". %s", {path, systemReason(EISDIR)}));
+    }
+}
+
+FileStream::~FileStream() {
+    if (m_fd >= 0) {
+        try {
+            flushBuffer();
+        } catch (...) {
+            // Destruction after an error already in flight: that error is the one to report.
+        }
+        ::close(m_fd);
+    }
+}
+
+void FileStream::throwWriteError(int err) const {
+    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {m_path, systemReason(err)}));
+}
+
+void FileStream::flushBuffer() {
+    size_t done = 0;
+    while (done < m_buffer.size()) {
+        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            m_buffer.erase(m_buffer.begin(), m_buffer.begin() + done);
+            throwWriteError(err);
+        }
+        done += size_t(n);
+    }
+    m_buffer.clear();
+}
+
+size_t FileStream::read(void* buffer, size_t n) {
+    flushBuffer();
+    for (;;) {
+        ssize_t got = ::read(m_fd, buffer, n);
+        if (got >= 0) {
+            m_pos += uint64_t(got);
+            return size_t(got);
+        }
+        if (errno != EINTR)
+            throw EReadError(
+                formatMessage("Cannot read file \"%s\". %s", {m_path, systemReason(errno)}));
+    }
+}
+
+void FileStream::write(const void* buffer, size_t n) {
+    if (n == 0) return;
+    if (m_buffer.capacity() < kFileBufferSize) m_buffer.reserve(kFileBufferSize);
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    if (m_buffer.size() + n <= kFileBufferSize) {
+        m_buffer.insert(m_buffer.end(), p, p + n);
+        m_pos += n;
+        return;
+    }
+    flushBuffer();
+    if (n < kFileBufferSize) {
+        m_buffer.insert(m_buffer.end(), p, p + n);
+        m_pos += n;
+        return;
+    }
+    size_t done = 0;
+    while (done < n) {
+        ssize_t w = ::write(m_fd, p + done, n - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            throwWriteError(errno);
+        }
+        done += size_t(w);
+        m_pos += size_t(w);
+    }
+}
+
+uint64_t FileStream::position() const { return m_pos; }
+
+void FileStream::seek(uint64_t position) {
+    flushBuffer();
+    if (::lseek(m_fd, off_t(position), SEEK_SET) < 0)
+        throw EStreamError(
+            formatMessage("Cannot seek in file \"%s\". %s", {m_path, systemReason(errno)}));
+    m_pos = position;
+}
+
+uint64_t FileStream::size() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return m_pos;
+    return std::max<uint64_t>(uint64_t(st.st_size), m_pos);
+}
+
+void FileStream::close() {
+    if (m_fd < 0) return;
+    try {
+        flushBuffer();
+    } catch (...) {
+        ::close(m_fd);
+        m_fd = -1;
+        throw;
+    }
+    int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0) throwWriteError(errno);
+}
+
+void ByteWriter::bytes(const void* data, size_t n) {
+    if (n <= sizeof(m_buffer) - m_used) {
+        std::memcpy(m_buffer + m_used, data, n);
+        m_used += n;
+        return;
+    }
+    flush();
+    m_out.write(data, n);
+}
+
+void ByteWriter::zeros(size_t n) {
+    while (n > 0) {
+        if (m_used == sizeof(m_buffer)) flush();
+        size_t k = std::min(n, sizeof(m_buffer) - m_used);
+        std::memset(m_buffer + m_used, 0, k);
+        m_used += k;
+        n -= k;
+    }
+}
+
+void ByteWriter::flush() {
+    if (m_used == 0) return;
+    size_t n = std::exchange(m_used, 0);
+    m_out.write(m_buffer, n);
+}
+
+}  // namespace fk

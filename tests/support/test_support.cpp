@@ -1,0 +1,140 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace fk::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "fotokran-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Folders made read-only by a test must become writable again to be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::vector<uint8_t> readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+CommandResult runCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool toolAvailable(const std::string& name) {
+    return runCommand("command -v " + shellQuote(name) + " >/dev/null").exitCode == 0;
+}
+
+std::string shellQuote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+static std::string envOr(const char* name, const char* fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
+std::string python() { return envOr("FOTOKRAN_PYTHON", "/usr/bin/python3"); }
+std::string toolsDir() { return envOr("FOTOKRAN_TEST_TOOLS", "tests/tools"); }
+std::string benchDataDir() { return envOr("FOTOKRAN_BENCH_DATA", "../shared/bench"); }
+
+DecodedImage decodeWithPillow(const std::string& path, int frame) {
+    TempDir tmp;
+    std::string out = tmp.file("decoded.rgb");
+    CommandResult r = runCommand(python() + " " + shellQuote(toolsDir() + "/decode_image.py") +
+                                 " " + shellQuote(path) + " " + shellQuote(out) + " " +
+                                 std::to_string(frame));
+    DecodedImage image;
+    if (r.exitCode != 0) {
+        ADD_FAILURE() << "Pillow could not decode " << path << ": " << r.output;
+        return image;
+    }
+    std::vector<uint8_t> bytes = readFileBytes(out);
+    auto newline = std::find(bytes.begin(), bytes.end(), uint8_t('\n'));
+    std::string header(bytes.begin(), newline);
+    char mode[32] = {};
+    if (sscanf(header.c_str(), "%d %d %31s", &image.width, &image.height, mode) != 3) {
+        ADD_FAILURE() << "unexpected decoder output for " << path;
+        return image;
+    }
+    image.mode = mode;
+    const uint8_t* p = &*newline + 1;
+    size_t count = size_t(image.width) * size_t(image.height);
+    if (size_t(bytes.end() - (newline + 1)) != 3 * count) {
+        ADD_FAILURE() << "decoder output of " << path << " has the wrong size";
+        return image;
+    }
+    image.pixels.resize(count);
+    for (size_t i = 0; i < count; ++i) image.pixels[i] = {p[3 * i], p[3 * i + 1], p[3 * i + 2]};
+    return image;
+}
+
+std::vector<Color> pixelsOf(const Bitmap& bitmap) {
+    std::vector<Color> out;
+    out.reserve(size_t(bitmap.width()) * size_t(bitmap.height()));
+    for (int y = 0; y < bitmap.height(); ++y)
+        for (int x = 0; x < bitmap.width(); ++x) out.push_back(bitmap.pixel(x, y));
+    return out;
+}
+
+Bitmap makeTestPattern(int width, int height, PixelFormat format, uint32_t seed) {
+    Bitmap b(width, height, format);
+    std::mt19937 rng(seed);
+    if (isPaletteFormat(format)) {
+        const int entries = 1 << bitsPerPixel(format);
+        std::vector<RGBQuad> table(size_t(entries));
+        for (auto& q : table) q = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
+        b.setColorTable(table);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) b.setIndex(x, y, uint8_t(rng() % unsigned(entries)));
+    } else {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                b.setPixel(x, y, {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
+    }
+    return b;
+}
+
+}  // namespace fk::test
