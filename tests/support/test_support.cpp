@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <algorithm>
 
 namespace fk::test {
 
@@ -76,9 +77,9 @@ static std::string envOr(const char* name, const char* fallback) {
     return v && *v ? v : fallback;
 }
 
-std::string python() { return envOr("FOTOKRAN_PYTHON", "/usr/bin/python3"); }
-std::string toolsDir() { return envOr("FOTOKRAN_TEST_TOOLS", "tests/tools"); }
-std::string benchDataDir() { return envOr("FOTOKRAN_BENCH_DATA", "../shared/bench"); }
+std::string python() { return envOr("FOTOKRAN_PYTHON", FOTOKRAN_DEFAULT_PYTHON); }
+std::string toolsDir() { return envOr("FOTOKRAN_TEST_TOOLS", FOTOKRAN_DEFAULT_TOOLS); }
+std::string benchDataDir() { return envOr("FOTOKRAN_BENCH_DATA", FOTOKRAN_DEFAULT_BENCH_DATA); }
 
 DecodedImage decodeWithPillow(const std::string& path, int frame) {
     TempDir tmp;
@@ -124,7 +125,7 @@ Bitmap makeTestPattern(int width, int height, PixelFormat format, uint32_t seed)
     std::mt19937 rng(seed);
     if (isPaletteFormat(format)) {
         const int entries = 1 << bitsPerPixel(format);
-        std::vector<RGBQuad> table(size_t(entries));
+        std::vector<RGBQuad> table(static_cast<size_t>(entries));
         for (auto& q : table) q = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
         b.setColorTable(table);
         for (int y = 0; y < height; ++y)

@@ -88,7 +88,7 @@ TEST(Palettes, HalftoneHasTheCubeTheGreysAndTheStaticColours) {
     EXPECT_EQ(kHalftonePalette256[10 + 36 * 5 + 6 * 2 + 1], (Color{255, 102, 51}));
     EXPECT_EQ(kHalftonePalette256[225], (Color{255, 255, 255}));
     EXPECT_EQ(kHalftonePalette256[226], (Color{12, 12, 12}));
-    EXPECT_EQ(kHalftonePalette256[245], (Color{255, 255, 255}));
+    EXPECT_EQ(kHalftonePalette256[245], (Color{243, 243, 243}));
     EXPECT_EQ(kHalftonePalette256[246], (Color{255, 251, 240}));
     EXPECT_EQ(kHalftonePalette256[255], (Color{255, 255, 255}));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "graphics/bitmap.h"
 #include "graphics/exceptions.h"
 #include "graphics/stream.h"
@@ -161,7 +163,7 @@ TEST(BmpReader, RefusesDamagedFiles) {
     bad.resize(good.size() - 1);  // truncated pixels
     EXPECT_THROW(load(bad), EReadError);
     bad = good;
-    bad[19] = 0x7F;  // width of two thousand million
+    bad[21] = 0x7F;  // width of two thousand million
     EXPECT_THROW(load(bad), EInvalidGraphic);
 }
 

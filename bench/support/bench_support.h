@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "graphics/bitmap.h"
+
+namespace fk::bench {
+
+// The shared 1920x1080 pictures: "screen-1080p.bmp" and "photo-1080p.bmp".
+std::string benchPicture(const std::string& name);
+Bitmap loadBenchPicture(const std::string& name);
+
+// Median wall time of `runs` calls, in milliseconds, after one warm-up call.
+double medianMs(const std::function<void()>& work, int runs = 9);
+
+// Prints one line: what, our time, the anchor's time, the ratio and the goal it is held to.
+void reportRatio(const std::string& what, double oursMs, const std::string& anchor, double anchorMs,
+                 double goal);
+
+// Writes `bytes` bytes to a new file and closes it: the floor for any file writer.
+void plainWrite(const std::string& path, const void* data, size_t bytes);
+
+std::string scratchFile(const std::string& name);
+
+}  // namespace fk::bench

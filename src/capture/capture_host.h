@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace fk {
+
+// The settings of one save, read from the main window's controls at the moment of use.
+struct SaveOptions {
+    std::string formatText;   // the selected entry of the format list; empty when none
+    int jpegQuality = 100;    // quality scroll bar position, 0..100
+    int gifPalette = 3;       // palette list index, -1 when none is selected
+    std::string folder;       // the selected folder
+    std::string mask;         // the file-name mask
+    std::string counterText;  // the running number's text as shown
+};
+
+// What the shots read from and write to the main window.
+class CaptureHost {
+public:
+    virtual ~CaptureHost() = default;
+    virtual SaveOptions saveOptions() = 0;
+    virtual bool captureCursor() = 0;
+    virtual bool delayedShoot() = 0;
+    virtual std::string shotDelayText() = 0;
+    virtual void setShotDelayText(const std::string& text) = 0;
+    virtual std::string runningNumberText() = 0;
+    virtual void setRunningNumberText(const std::string& text) = 0;
+};
+
+}  // namespace fk

@@ -1,0 +1,37 @@
+#include "capture/save_capture.h"
+
+#include "capture/naming.h"
+#include "graphics/bitmap.h"
+#include "graphics/exceptions.h"
+#include "graphics/metafile.h"
+
+namespace fk {
+
+namespace {
+
+[[noreturn]] void notAvailable(const char* format) {
+    throw EInvalidGraphic(formatMessage("Saving %s files is not available yet", {format}));
+}
+
+std::string fileName(const SaveOptions& o) { return BuildFileName(o.folder, o.mask, o.counterText); }
+
+}  // namespace
+
+void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
+    const std::string& format = options.formatText;
+    if (format == "BMP") {
+        bitmap.saveToFile(fileName(options));
+    } else if (format == "JPG") {
+        notAvailable("JPG");
+    } else if (format == "WMF") {
+        saveMetafileToFile(fileName(options), bitmap);
+    } else if (format == "PNG") {
+        notAvailable("PNG");
+    } else if (format == "GIF") {
+        notAvailable("GIF");
+    } else if (format == "TIF") {
+        notAvailable("TIF");
+    }
+}
+
+}  // namespace fk

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "graphics/bitmap.h"
+
+namespace fk {
+
+// A rectangle in screen (root window) coordinates.
+struct ScreenRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
+};
+
+using WindowHandle = uint64_t;
+
+// The mouse cursor as the display shows it: position in screen coordinates, hot spot, and
+// premultiplied ARGB pixels (alpha in the top byte), rows top first.
+struct CursorImage {
+    int x = 0;
+    int y = 0;
+    int hotX = 0;
+    int hotY = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// What the shots need of the display. The real one speaks to X11; tests use a fake.
+class ScreenGrabber {
+public:
+    virtual ~ScreenGrabber() = default;
+
+    // The primary monitor's rectangle; its origin need not be (0, 0).
+    virtual ScreenRect screenRect() = 0;
+    // Copies the primary monitor one to one into `into`, sized to it, in PixelFormat::Device.
+    virtual void grabScreen(Bitmap& into) = 0;
+    // The window in front with its window-manager frame; none when there is no such window.
+    virtual std::optional<WindowHandle> foregroundWindow() = 0;
+    // Copies the whole window (frame included) into `into` and returns its rectangle.
+    // Throws EGrabError when the window has gone.
+    virtual ScreenRect grabWindow(WindowHandle window, Bitmap& into) = 0;
+    // The cursor now; none when there is no cursor image to draw.
+    virtual std::optional<CursorImage> cursor() = 0;
+    // While on, the given top-level windows are left out of screen grabs without being hidden.
+    virtual void setExcludedWindows(const std::vector<WindowHandle>& windows) = 0;
+};
+
+}  // namespace fk
