@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/screen_grabber.h"
+
+namespace fk {
+
+// Grabs from an X11 display: the primary monitor with MIT-SHM where the server has it, the window
+// in front with its window-manager frame, the cursor through XFIXES, and — while windows are to be
+// left out — the screen composed from the other top-level windows through Composite.
+class X11Grabber final : public ScreenGrabber {
+public:
+    // Opens the display named (the DISPLAY variable when empty); throws EGrabError when it cannot.
+    explicit X11Grabber(const std::string& displayName = {});
+    ~X11Grabber() override;
+
+    ScreenRect screenRect() override;
+    void grabScreen(Bitmap& into) override;
+    std::optional<WindowHandle> foregroundWindow() override;
+    ScreenRect grabWindow(WindowHandle window, Bitmap& into) override;
+    std::optional<CursorImage> cursor() override;
+    void setExcludedWindows(const std::vector<WindowHandle>& windows) override;
+
+    // Capabilities found on the display (grabs fall back to plain requests without them).
+    bool hasShm() const;
+    bool hasComposite() const;
+    bool hasXfixes() const;
+    // For tests and benchmarks: grab without MIT-SHM even where the server has it.
+    void setShmEnabled(bool enabled);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace fk
