@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QUrl;
+
+namespace fk {
+
+class LinkLabel;
+
+// The help window: hot keys, hints, the program's name and version, authors and credits.
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    // `openUrl` opens a link with the desktop's default program.
+    TAboutBox(QWidget* owner, std::function<bool(const QUrl&)> openUrl);
+
+    QLabel* Version;
+
+private:
+    LinkLabel* link(QWidget* parent, const char* name, const QString& text, const QString& url,
+                    QRect geometry);
+    std::function<bool(const QUrl&)> m_openUrl;
+};
+
+}  // namespace fk

@@ -1,0 +1,435 @@
+#include "app/main_form.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QUrl>
+#include <iostream>
+
+#include "app/about_box.h"
+#include "app/program_icon.h"
+#include "app/shell_tree_view.h"
+#include "app/spin_edit.h"
+#include "app/text_box.h"
+#include "app/ui_font.h"
+#include "app/wait_pump.h"
+#include "app/x11_desktop.h"
+#include "capture/naming.h"
+#include "settings/config_location.h"
+
+namespace fk {
+
+namespace {
+
+std::string text(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+QFont uiFont() {
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(kUiFontPixels);
+    return font;
+}
+
+AppPaths AppPaths::forThisProgram() {
+    const std::string exeFolder = QCoreApplication::applicationDirPath().toStdString();
+    const std::string home = QDir::homePath().toStdString();
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string userConfig = userConfigFolder(xdg ? xdg : "", home);
+    const std::string pictures =
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
+    AppPaths paths;
+    paths.configFile = configFilePath(exeFolder, userConfig);
+    paths.executable = QCoreApplication::applicationFilePath().toStdString();
+    paths.autostartFolder = userConfig + "/autostart";
+    paths.defaultFolder = defaultShotFolder(exeFolder, pictures, home);
+    return paths;
+}
+
+TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
+    : QWidget(nullptr), m_platform(platform), m_paths(std::move(paths)), m_hooks(std::move(hooks)) {
+    setObjectName("MainForm");
+    setWindowTitle("Fotokran");
+    setWindowIcon(programIcon());
+    setFont(uiFont());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(537, 333);
+    m_capture = std::make_unique<Capture>(m_platform.grabber, static_cast<CaptureHost&>(*this),
+                                          m_platform.clock, m_platform.pump);
+    m_series = std::make_unique<TimedSeries>(*m_capture, static_cast<TimedSeriesHost&>(*this));
+    createControls();
+    connectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+std::function<bool(const QUrl&)> TMainForm::urlOpener() const {
+    if (m_hooks.openUrl)
+        return m_hooks.openUrl;
+    return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+}
+
+bool TMainForm::trayAvailable() const {
+    return m_hooks.trayAvailable ? m_hooks.trayAvailable()
+                                 : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TMainForm::showError(const QString& message) {
+    if (m_hooks.showError)
+        return m_hooks.showError(message);
+    QMessageBox box(QMessageBox::Critical, "Fotokran", message, QMessageBox::Ok);
+    box.exec();
+}
+
+void TMainForm::run(const std::function<void()>& command) {
+    // Once closing, nothing new starts; what runs is being unwound.
+    if (m_closePending)
+        return;
+    ++m_depth;
+    try {
+        command();
+    } catch (const EWaitsEnded&) {
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        showError("Unknown error");
+    }
+    --m_depth;
+    if (m_depth == 0 && m_closePending)
+        finishClose();
+}
+
+// ---- start-up and shut-down ----
+
+void TMainForm::FormCreate() {
+    const std::vector<HotKeyAction> refused = m_platform.hotKeys.registerAll(
+        [this](HotKeyAction action) { run([=, this] { HotKeyPressed(action); }); });
+    LoadSettings();
+    m_tray->setIcon(programIcon());
+    m_tray->setToolTip(kCaption);
+    m_tray->show();
+    setWindowTitle(kCaption);
+    m_series->TimerOn = false;
+    m_videoOn = false;
+    m_startMinimized = Minimazed->isChecked();
+    tellRefusedKeys(refused);
+}
+
+void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
+    if (refused.empty())
+        return;
+    QStringList names;
+    for (HotKeyAction a : refused)
+        names << qs(hotKeyName(a));
+    const QString message =
+        "Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
+        names.join(", ");
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
+    if (m_hooks.showNotice)
+        return m_hooks.showNotice(message);
+    if (trayAvailable() && QSystemTrayIcon::supportsMessages()) {
+        // Once the icon has found its place in the tray.
+        QMetaObject::invokeMethod(
+            this,
+            [this, message] {
+                m_tray->showMessage(kCaption, message, QSystemTrayIcon::Warning, 15000);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    auto* note = new QMessageBox(QMessageBox::Information, kCaption, message, QMessageBox::Ok);
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    note->setModal(false);
+    note->show();
+}
+
+void TMainForm::showAtStart() {
+    if (!m_startMinimized) {
+        show();
+        return;
+    }
+    // Without a tray there would be no way back from a hidden window.
+    if (!trayAvailable())
+        showMinimized();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    FormShow();
+    QWidget::showEvent(event);
+}
+
+void TMainForm::FormShow() {
+    // With a tray the icon is the program's only presence; without one, the task bar is.
+    setSkipTaskbar(this, trayAvailable());
+}
+
+void TMainForm::DoRestore() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::TrayIconActivated(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            DoRestore();
+            break;
+        case QSystemTrayIcon::Context:
+            PopupMenu1->popup(QCursor::pos());
+            break;
+        default:
+            break;  // a double click has acted on its first press already
+    }
+}
+
+void TMainForm::N1Click() {
+    DoRestore();
+}
+void TMainForm::N2Click() {
+    close();
+}
+
+void TMainForm::HotKeyPressed(HotKeyAction action) {
+    switch (action) {
+        case HotKeyAction::ShootScreen:
+            Button8Click();
+            break;
+        case HotKeyAction::ShootWindow:
+            m_capture->ShootWindow();
+            break;
+        case HotKeyAction::TimedSeries:
+            m_series->ToggleTimedSeries();
+            break;
+        case HotKeyAction::Video:
+            Button10Click();
+            break;
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (m_finished) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    requestClose();
+}
+
+void TMainForm::requestClose() {
+    if (m_closePending)
+        return;
+    m_closePending = true;
+    m_series->stop();
+    m_videoOn = false;
+    m_platform.pump.endAllWaits();
+    if (m_aboutBox)
+        m_aboutBox->reject();
+    if (m_depth == 0)
+        finishClose();
+}
+
+void TMainForm::finishClose() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    FormClose();
+    hide();
+    emit finished();
+}
+
+void TMainForm::FormClose() {
+    m_platform.hotKeys.unregisterAll();
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        // The close completes all the same.
+        showError(QString::fromUtf8(e.what()));
+    }
+    m_tray->hide();
+}
+
+// ---- handlers ----
+
+void TMainForm::Button8Click() {
+    m_capture->WaitShotDelay();
+    m_capture->ShootScreen();
+}
+
+void TMainForm::Button7Click() {
+    m_capture->ShootWindow();
+}
+
+void TMainForm::Button6Click() {
+    m_series->ToggleTimedSeries();
+}
+
+void TMainForm::Button10Click() {
+    throw EInvalidGraphicOperation("Video capture is not available yet");
+}
+
+void TMainForm::Button5Click() {
+    TAboutBox box(this, urlOpener());
+    box.Version->setText("v0.7");
+    m_aboutBox = &box;
+    updateExcludedWindows();
+    box.exec();
+    m_aboutBox = nullptr;
+    updateExcludedWindows();
+}
+
+void TMainForm::Button3Click() {
+    close();
+}
+
+void TMainForm::Button2Click() {
+    if (trayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TMainForm::Button1Click() {
+    // A failure to start the file manager is silent.
+    urlOpener()(QUrl::fromLocalFile(ShellTreeView1->path()));
+}
+
+void TMainForm::Button9Click() {
+    Mask->addItem(Mask->currentText());
+}
+
+void TMainForm::Button4Click() {
+    SpinEdit1->setValue(0);
+}
+
+void TMainForm::ShellTreeView1Change(const QString& path) {
+    Edit3->setText(path);
+    if (!m_applyingFolder)
+        m_keptFolder.reset();
+}
+
+void TMainForm::updatePanels() {
+    GroupBox3->hide();
+    GroupBox11->hide();
+    if (ComboBox1->currentIndex() >= 0) {
+        const QString format = ComboBox1->currentText();
+        if (format == "JPG")
+            GroupBox3->show();
+        if (format == "GIF")
+            GroupBox11->show();
+    }
+}
+
+void TMainForm::ComboBox1Change() {
+    updatePanels();
+    if (ComboBox1->currentIndex() < 0)
+        return;
+    Mask->setEditText(qs(RewriteMaskExtension(Mask->currentText().toStdString(),
+                                              ComboBox1->currentText().toStdString())));
+}
+
+void TMainForm::ScrollBar1Change() {
+    Label2->setText(QString::number(ScrollBar1->value()) + "%");
+}
+
+void TMainForm::ComboBox3Change() {
+    Gifspeed->hide();
+    if (ComboBox3->currentIndex() >= 0 && ComboBox3->currentText() == "GIF")
+        Gifspeed->show();
+}
+
+void TMainForm::TrackBar2Change() {
+    Label8->setText(QString::number(TrackBar2->value()));
+}
+
+bool TMainForm::Edit2KeyPress(QChar key) {
+    return key >= '0' && key <= '9';
+}
+
+void TMainForm::CheckBox1Click() {
+    setWindowOpacity(CheckBox1->isChecked() ? TrackBar1->value() / 255.0 : 1.0);
+    updateExcludedWindows();
+}
+
+void TMainForm::TrackBar1Change() {
+    if (CheckBox1->isChecked())
+        setWindowOpacity(TrackBar1->value() / 255.0);
+}
+
+void TMainForm::updateExcludedWindows() {
+    // Windows the screen shots must leave out while the transparency switch is on.
+    std::vector<WindowHandle> own;
+    if (CheckBox1->isChecked()) {
+        own.push_back(WindowHandle(winId()));
+        if (m_aboutBox)
+            own.push_back(WindowHandle(m_aboutBox->winId()));
+    }
+    m_platform.grabber.setExcludedWindows(own);
+}
+
+// ---- what the shots and the series read ----
+
+SaveOptions TMainForm::saveOptions() {
+    SaveOptions o;
+    if (ComboBox1->currentIndex() >= 0)
+        o.formatText = ComboBox1->currentText().toStdString();
+    o.jpegQuality = ScrollBar1->value();
+    o.gifPalette = ComboBox2->currentIndex();
+    o.folder = ShellTreeView1->path().toStdString();
+    o.mask = Mask->currentText().toStdString();
+    o.counterText = text(SpinEdit1);
+    return o;
+}
+
+bool TMainForm::captureCursor() {
+    return CaptureCursor->isChecked();
+}
+bool TMainForm::delayedShoot() {
+    return DelayedShoot->isChecked();
+}
+std::string TMainForm::shotDelayText() {
+    return text(Edit2);
+}
+void TMainForm::setShotDelayText(const std::string& t) {
+    Edit2->setText(qs(t));
+}
+std::string TMainForm::runningNumberText() {
+    return text(SpinEdit1);
+}
+void TMainForm::setRunningNumberText(const std::string& t) {
+    SpinEdit1->setText(qs(t));
+}
+std::string TMainForm::intervalText() {
+    return text(Edit4);
+}
+void TMainForm::setIntervalText(const std::string& t) {
+    Edit4->setText(qs(t));
+}
+void TMainForm::setSeriesCaption(const std::string& caption) {
+    Button6->setText(qs(caption));
+}
+
+}  // namespace fk

@@ -1,0 +1,232 @@
+#pragma once
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/hot_keys.h"
+#include "capture/capture.h"
+#include "capture/timed_series.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QUrl;
+
+namespace fk {
+
+class ClosableEventPump;
+class ShellTreeView;
+class SpinEdit;
+class TAboutBox;
+class TextBox;
+
+// Where the program keeps its files.
+struct AppPaths {
+    std::string configFile;
+    std::string executable;
+    std::string autostartFolder;
+    std::string defaultFolder;  // where shots go until the user picks a folder
+
+    // The paths of the running program in this user's session.
+    static AppPaths forThisProgram();
+};
+
+// What the window asks of the desktop. Empty hooks do the desktop's own thing.
+struct AppHooks {
+    std::function<void(const QString&)> showError;   // a modal error box
+    std::function<void(const QString&)> showNotice;  // a note that blocks nothing
+    std::function<bool(const QUrl&)> openUrl;        // a folder or link, in its default program
+    std::function<bool()> trayAvailable;
+};
+
+// The display, time and keys the window works with.
+struct AppPlatform {
+    ScreenGrabber& grabber;
+    Clock& clock;
+    ClosableEventPump& pump;
+    HotKeys& hotKeys;
+};
+
+// The program's one window: every setting and every command. Creating it runs the start-up
+// (hot keys, settings, tray icon); closing it runs the shut-down and then `finished` tells the
+// program to end.
+class TMainForm : public QWidget, private CaptureHost, private TimedSeriesHost {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "Fotokran v0.7";
+
+    TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks = {});
+    ~TMainForm() override;
+
+    // Shows the window, unless it is to start minimised: then only the tray icon is left (or,
+    // with no tray, the task-bar entry of the minimised window).
+    void showAtStart();
+    // Brings the window back from the tray or the task bar.
+    void DoRestore();
+
+    bool TimerOn() const { return m_series->TimerOn; }
+    bool VideoOn() const { return m_videoOn; }
+    bool closePending() const { return m_closePending; }
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+
+signals:
+    // The window has closed and written its settings; the program may end.
+    void finished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class MainFormSettings;
+
+    void createControls();
+    void connectHandlers();
+
+    // Start-up and shut-down.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void LoadSettings();
+    void SaveSettings();
+    void tellRefusedKeys(const std::vector<HotKeyAction>& refused);
+    void HotKeyPressed(HotKeyAction action);
+    void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void N1Click();
+    void N2Click();
+
+    // Handlers of the controls.
+    void Button8Click();
+    void Button7Click();
+    void Button6Click();
+    void Button10Click();
+    void Button5Click();
+    void Button3Click();
+    void Button2Click();
+    void Button1Click();
+    void Button9Click();
+    void Button4Click();
+    void ShellTreeView1Change(const QString& path);
+    void ComboBox1Change();
+    void ScrollBar1Change();
+    void ComboBox3Change();
+    void TrackBar2Change();
+    bool Edit2KeyPress(QChar key);
+    void CheckBox1Click();
+    void TrackBar1Change();
+    void AutoRunClick();
+
+    void updatePanels();
+    void updateExcludedWindows();
+    void selectFolder(const std::string& path);
+    bool trayAvailable() const;
+    std::function<bool(const QUrl&)> urlOpener() const;
+
+    // Every entry from the event loop goes through here: errors end in the error box, never in
+    // Qt; a close asked for inside a command completes when the outermost command has returned.
+    void run(const std::function<void()>& command);
+    void requestClose();
+    void finishClose();
+    void showError(const QString& message);
+
+    // CaptureHost
+    SaveOptions saveOptions() override;
+    bool captureCursor() override;
+    bool delayedShoot() override;
+    std::string shotDelayText() override;
+    void setShotDelayText(const std::string& text) override;
+    std::string runningNumberText() override;
+    void setRunningNumberText(const std::string& text) override;
+    // TimedSeriesHost
+    std::string intervalText() override;
+    void setIntervalText(const std::string& text) override;
+    void setSeriesCaption(const std::string& caption) override;
+
+    AppPlatform m_platform;
+    AppPaths m_paths;
+    AppHooks m_hooks;
+    std::unique_ptr<Capture> m_capture;
+    std::unique_ptr<TimedSeries> m_series;
+    bool m_videoOn = false;
+    bool m_startMinimized = false;
+
+    int m_depth = 0;  // commands running, nested ones included
+    bool m_closePending = false;
+    bool m_finished = false;
+    QPointer<TAboutBox> m_aboutBox;
+
+    // A stored folder that could not be selected is written back unless the user picks another.
+    std::optional<std::string> m_keptFolder;
+    bool m_applyingFolder = false;
+
+    QSystemTrayIcon* m_tray = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N2 = nullptr;
+
+    // The controls, by their designer names.
+    QGroupBox* GroupBox5;
+    ShellTreeView* ShellTreeView1;
+    QLineEdit* Edit3;
+    QPushButton* Button1;
+    QGroupBox* GroupBox1;
+    QComboBox* Mask;
+    QPushButton* Button9;
+    QGroupBox* GroupBox9;
+    QCheckBox* CaptureCursor;
+    QGroupBox* GroupBox2;
+    QLabel* Label1;
+    SpinEdit* SpinEdit1;
+    QPushButton* Button4;
+    QGroupBox* GroupBox4;
+    QComboBox* ComboBox1;
+    QGroupBox* GroupBox3;
+    QLabel* Label2;
+    QScrollBar* ScrollBar1;
+    QGroupBox* GroupBox11;
+    QComboBox* ComboBox2;
+    QGroupBox* GroupBox6;
+    QCheckBox* CheckBox1;
+    QSlider* TrackBar1;
+    QGroupBox* GroupBox12;
+    QLabel* Label7;
+    QComboBox* ComboBox3;
+    QProgressBar* ProgressBar1;
+    QPushButton* Button10;
+    QWidget* Gifspeed;
+    QLabel* Label6;
+    QSlider* TrackBar2;
+    QLabel* Label8;
+    QGroupBox* GroupBox7;
+    QCheckBox* DelayedShoot;
+    TextBox* Edit2;
+    QLabel* Label3;
+    QGroupBox* GroupBox8;
+    QLabel* Label5;
+    TextBox* Edit4;
+    QLabel* Label4;
+    QGroupBox* GroupBox10;
+    QCheckBox* AutoRun;
+    QCheckBox* Minimazed;
+    QPushButton* Button8;
+    QPushButton* Button7;
+    QPushButton* Button6;
+    QPushButton* Button5;
+    QPushButton* Button3;
+    QPushButton* Button2;
+};
+
+}  // namespace fk

@@ -1,0 +1,123 @@
+#include "app/shell_tree_view.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
+
+#include "graphics/exceptions.h"
+
+namespace fk {
+
+// Hides hidden folders except those on the way to the selected one.
+class FolderFilter final : public QSortFilterProxyModel {
+public:
+    FolderFilter(QFileSystemModel* model, QObject* parent)
+        : QSortFilterProxyModel(parent), m_model(model) {
+        setSourceModel(model);
+        setSortCaseSensitivity(Qt::CaseInsensitive);
+    }
+
+    void setShownPath(const QString& path) {
+        if (path == m_shown)
+            return;
+        m_shown = path;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const QModelIndex index = m_model->index(row, 0, parent);
+        if (!m_model->fileName(index).startsWith('.'))
+            return true;
+        const QString path = m_model->filePath(index);
+        return m_shown == path || m_shown.startsWith(path + '/');
+    }
+
+private:
+    QFileSystemModel* m_model;
+    QString m_shown;
+};
+
+ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent) {
+    m_model = new QFileSystemModel(this);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    m_model->setReadOnly(true);
+    m_model->setRootPath("/");
+    m_filter = new FolderFilter(m_model, this);
+    setModel(m_filter);
+    m_filter->sort(0);
+    for (int column = 1; column < m_model->columnCount(); ++column)
+        hideColumn(column);
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(true);
+    setExpandsOnDoubleClick(true);
+    setUniformRowHeights(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    expand(m_filter->mapFromSource(m_model->index("/")));
+
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { onCurrentChanged(current); });
+    // Each folder read in the background may be the one the selection waits for.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] { selectInTree(); });
+}
+
+void ShellTreeView::setPath(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isDir())
+        throw Exception(formatMessage("Error setting path: \"%s\"", {path.toStdString()}));
+    takeSelection(QDir::cleanPath(info.absoluteFilePath()));
+}
+
+void ShellTreeView::takeSelection(const QString& path) {
+    m_filter->setShownPath(path);
+    if (path != m_path) {
+        m_path = path;
+        emit changed(m_path);
+    }
+    selectInTree();
+}
+
+void ShellTreeView::selectInTree() {
+    if (m_path.isEmpty())
+        return;
+    const QModelIndex index = m_filter->mapFromSource(m_model->index(m_path));
+    if (!index.isValid() || index == currentIndex())
+        return;
+    m_selecting = true;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        expand(up);
+    setCurrentIndex(index);
+    scrollTo(index);
+    m_selecting = false;
+}
+
+void ShellTreeView::onCurrentChanged(const QModelIndex& current) {
+    if (m_selecting)
+        return;
+    // When the selected folder disappears, the model moves the selection to a neighbour; the
+    // nearest folder still there on the old path is the better choice.
+    if (!m_path.isEmpty() && !QFileInfo(m_path).isDir()) {
+        QString up = m_path;
+        do {
+            up = QFileInfo(up).path();
+        } while (up != "/" && !QFileInfo(up).isDir());
+        takeSelection(up);
+        return;
+    }
+    if (!current.isValid())
+        return;
+    const QString path = m_model->filePath(m_filter->mapToSource(current));
+    if (path.isEmpty() || path == m_path)
+        return;
+    // Refiltering inside the selection model's signal would pull rows from under it.
+    QMetaObject::invokeMethod(
+        this, [this] { m_filter->setShownPath(m_path); }, Qt::QueuedConnection);
+    m_path = path;
+    emit changed(m_path);
+}
+
+}  // namespace fk

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QTreeView>
+
+class QFileSystemModel;
+
+namespace fk {
+
+class FolderFilter;
+
+// The file system's folders under "/", with the system's icons, refreshing itself. It reports
+// the selected folder's path; a path given to it is selected at once as far as the path goes,
+// and its item is selected in the tree when the folder has been read (the model reads folders
+// in the background). Hidden folders are shown only on the selected path.
+class ShellTreeView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ShellTreeView(QWidget* parent = nullptr);
+
+    // The selected folder; empty before any is selected.
+    const QString& path() const { return m_path; }
+    // Selects the folder; throws Exception "Error setting path: "%s"" when it is no folder.
+    void setPath(const QString& path);
+
+signals:
+    // The selected folder changed, by the user or by setPath.
+    void changed(const QString& path);
+
+private:
+    void selectInTree();
+    void onCurrentChanged(const QModelIndex& current);
+    void takeSelection(const QString& path);
+
+    QFileSystemModel* m_model;
+    FolderFilter* m_filter;
+    QString m_path;
+    bool m_selecting = false;
+};
+
+}  // namespace fk

@@ -1,0 +1,12 @@
+#pragma once
+
+class QWidget;
+
+namespace fk {
+
+// Keeps the window out of the task bar (_NET_WM_STATE_SKIP_TASKBAR) or puts it back. Must run
+// before every map of the window, as the window manager drops the state when it is withdrawn.
+// Does nothing where the program does not run on X11.
+void setSkipTaskbar(QWidget* window, bool skip);
+
+}  // namespace fk

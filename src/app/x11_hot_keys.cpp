@@ -1,0 +1,146 @@
+#include "app/x11_hot_keys.h"
+
+#include <xcb/xcb.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdlib>
+
+namespace fk {
+
+namespace {
+
+constexpr uint32_t kPrintKeysym = 0xff61;
+constexpr uint32_t kScrollLockKeysym = 0xff14;
+// Caps Lock and Num Lock must not stop a key from working.
+constexpr uint16_t kLockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                      XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+constexpr uint16_t kRelevantModifiers =
+    XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5;
+
+struct KeyDef {
+    uint32_t keysym;
+    uint16_t modifiers;
+    HotKeyAction action;
+};
+constexpr KeyDef kKeys[] = {
+    {kPrintKeysym, 0, HotKeyAction::ShootScreen},
+    {kPrintKeysym, XCB_MOD_MASK_CONTROL, HotKeyAction::ShootWindow},
+    {kPrintKeysym, XCB_MOD_MASK_SHIFT, HotKeyAction::TimedSeries},
+    {kScrollLockKeysym, XCB_MOD_MASK_SHIFT, HotKeyAction::Video},
+};
+
+xcb_connection_t* conn(void* c) {
+    return static_cast<xcb_connection_t*>(c);
+}
+
+}  // namespace
+
+std::unique_ptr<X11HotKeys> X11HotKeys::create() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return nullptr;
+    xcb_connection_t* c = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return nullptr;
+    return std::unique_ptr<X11HotKeys>(new X11HotKeys(c, screen->root));
+}
+
+X11HotKeys::X11HotKeys(void* connection, uint32_t root) : m_connection(connection), m_root(root) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11HotKeys::~X11HotKeys() {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    unregisterAll();
+}
+
+std::vector<uint8_t> X11HotKeys::keycodesOf(uint32_t keysym) {
+    xcb_connection_t* c = conn(m_connection);
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const uint8_t first = setup->min_keycode;
+    const uint8_t count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
+    xcb_get_keyboard_mapping_reply_t* reply =
+        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, first, count), nullptr);
+    std::vector<uint8_t> codes;
+    if (!reply)
+        return codes;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+    const int perCode = reply->keysyms_per_keycode;
+    const int total = xcb_get_keyboard_mapping_keysyms_length(reply);
+    // The key's own symbol comes first in its row; other columns are shifted levels.
+    for (int column = 0; column < perCode && codes.empty(); ++column) {
+        for (int i = 0; (i + 1) * perCode <= total; ++i)
+            if (syms[i * perCode + column] == keysym)
+                codes.push_back(uint8_t(first + i));
+    }
+    std::free(reply);
+    return codes;
+}
+
+std::vector<HotKeyAction> X11HotKeys::registerAll(std::function<void(HotKeyAction)> onPress) {
+    m_onPress = std::move(onPress);
+    xcb_connection_t* c = conn(m_connection);
+    std::vector<HotKeyAction> refused;
+    for (const KeyDef& key : kKeys) {
+        bool taken = false;
+        for (uint8_t code : keycodesOf(key.keysym)) {
+            for (uint16_t lock : kLockVariants) {
+                const uint16_t mods = key.modifiers | lock;
+                xcb_generic_error_t* error = xcb_request_check(
+                    c, xcb_grab_key_checked(c, 1, m_root, mods, code, XCB_GRAB_MODE_ASYNC,
+                                            XCB_GRAB_MODE_ASYNC));
+                if (error) {
+                    std::free(error);
+                    continue;
+                }
+                m_grabs.push_back({code, mods, key.action});
+                if (lock == 0)
+                    taken = true;
+            }
+        }
+        if (!taken)
+            refused.push_back(key.action);
+    }
+    xcb_flush(c);
+    return refused;
+}
+
+void X11HotKeys::unregisterAll() {
+    xcb_connection_t* c = conn(m_connection);
+    for (const Grab& g : m_grabs)
+        xcb_ungrab_key(c, g.keycode, m_root, g.modifiers);
+    if (!m_grabs.empty())
+        xcb_flush(c);
+    m_grabs.clear();
+}
+
+bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    const uint8_t type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+    if (key->event != m_root)
+        return false;
+    const uint16_t mods = key->state & kRelevantModifiers;
+    auto it = std::find_if(m_grabs.begin(), m_grabs.end(), [&](const Grab& g) {
+        return g.keycode == key->detail && (g.modifiers & kRelevantModifiers) == mods;
+    });
+    if (it == m_grabs.end())
+        return false;
+    if (type == XCB_KEY_PRESS && m_onPress) {
+        // Commands run from the event loop, never inside Qt's event reading.
+        const HotKeyAction action = it->action;
+        QMetaObject::invokeMethod(
+            &m_context, [this, action] { m_onPress(action); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+}  // namespace fk

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <memory>
+
+#include "app/hot_keys.h"
+
+namespace fk {
+
+// The keys as passive grabs on the X11 root window, also with Caps Lock and Num Lock on. A key
+// another program has grabbed is refused by the server (BadAccess) and reported as refused.
+class X11HotKeys final : public HotKeys, private QAbstractNativeEventFilter {
+public:
+    // Nothing when the program does not run on X11.
+    static std::unique_ptr<X11HotKeys> create();
+    ~X11HotKeys() override;
+
+    std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)> onPress) override;
+    void unregisterAll() override;
+
+private:
+    struct Grab {
+        uint8_t keycode;
+        uint16_t modifiers;
+        HotKeyAction action;
+    };
+
+    X11HotKeys(void* connection, uint32_t root);
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+    std::vector<uint8_t> keycodesOf(uint32_t keysym);
+
+    void* m_connection;  // xcb_connection_t, owned by Qt
+    uint32_t m_root;
+    std::vector<Grab> m_grabs;  // the grabs the server granted
+    std::function<void(HotKeyAction)> m_onPress;
+    QObject m_context;  // queued calls die with it
+};
+
+}  // namespace fk

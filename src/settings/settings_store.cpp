@@ -1,0 +1,125 @@
+#include "settings/settings_store.h"
+
+#include <string_view>
+
+#include "graphics/exceptions.h"
+#include "graphics/text.h"
+#include "settings/ini_file.h"
+#include "settings/safe_file.h"
+
+namespace fk {
+
+namespace {
+
+constexpr std::string_view kWindow = "WindowPosition";
+constexpr std::string_view kFile = "FileName";
+constexpr std::string_view kFormat = "Format";
+constexpr std::string_view kVideo = "VideoFormat";
+constexpr std::string_view kShoot = "ShootSettings";
+constexpr std::string_view kMasks = "Masks";
+constexpr std::string_view kMaskPrefix = "Mask";
+
+class Loader {
+public:
+    Loader(const IniFile& ini) : m_ini(ini) {}
+
+    std::string text(std::string_view section, std::string_view key, std::string_view fallback) {
+        return m_ini.value(section, key).value_or(std::string(fallback));
+    }
+    // Only "0" is off; anything else, an empty text too, is on.
+    bool flag(std::string_view section, std::string_view key, std::string_view fallback) {
+        return text(section, key, fallback) != "0";
+    }
+    int integer(std::string_view section, std::string_view key, std::string_view fallback) {
+        return StrToInt(text(section, key, fallback));
+    }
+
+    // Runs one key's step; a failure is noted and the next key follows.
+    template <class Step>
+    void step(Step&& apply) {
+        try {
+            apply();
+        } catch (const Exception& e) {
+            m_errors.emplace_back(e.what());
+        }
+    }
+
+    std::vector<std::string> takeErrors() { return std::move(m_errors); }
+
+private:
+    const IniFile& m_ini;
+    std::vector<std::string> m_errors;
+};
+
+std::string flagText(bool on) {
+    return on ? "1" : "0";
+}
+
+}  // namespace
+
+std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& c) {
+    Loader in(ini);
+    in.step([&] { c.setWindowLeft(in.integer(kWindow, "X", "0")); });
+    in.step([&] { c.setWindowTop(in.integer(kWindow, "Y", "0")); });
+    in.step([&] { c.setUseAlpha(in.flag(kWindow, "UseAlpha", "0")); });
+    in.step([&] { c.setStartMinimized(in.flag(kWindow, "StartMinimazed", "0")); });
+    in.step([&] { c.setAlpha(in.integer(kWindow, "Alpha", "255")); });
+    in.step([&] { c.setFolder(in.text(kFile, "Path", "")); });
+    in.step([&] { c.setLastMask(in.text(kMasks, "Last", "scr_###.jpg")); });
+    in.step([&] {
+        std::vector<std::string> masks;
+        for (auto& [key, value] : ini.entries(kMasks))
+            if (std::string_view(key).substr(0, kMaskPrefix.size()) == kMaskPrefix)
+                masks.push_back(std::move(value));
+        c.setMasks(masks);
+    });
+    in.step([&] { c.setCounterText(in.text(kFile, "Count", "0")); });
+    in.step([&] { c.setFormatIndex(in.integer(kFormat, "Type", "0")); });
+    in.step([&] { c.setJpegQuality(in.integer(kFormat, "JPEG_Quality", "80")); });
+    in.step([&] { c.setGifPalette(in.integer(kFormat, "GIF_palette", "3")); });
+    in.step([&] { c.setVideoType(in.integer(kVideo, "VideoType", "0")); });
+    in.step([&] { c.setGifSpeed(in.integer(kVideo, "GIFSpeed", "10")); });
+    in.step([&] { c.setUseDelay(in.flag(kShoot, "UseDelay", "0")); });
+    in.step([&] { c.setCaptureCursor(in.flag(kShoot, "CaptureCursor", "0")); });
+    in.step([&] { c.setDelayText(in.text(kShoot, "Delay", "0")); });
+    in.step([&] { c.setTimerText(in.text(kShoot, "Timer", "0")); });
+    return in.takeErrors();
+}
+
+void SaveSettings(IniFile& ini, SettingsControls& c) {
+    ini.setValue(kWindow, "X", std::to_string(c.windowLeft()));
+    ini.setValue(kWindow, "Y", std::to_string(c.windowTop()));
+    ini.setValue(kWindow, "Alpha", std::to_string(c.alpha()));
+    ini.setValue(kWindow, "UseAlpha", flagText(c.useAlpha()));
+    ini.setValue(kWindow, "StartMinimazed", flagText(c.startMinimized()));
+    ini.setValue(kFile, "Path", c.folder());
+    ini.setValue(kFile, "Count", c.counterText());
+    ini.setValue(kFormat, "Type", std::to_string(c.formatIndex()));
+    ini.setValue(kFormat, "JPEG_Quality", std::to_string(c.jpegQuality()));
+    ini.setValue(kFormat, "GIF_palette", std::to_string(c.gifPalette()));
+    ini.setValue(kVideo, "VideoType", std::to_string(c.videoType()));
+    ini.setValue(kVideo, "GIFSpeed", std::to_string(c.gifSpeed()));
+    ini.setValue(kShoot, "UseDelay", flagText(c.useDelay()));
+    ini.setValue(kShoot, "CaptureCursor", flagText(c.captureCursor()));
+    ini.setValue(kShoot, "Delay", c.delayText());
+    ini.setValue(kShoot, "Timer", c.timerText());
+    ini.setValue(kMasks, "Last", c.lastMask());
+    ini.removeKeysWithPrefix(kMasks, kMaskPrefix);
+    const std::vector<std::string> masks = c.masks();
+    for (size_t i = 0; i < masks.size(); ++i)
+        ini.appendValue(kMasks, std::string(kMaskPrefix) + std::to_string(i), masks[i]);
+}
+
+void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
+    IniFile ini;
+    try {
+        if (auto existing = IniFile::loadFile(path))
+            ini = std::move(*existing);
+    } catch (const EReadError&) {
+        throw EWriteError(formatMessage("Unable to write to %s", {path}));
+    }
+    SaveSettings(ini, controls);
+    writeFileSafely(path, ini.serialize(), "Unable to write to %s");
+}
+
+}  // namespace fk

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fk {
+
+class IniFile;
+
+// The controls of the main window as the settings file sees them. Setters apply a value as a
+// user's change would (a check box or track bar runs its action); `setFolder` throws when the
+// folder cannot be selected.
+class SettingsControls {
+public:
+    virtual ~SettingsControls() = default;
+
+    virtual int windowLeft() = 0;
+    virtual void setWindowLeft(int x) = 0;
+    virtual int windowTop() = 0;
+    virtual void setWindowTop(int y) = 0;
+    virtual int alpha() = 0;
+    virtual void setAlpha(int level) = 0;
+    virtual bool useAlpha() = 0;
+    virtual void setUseAlpha(bool on) = 0;
+    virtual bool startMinimized() = 0;
+    virtual void setStartMinimized(bool on) = 0;
+
+    virtual std::string folder() = 0;
+    // An empty path selects the default folder.
+    virtual void setFolder(const std::string& path) = 0;
+    virtual std::string counterText() = 0;
+    virtual void setCounterText(const std::string& text) = 0;
+
+    virtual int formatIndex() = 0;  // -1 when none is selected
+    virtual void setFormatIndex(int index) = 0;
+    virtual int jpegQuality() = 0;
+    virtual void setJpegQuality(int quality) = 0;
+    virtual int gifPalette() = 0;
+    virtual void setGifPalette(int index) = 0;
+
+    virtual int videoType() = 0;
+    virtual void setVideoType(int index) = 0;
+    virtual int gifSpeed() = 0;
+    virtual void setGifSpeed(int position) = 0;
+
+    virtual bool useDelay() = 0;
+    virtual void setUseDelay(bool on) = 0;
+    virtual bool captureCursor() = 0;
+    virtual void setCaptureCursor(bool on) = 0;
+    virtual std::string delayText() = 0;
+    virtual void setDelayText(const std::string& text) = 0;
+    virtual std::string timerText() = 0;
+    virtual void setTimerText(const std::string& text) = 0;
+
+    virtual std::string lastMask() = 0;
+    virtual void setLastMask(const std::string& text) = 0;
+    virtual std::vector<std::string> masks() = 0;
+    // Fills the mask list without changing the mask's text.
+    virtual void setMasks(const std::vector<std::string>& masks) = 0;
+};
+
+// Applies every setting of the file to the controls, key by key in the file's fixed order. A key
+// whose value is no valid integer, or a folder that cannot be selected, is skipped (the control
+// keeps what it had) and loading goes on; the messages of the skipped keys are returned.
+std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& controls);
+
+// Writes every setting into the file, in the fixed order. The earlier mask list is removed first,
+// so the list is written exactly once; every other key of the file stays.
+void SaveSettings(IniFile& ini, SettingsControls& controls);
+
+// Reads the file at `path` again (to keep what the program does not know), writes the settings
+// into it and replaces the file safely. Throws EWriteError "Unable to write to %s".
+void SaveSettingsFile(const std::string& path, SettingsControls& controls);
+
+}  // namespace fk
