@@ -119,7 +119,7 @@ void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
         throw EWriteError(formatMessage("Unable to write to %s", {path}));
     }
     SaveSettings(ini, controls);
-    writeFileSafely(path, ini.serialize(), "Unable to write to %s");
+    writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
 }
 
 }  // namespace fk
