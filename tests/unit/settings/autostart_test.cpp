@@ -25,7 +25,8 @@ TEST(Autostart, ExecValueQuotesAndEscapesThePath) {
 }
 
 TEST(Autostart, TheEntryStartsExactlyThisProgramWhenADesktopLaunchesIt) {
-    if (!test::toolAvailable("gio")) GTEST_SKIP() << "gio is not installed";
+    if (!test::toolAvailable("gio"))
+        GTEST_SKIP() << "gio is not installed";
     test::TempDir dir;
     // A folder name with every character the quoting must protect.
     // (GLib refuses any Exec path with "%" before expanding "%%", so "%" is checked above only.)
@@ -42,7 +43,8 @@ TEST(Autostart, TheEntryStartsExactlyThisProgramWhenADesktopLaunchesIt) {
     const std::string autostart = dir.file("autostart");
     writeAutostartEntry(autostart, program);
 
-    const auto r = test::runCommand("gio launch " + test::shellQuote(autostartEntryPath(autostart)));
+    const auto r =
+        test::runCommand("gio launch " + test::shellQuote(autostartEntryPath(autostart)));
     ASSERT_EQ(r.exitCode, 0) << r.output;
     for (int i = 0; i < 100 && !test::fileExists(marker); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -12,8 +12,8 @@ namespace fk {
 namespace {
 
 TEST(IniFile, FindsSectionsAndKeysWithoutRegardToCaseAndTrimsBlanks) {
-    const IniFile ini = IniFile::parse(
-        "[WindowPosition]\r\n  x = 12 \r\nY=\t-4\r\n[format]\nTYPE=3\n");
+    const IniFile ini =
+        IniFile::parse("[WindowPosition]\r\n  x = 12 \r\nY=\t-4\r\n[format]\nTYPE=3\n");
     EXPECT_EQ(ini.value("WindowPosition", "X"), "12");
     EXPECT_EQ(ini.value("windowposition", "y"), "-4");
     EXPECT_EQ(ini.value("Format", "Type"), "3");
@@ -83,21 +83,24 @@ TEST(IniFile, RemovesKeysByPrefixAsWritten) {
 
 TEST(IniFile, ReadsWindows1251ValuesAndKeepsUtf8Ones) {
     // "Снимок" in Windows-1251 and in UTF-8.
-    const IniFile ini = IniFile::parse("[Masks]\nLast=\xD1\xED\xE8\xEC\xEE\xEA_###.jpg\n"
-                                       "Mask0=Снимок_#.png\n");
+    const IniFile ini = IniFile::parse(
+        "[Masks]\nLast=\xD1\xED\xE8\xEC\xEE\xEA_###.jpg\n"
+        "Mask0=Снимок_#.png\n");
     EXPECT_EQ(ini.value("Masks", "Last"), "Снимок_###.jpg");
     EXPECT_EQ(ini.value("Masks", "Mask0"), "Снимок_#.png");
 }
 
 TEST(TextEncoding, EveryWindows1251ByteDecodesAsPythonsCodecSays) {
-    if (!test::toolAvailable(test::python())) GTEST_SKIP() << "no Python";
+    if (!test::toolAvailable(test::python()))
+        GTEST_SKIP() << "no Python";
     const auto r = test::runCommand(
         test::python() +
         " -c \"import sys; sys.stdout.write(' '.join('%04X' % ord(bytes([b]).decode('cp1251', "
         "'replace')) for b in range(128, 256)))\"");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     std::string bytes;
-    for (int b = 128; b < 256; ++b) bytes += char(b);
+    for (int b = 128; b < 256; ++b)
+        bytes += char(b);
     const std::string ours = cp1251ToUtf8(bytes);
     // Decode our UTF-8 back to code points.
     std::vector<uint32_t> points;
@@ -105,14 +108,16 @@ TEST(TextEncoding, EveryWindows1251ByteDecodesAsPythonsCodecSays) {
         const uint8_t c = uint8_t(ours[i]);
         const int n = c < 0xE0 ? 2 : 3;
         uint32_t cp = c & (n == 2 ? 0x1F : 0x0F);
-        for (int k = 1; k < n; ++k) cp = (cp << 6) | (uint8_t(ours[i + size_t(k)]) & 0x3F);
+        for (int k = 1; k < n; ++k)
+            cp = (cp << 6) | (uint8_t(ours[i + size_t(k)]) & 0x3F);
         points.push_back(cp);
         i += size_t(n);
     }
     ASSERT_EQ(points.size(), 128u);
     for (int b = 128; b < 256; ++b) {
         const unsigned expected = std::stoul(r.output.substr(size_t(b - 128) * 5, 4), nullptr, 16);
-        if (b == 0x98) continue;  // undefined in the code page; Python gives U+FFFD
+        if (b == 0x98)
+            continue;  // undefined in the code page; Python gives U+FFFD
         EXPECT_EQ(points[size_t(b - 128)], expected) << "byte " << b;
     }
 }
@@ -129,7 +134,8 @@ TEST(TextEncoding, TellsUtf8FromOtherBytes) {
 TEST(IniFile, SurvivesBinaryGarbageAndStillWritesSoundKeys) {
     std::mt19937 random(7);
     std::string bytes(200000, '\0');
-    for (char& c : bytes) c = char(random());
+    for (char& c : bytes)
+        c = char(random());
     IniFile ini = IniFile::parse(bytes);
     ini.setValue("Format", "Type", "2");
     ini.setValue("Masks", "Last", "scr_###.jpg");

@@ -114,7 +114,8 @@ TEST(SaveSettingsFile, AFullDiskLeavesTheOldFileWhole) {
     const std::string old = "[Format]\nType=5\n";
     writeText(file, old);
     // A file-size limit makes every write past it fail, as a full disk would.
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGXFSZ, &ignore, &previous);
     rlimit saved{};
@@ -129,7 +130,8 @@ TEST(SaveSettingsFile, AFullDiskLeavesTheOldFileWhole) {
 
     EXPECT_EQ(readText(file), old);
     size_t files = 0;
-    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir.path())) ++files;
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir.path()))
+        ++files;
     EXPECT_EQ(files, 1u) << "a temporary file was left behind";
 }
 

@@ -68,9 +68,9 @@ TEST(LoadSettings, AppliesEveryKeyInTheFixedOrder) {
     FakeControls c;
     EXPECT_TRUE(LoadSettings(IniFile::parse("[WindowPosition]\nX=3\n"), c).empty());
     const std::vector<std::string> order = {
-        "X",     "Y",     "UseAlpha",     "StartMinimazed", "Alpha",     "Path",
-        "Last",  "Masks", "Count",        "Type",           "JPEG_Quality", "GIF_palette",
-        "VideoType", "GIFSpeed", "UseDelay", "CaptureCursor", "Delay",     "Timer"};
+        "X",         "Y",        "UseAlpha", "StartMinimazed", "Alpha",        "Path",
+        "Last",      "Masks",    "Count",    "Type",           "JPEG_Quality", "GIF_palette",
+        "VideoType", "GIFSpeed", "UseDelay", "CaptureCursor",  "Delay",        "Timer"};
     EXPECT_EQ(c.calls, order);
 }
 
@@ -134,10 +134,10 @@ TEST(LoadSettings, ABadValueIsReportedAndSkippedAndLoadingGoesOn) {
 
 TEST(LoadSettings, IntegersAreStrictAndOutOfRangeValuesAreTheControlsToLimit) {
     FakeControls c;
-    const auto errors = LoadSettings(
-        IniFile::parse("[WindowPosition]\nX=-2147483648\nY=2147483648\nAlpha=50\n"
-                       "[Format]\nType=9\n"),
-        c);
+    const auto errors =
+        LoadSettings(IniFile::parse("[WindowPosition]\nX=-2147483648\nY=2147483648\nAlpha=50\n"
+                                    "[Format]\nType=9\n"),
+                     c);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "'2147483648' is not a valid integer value");
     EXPECT_EQ(c.x, INT32_MIN);
@@ -193,7 +193,8 @@ TEST(SaveSettings, KeepsWhatTheProgramDoesNotKnow) {
     EXPECT_EQ(back.value("Format", "Extra"), "yes");
     EXPECT_EQ(back.value("Masks", "mask7"), "kept");
     EXPECT_EQ(back.value("Masks", "Comment"), "x");
-    EXPECT_EQ(ini.serialize().rfind("; notes\n[Plugins]\nfoo=1\n[Format]\nType=2\nExtra=yes\n", 0), 0u);
+    EXPECT_EQ(ini.serialize().rfind("; notes\n[Plugins]\nfoo=1\n[Format]\nType=2\nExtra=yes\n", 0),
+              0u);
 }
 
 TEST(SaveSettings, WhatIsSavedLoadsBackTheSame) {
