@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include "app/link_label.h"
 #include "app/program_icon.h"
@@ -63,51 +62,51 @@ TAboutBox::TAboutBox(QWidget* owner, std::function<bool(const QUrl&)> openUrl)
     icon->setPixmap(programPixmap(128));
     icon->setScaledContents(true);
 
-    auto* about = group(this, "GroupBox3", "[ О программе ]", {144, 4, 351, 62});
-    auto* name = label(about, "ProductName", "Fotokran", {8, 16, 90, 20});
+    auto* about = group(this, "GroupBox3", "[ О программе ]", {144, 4, 351, 50});
+    auto* name = label(about, "ProductName", "Fotokran", {8, 14, 84, 19});
     QFont big = name->font();
     big.setBold(true);
     big.setPixelSize(kUiFontPixels + 5);
     name->setFont(big);
-    Version = label(about, "Version", "v", {100, 20, 60, 16});
-    label(about, "Comments", "Программа для снятия снимков с экрана", {8, 40, 335, 16});
+    Version = label(about, "Version", "v", {96, 18, 60, 14});
+    label(about, "Comments", "Программа для снятия снимков с экрана", {8, 34, 335, 14});
 
-    auto* author = group(this, "GroupBox4", "[ Автор ]", {144, 70, 351, 68});
-    label(author, "Label11", "Проект Fotokran, 2025", {8, 16, 335, 16});
-    link(author, "Label12", "Email: fotokran@example.org", "mailto:fotokran@example.org",
-         {8, 32, 200, 16});
-    link(author, "Label15", "WWW: https://example.org/fotokran", "https://example.org/fotokran",
-         {8, 48, 230, 16});
-
-    auto* keys = group(this, "GroupBox7", "[ Горячие клавиши ]", {4, 142, 261, 80});
+    auto* keys = group(this, "GroupBox7", "[ Горячие клавиши ]", {144, 56, 351, 80});
     for (int i = 0; i < 4; ++i) {
         const int y = 16 + 15 * i;
         const QByteArray n = QByteArray::number(i + 1);
-        label(keys, "KeyAction" + n, kKeyRows[i][0], {8, y, 134, 15});
-        label(keys, "KeyName" + n, kKeyRows[i][1], {144, y, 113, 15});
+        label(keys, "KeyAction" + n, kKeyRows[i][0], {8, y, 150, 14});
+        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, 14});
     }
 
-    auto* credits =
-        group(this, "GroupBox1", "[ При разработке ипользовались ]", {268, 142, 227, 80});
-    link(credits, "Label1", "Qt: https://www.qt.io", "https://www.qt.io", {8, 16, 140, 15});
-    label(credits, "Label14", "zlib: https://zlib.net", {8, 31, 211, 15});
-    label(credits, "Label17", "libjpeg-turbo: https://libjpeg-turbo.org", {8, 46, 211, 15});
+    auto* author = group(this, "GroupBox4", "[ Автор ]", {4, 140, 240, 60});
+    label(author, "Label11", "Проект Fotokran, 2026", {8, 15, 224, 14});
+    link(author, "Label12", "Email: fotokran@example.org", "mailto:fotokran@example.org",
+         {8, 29, 224, 14});
+    link(author, "Label15", "WWW: https://example.org/fotokran", "https://example.org/fotokran",
+         {8, 43, 224, 14});
 
-    auto* hints = group(this, "GroupBox2", "[ Подсказки ]", {4, 226, 491, 110});
-    auto* column = new QVBoxLayout(hints);
-    column->setContentsMargins(8, 16, 8, 4);
-    column->setSpacing(1);
+    auto* credits =
+        group(this, "GroupBox1", "[ При разработке ипользовались ]", {248, 140, 247, 60});
+    link(credits, "Label1", "Qt: https://www.qt.io", "https://www.qt.io", {8, 15, 231, 14});
+    label(credits, "Label14", "zlib: https://zlib.net", {8, 29, 231, 14});
+    label(credits, "Label17", "libjpeg-turbo: https://libjpeg-turbo.org", {8, 43, 231, 14});
+
+    auto* hints = group(this, "GroupBox2", "[ Подсказки ]", {4, 202, 491, 140});
+    // Each hint as tall as its wrapped text, one under the other.
+    int top = 15;
     for (int i = 0; i < 6; ++i) {
         auto* hint = new QLabel(QString::fromUtf8(kHints[i]), hints);
         hint->setObjectName("Hint" + QByteArray::number(i + 1));
         hint->setWordWrap(true);
-        column->addWidget(hint);
+        const int width = hints->width() - 16;
+        hint->setGeometry(8, top, width, hint->heightForWidth(width));
+        top += hint->height();
     }
-    column->addStretch(1);
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("OKButton");
-    ok->setGeometry(420, 341, 75, 25);
+    ok->setGeometry(420, 345, 75, 23);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

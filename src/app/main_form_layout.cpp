@@ -85,7 +85,7 @@ void TMainForm::createControls() {
     Button9 = button(GroupBox1, "Button9", "+", {120, 20, 21, 21});
 
     GroupBox9 = group(this, "GroupBox9", "[ Захват курсора ]", {424, 4, 109, 49});
-    CaptureCursor = checkBox(GroupBox9, "CaptureCursor", "Использовать", {8, 22, 97, 17});
+    CaptureCursor = checkBox(GroupBox9, "CaptureCursor", "Использовать", {8, 22, 99, 17});
 
     GroupBox2 = group(this, "GroupBox2", "[ Подставлять цифры ]", {272, 56, 137, 101});
     Label1 = label(
@@ -134,8 +134,8 @@ void TMainForm::createControls() {
     ProgressBar1->setValue(0);
 
     GroupBox7 = group(this, "GroupBox7", "[ Задержка снимка ]", {4, 200, 261, 41});
-    DelayedShoot = checkBox(GroupBox7, "DelayedShoot", "Задержать съемку на", {8, 18, 140, 17});
-    Edit2 = place(new TextBox(GroupBox7), "Edit2", {150, 15, 70, 21});
+    DelayedShoot = checkBox(GroupBox7, "DelayedShoot", "Задержать съемку на", {8, 18, 142, 17});
+    Edit2 = place(new TextBox(GroupBox7), "Edit2", {152, 15, 68, 21});
     Edit2->setText("10");
     Edit2->setTypedLimit(10);
     Label3 = label(GroupBox7, "Label3", "сек.", {226, 18, 30, 17});

@@ -1,0 +1,80 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+#include "form_fixture.h"
+#include "settings/ini_file.h"
+
+namespace fk::test {
+namespace {
+
+class Closing : public FormTest {
+protected:
+    void SetUp() override { start(); }
+    void click(const char* button) { control<QPushButton>(button)->click(); }
+};
+
+TEST_F(Closing, CloseRunsTheShutDownOnce) {
+    form->show();
+    click("Button3");
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_FALSE(keys.registered);
+    EXPECT_TRUE(fileExists(paths.configFile));
+    EXPECT_FALSE(form->trayIcon()->isVisible());
+    EXPECT_TRUE(form->isHidden());
+    form->close();
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_EQ(keys.unregistered, 1);
+}
+
+TEST_F(Closing, TheTrayMenusExitClosesTheWindow) {
+    control<QMenu>("PopupMenu1")->actions()[1]->trigger();
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_TRUE(fileExists(paths.configFile));
+}
+
+TEST_F(Closing, ClosingDuringASeriesEndsItWithoutWaitingOutThePause) {
+    control<QLineEdit>("Edit4")->setText("3600000");
+    pump.events.scheduleIn(150, [&] { click("Button3"); });
+    click("Button6");
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_FALSE(form->TimerOn());
+    EXPECT_EQ(control<QPushButton>("Button6")->text(), "Снятие по таймеру");
+    EXPECT_EQ(grabber.screenGrabs, 1);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(IniFile::loadFile(paths.configFile)->value("ShootSettings", "Timer"), "3600000");
+}
+
+TEST_F(Closing, ClosingDuringAShotDelayTakesNoPicture) {
+    control<QCheckBox>("DelayedShoot")->setChecked(true);
+    control<QLineEdit>("Edit2")->setText("10");
+    pump.events.scheduleIn(1000, [&] { form->close(); });
+    click("Button8");
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_EQ(grabber.screenGrabs, 0);
+    EXPECT_EQ(control<QLineEdit>("SpinEdit1")->text(), "0");
+}
+
+TEST_F(Closing, NothingNewStartsOnceTheWindowIsClosing) {
+    control<QLineEdit>("Edit4")->setText("1000");
+    pump.events.scheduleIn(10, [&] {
+        form->close();
+        keys.press(HotKeyAction::ShootScreen);
+        click("Button8");
+    });
+    keys.press(HotKeyAction::TimedSeries);
+    EXPECT_EQ(grabber.screenGrabs, 1);
+    EXPECT_EQ(finishedCount, 1);
+}
+
+TEST_F(Closing, ClosingWhileTheHelpWindowIsOpenClosesBoth) {
+    form->show();
+    QTimer::singleShot(0, [&] { control<QMenu>("PopupMenu1")->actions()[1]->trigger(); });
+    click("Button5");
+    EXPECT_EQ(finishedCount, 1);
+}
+
+}  // namespace
+}  // namespace fk::test
