@@ -139,14 +139,18 @@ TEST_F(FormTest, EveryControlIsInItsPlaceWithItsCaption) {
         EXPECT_TRUE(w->inherits(p.className)) << w->metaObject()->className();
         EXPECT_EQ(w->parentWidget()->objectName(), p.parent);
         const QRect g = w->geometry();
-        if (p.geometry.x() >= 0)
+        if (p.geometry.x() >= 0) {
             EXPECT_EQ(g.x(), p.geometry.x());
-        if (p.geometry.y() >= 0)
+        }
+        if (p.geometry.y() >= 0) {
             EXPECT_EQ(g.y(), p.geometry.y());
-        if (p.geometry.width() >= 0)
+        }
+        if (p.geometry.width() >= 0) {
             EXPECT_EQ(g.width(), p.geometry.width());
-        if (p.geometry.height() >= 0)
+        }
+        if (p.geometry.height() >= 0) {
             EXPECT_EQ(g.height(), p.geometry.height());
+        }
         // Inside its parent.
         EXPECT_TRUE(w->parentWidget()->rect().contains(g)) << g.x() << "," << g.y();
         if (p.caption) {
