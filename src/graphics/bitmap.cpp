@@ -73,6 +73,13 @@ void Bitmap::setSize(int width, int height) {
     m_bits.assign(m_stride * size_t(height), 0);
 }
 
+void Bitmap::prepare(int width, int height, PixelFormat format) {
+    if (width == m_width && height == m_height && format == m_format) return;
+    m_format = format;
+    m_colorTable = defaultTable(format);
+    setSize(width, height);
+}
+
 uint8_t* Bitmap::scanLine(int row) {
     if (row < 0 || row >= m_height)
         throw EInvalidGraphicOperation("Scan line index out of range");

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "capture/save_capture.h"
+#include "graphics/bitmap.h"
+#include "graphics/exceptions.h"
+#include "support/test_support.h"
+
+namespace fk {
+namespace {
+
+class SaveCaptureTest : public ::testing::Test {
+protected:
+    SaveOptions options(const std::string& format, const std::string& mask) {
+        SaveOptions o;
+        o.formatText = format;
+        o.folder = dir.path();
+        o.mask = mask;
+        o.counterText = "4";
+        return o;
+    }
+    size_t filesInFolder() {
+        return size_t(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                    std::filesystem::directory_iterator()));
+    }
+
+    test::TempDir dir;
+    Bitmap shot = test::makeTestPattern(9, 5, PixelFormat::Device);
+};
+
+TEST_F(SaveCaptureTest, BmpFollowsTheFormatNotTheMasksExtension) {
+    SaveCapture(shot, options("BMP", "shot_##.png"));
+    auto bytes = test::readFileBytes(dir.file("shot_04.png"));
+    ASSERT_GT(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(test::decodeWithPillow(dir.file("shot_04.png")).pixels, test::pixelsOf(shot));
+}
+
+TEST_F(SaveCaptureTest, WmfFlavourFollowsTheName) {
+    SaveCapture(shot, options("WMF", "a#.wmf"));
+    SaveCapture(shot, options("WMF", "b#.emf"));
+    auto placeable = test::readFileBytes(dir.file("a4.wmf"));
+    auto enhanced = test::readFileBytes(dir.file("b4.emf"));
+    ASSERT_GE(placeable.size(), 4u);
+    ASSERT_GE(enhanced.size(), 44u);
+    EXPECT_EQ(placeable[0], 0xD7);  // placeable key
+    EXPECT_EQ(enhanced[0], 1);      // enhanced header record
+    EXPECT_EQ(enhanced[40], ' ');
+    EXPECT_EQ(enhanced[41], 'E');
+}
+
+TEST_F(SaveCaptureTest, NoFormatOrAnUnknownTextWritesNothing) {
+    for (const char* format : {"", "bmp", "Jpg", "PNG "}) SaveCapture(shot, options(format, "x#.bmp"));
+    EXPECT_EQ(filesInFolder(), 0u);
+}
+
+TEST_F(SaveCaptureTest, AnExistingFileIsReplaced) {
+    test::writeFileBytes(dir.file("same.bmp"), std::vector<uint8_t>(100000, 0xAA));
+    SaveCapture(shot, options("BMP", "same.bmp"));
+    EXPECT_EQ(test::readFileBytes(dir.file("same.bmp")).size(), 14u + 40u + 9u * 4u * 5u);
+}
+
+TEST_F(SaveCaptureTest, AFolderThatIsMissingGivesTheCreateError) {
+    SaveOptions o = options("BMP", "x.bmp");
+    o.folder = dir.file("gone");
+    try {
+        SaveCapture(shot, o);
+        FAIL() << "no error";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + dir.file("gone") + "/x.bmp\". No such file or directory");
+    }
+}
+
+}  // namespace
+}  // namespace fk
