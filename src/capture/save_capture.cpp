@@ -13,7 +13,9 @@ namespace {
     throw EInvalidGraphic(formatMessage("Saving %s files is not available yet", {format}));
 }
 
-std::string fileName(const SaveOptions& o) { return BuildFileName(o.folder, o.mask, o.counterText); }
+std::string fileName(const SaveOptions& o) {
+    return BuildFileName(o.folder, o.mask, o.counterText);
+}
 
 }  // namespace
 

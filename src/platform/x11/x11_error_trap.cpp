@@ -10,7 +10,8 @@ X11ErrorTrap* g_current = nullptr;
 int recordX11Error(Display* dpy, XErrorEvent* event) {
     for (X11ErrorTrap* trap = g_current; trap; trap = trap->m_outer) {
         if (trap->m_dpy == dpy) {
-            if (trap->m_error == 0) trap->m_error = event->error_code;
+            if (trap->m_error == 0)
+                trap->m_error = event->error_code;
             return 0;
         }
     }
@@ -19,7 +20,8 @@ int recordX11Error(Display* dpy, XErrorEvent* event) {
 
 void installX11ErrorHandler() {
     static bool installed = false;
-    if (installed) return;
+    if (installed)
+        return;
     installed = true;
     XSetErrorHandler(&recordX11Error);
 }

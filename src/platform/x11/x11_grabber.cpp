@@ -39,7 +39,8 @@ public:
         m_depth = depth;
         m_image = XShmCreateImage(dpy, visual, unsigned(depth), ZPixmap, nullptr, &m_info,
                                   unsigned(width), unsigned(height));
-        if (!m_image) return nullptr;
+        if (!m_image)
+            return nullptr;
         const size_t size = size_t(m_image->bytes_per_line) * size_t(height);
         m_info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
         if (m_info.shmid < 0) {
@@ -71,7 +72,8 @@ public:
             XShmDetach(m_dpy, &m_info);
             trap.failed();
         }
-        if (m_info.shmaddr) shmdt(m_info.shmaddr);
+        if (m_info.shmaddr)
+            shmdt(m_info.shmaddr);
         if (m_image) {
             m_image->data = nullptr;
             XDestroyImage(m_image);
@@ -114,26 +116,32 @@ struct X11Grabber::Impl {
 
     ~Impl() {
         shm.release();
-        if (redirected) XCompositeUnredirectSubwindows(dpy, root, CompositeRedirectAutomatic);
-        if (dpy) XCloseDisplay(dpy);
+        if (redirected)
+            XCompositeUnredirectSubwindows(dpy, root, CompositeRedirectAutomatic);
+        if (dpy)
+            XCloseDisplay(dpy);
     }
 
     ScreenRect primaryMonitor() {
         ScreenRect whole{0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)};
 #ifdef FOTOKRAN_HAVE_XRANDR
         int eventBase = 0, errorBase = 0;
-        if (!XRRQueryExtension(dpy, &eventBase, &errorBase)) return whole;
+        if (!XRRQueryExtension(dpy, &eventBase, &errorBase))
+            return whole;
         int count = 0;
         XRRMonitorInfo* monitors = XRRGetMonitors(dpy, root, True, &count);
-        if (!monitors) return whole;
+        if (!monitors)
+            return whole;
         ScreenRect found = whole;
         for (int i = 0; i < count; ++i) {
             if (monitors[i].primary || i == 0)
                 found = {monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
-            if (monitors[i].primary) break;
+            if (monitors[i].primary)
+                break;
         }
         XRRFreeMonitors(monitors);
-        if (found.width <= 0 || found.height <= 0) return whole;
+        if (found.width <= 0 || found.height <= 0)
+            return whole;
         return found;
 #else
         return whole;
@@ -141,47 +149,53 @@ struct X11Grabber::Impl {
     }
 
     // Reads a rectangle of a drawable into the bitmap (already sized), at (dx, dy) of the bitmap.
-    void readInto(Drawable source, int x, int y, int width, int height, Bitmap& into, int dx, int dy) {
-        if (width <= 0 || height <= 0) return;
+    void readInto(Drawable source, int x, int y, int width, int height, Bitmap& into, int dx,
+                  int dy) {
+        if (width <= 0 || height <= 0)
+            return;
         if (shmAvailable && shmEnabled) {
             if (XImage* image = shm.get(dpy, visual, depth, width, height)) {
                 X11ErrorTrap trap(dpy);
                 if (XShmGetImage(dpy, source, image, x, y, AllPlanes) && !trap.failed()) {
-                    copyImageRows(*image, into, dx, dy);
+                    copyImageRows(*image, *visual, into, dx, dy);
                     return;
                 }
             }
         }
         X11ErrorTrap trap(dpy);
-        XImage* image = XGetImage(dpy, source, x, y, unsigned(width), unsigned(height), AllPlanes,
-                                  ZPixmap);
+        XImage* image =
+            XGetImage(dpy, source, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
         if (trap.failed() || !image) {
-            if (image) XDestroyImage(image);
+            if (image)
+                XDestroyImage(image);
             throw EGrabError("The display refused to give the picture");
         }
-        copyImageRows(*image, into, dx, dy);
+        copyImageRows(*image, *visual, into, dx, dy);
         XDestroyImage(image);
     }
 
     bool windowExists(Window w) {
-        if (!w) return false;
+        if (!w)
+            return false;
         X11ErrorTrap trap(dpy);
         XWindowAttributes attrs;
         return XGetWindowAttributes(dpy, w, &attrs) && !trap.failed();
     }
 
-    Window windowProperty(Window on, Atom property) {
+    // A property holding one window or pixmap id.
+    Window windowProperty(Window on, Atom property, Atom type_ = XA_WINDOW) {
         X11ErrorTrap trap(dpy);
         Atom type = 0;
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
         Window result = 0;
-        if (XGetWindowProperty(dpy, on, property, 0, 1, False, XA_WINDOW, &type, &format, &count,
+        if (XGetWindowProperty(dpy, on, property, 0, 1, False, type_, &type, &format, &count,
                                &after, &data) == Success &&
             !trap.failed() && data && format == 32 && count == 1)
             result = Window(*reinterpret_cast<unsigned long*>(data));
-        if (data) XFree(data);
+        if (data)
+            XFree(data);
         return result;
     }
 
@@ -193,8 +207,10 @@ struct X11Grabber::Impl {
             unsigned count = 0;
             if (!XQueryTree(dpy, w, &rootReturn, &parent, &children, &count) || trap.failed())
                 return 0;
-            if (children) XFree(children);
-            if (parent == root || parent == 0) return w;
+            if (children)
+                XFree(children);
+            if (parent == root || parent == 0)
+                return w;
             w = parent;
         }
     }
@@ -238,12 +254,22 @@ X11Grabber::X11Grabber(const std::string& displayName) : m_impl(std::make_unique
 
 X11Grabber::~X11Grabber() = default;
 
-bool X11Grabber::hasShm() const { return m_impl->shmAvailable; }
-bool X11Grabber::hasComposite() const { return m_impl->compositeAvailable; }
-bool X11Grabber::hasXfixes() const { return m_impl->xfixesAvailable; }
-void X11Grabber::setShmEnabled(bool enabled) { m_impl->shmEnabled = enabled; }
+bool X11Grabber::hasShm() const {
+    return m_impl->shmAvailable;
+}
+bool X11Grabber::hasComposite() const {
+    return m_impl->compositeAvailable;
+}
+bool X11Grabber::hasXfixes() const {
+    return m_impl->xfixesAvailable;
+}
+void X11Grabber::setShmEnabled(bool enabled) {
+    m_impl->shmEnabled = enabled;
+}
 
-ScreenRect X11Grabber::screenRect() { return m_impl->primaryMonitor(); }
+ScreenRect X11Grabber::screenRect() {
+    return m_impl->primaryMonitor();
+}
 
 void X11Grabber::grabScreen(Bitmap& into) {
     Impl& d = *m_impl;
@@ -270,9 +296,11 @@ std::optional<WindowHandle> X11Grabber::foregroundWindow() {
         XGetInputFocus(d.dpy, &focus, &revert);
         active = (trap.failed() || focus == PointerRoot) ? 0 : focus;
     }
-    if (!active || active == d.root || !d.windowExists(active)) return std::nullopt;
+    if (!active || active == d.root || !d.windowExists(active))
+        return std::nullopt;
     Window top = d.topLevelOf(active);
-    if (!top || top == d.root) return std::nullopt;
+    if (!top || top == d.root)
+        return std::nullopt;
     return WindowHandle(top);
 }
 
@@ -294,9 +322,11 @@ ScreenRect X11Grabber::grabWindow(WindowHandle window, Bitmap& into) {
             throw EGrabError("The window in front closed before it could be captured");
     }
     const ScreenRect rect{rootX - attrs.border_width, rootY - attrs.border_width,
-                          attrs.width + 2 * attrs.border_width, attrs.height + 2 * attrs.border_width};
+                          attrs.width + 2 * attrs.border_width,
+                          attrs.height + 2 * attrs.border_width};
     into = Bitmap(rect.width, rect.height, PixelFormat::Device);  // black outside the screen
-    const int rootWidth = DisplayWidth(d.dpy, d.screen), rootHeight = DisplayHeight(d.dpy, d.screen);
+    const int rootWidth = DisplayWidth(d.dpy, d.screen),
+              rootHeight = DisplayHeight(d.dpy, d.screen);
     const int left = std::max(rect.x, 0), top = std::max(rect.y, 0);
     const int right = std::min(rect.x + rect.width, rootWidth);
     const int bottom = std::min(rect.y + rect.height, rootHeight);
@@ -306,11 +336,13 @@ ScreenRect X11Grabber::grabWindow(WindowHandle window, Bitmap& into) {
 
 std::optional<CursorImage> X11Grabber::cursor() {
     Impl& d = *m_impl;
-    if (!d.xfixesAvailable) return std::nullopt;
+    if (!d.xfixesAvailable)
+        return std::nullopt;
     X11ErrorTrap trap(d.dpy);
     XFixesCursorImage* image = XFixesGetCursorImage(d.dpy);
     if (trap.failed() || !image) {
-        if (image) XFree(image);
+        if (image)
+            XFree(image);
         return std::nullopt;
     }
     CursorImage c;
@@ -323,18 +355,22 @@ std::optional<CursorImage> X11Grabber::cursor() {
     // Each pixel sits in an unsigned long, 64 bits wide on this platform: narrow it first.
     const size_t count = size_t(c.width) * size_t(c.height);
     c.pixels.resize(count);
-    for (size_t i = 0; i < count; ++i) c.pixels[i] = uint32_t(image->pixels[i] & 0xFFFFFFFFu);
+    for (size_t i = 0; i < count; ++i)
+        c.pixels[i] = uint32_t(image->pixels[i] & 0xFFFFFFFFu);
     XFree(image);
-    if (count == 0) return std::nullopt;
+    if (count == 0)
+        return std::nullopt;
     return c;
 }
 
 void X11Grabber::setExcludedWindows(const std::vector<WindowHandle>& windows) {
     Impl& d = *m_impl;
     d.excluded.clear();
-    for (WindowHandle w : windows) d.excluded.insert(Window(w));
+    for (WindowHandle w : windows)
+        d.excluded.insert(Window(w));
     const bool want = !d.excluded.empty() && d.compositeAvailable;
-    if (want == d.redirected) return;
+    if (want == d.redirected)
+        return;
     X11ErrorTrap trap(d.dpy);
     if (want)
         XCompositeRedirectSubwindows(d.dpy, d.root, CompositeRedirectAutomatic);
@@ -347,17 +383,18 @@ void X11Grabber::setExcludedWindows(const std::vector<WindowHandle>& windows) {
 // to top, into a pixmap, and reads the monitor's part of it.
 void X11Grabber::Impl::composeWithout(const ScreenRect& area, Bitmap& into) {
     const int rootWidth = DisplayWidth(dpy, screen), rootHeight = DisplayHeight(dpy, screen);
-    Pixmap canvas = XCreatePixmap(dpy, root, unsigned(rootWidth), unsigned(rootHeight),
-                                  unsigned(depth));
+    Pixmap canvas =
+        XCreatePixmap(dpy, root, unsigned(rootWidth), unsigned(rootHeight), unsigned(depth));
     GC gc = XCreateGC(dpy, canvas, 0, nullptr);
     XSetForeground(dpy, gc, BlackPixel(dpy, screen));
     XFillRectangle(dpy, canvas, gc, 0, 0, unsigned(rootWidth), unsigned(rootHeight));
     X11ErrorTrap trap(dpy);
 
     // The wallpaper, where a desktop has set one; then the root's own pixels outside its children.
-    if (Pixmap wallpaper = Pixmap(windowProperty(root, rootPixmapId))) {
+    if (Pixmap wallpaper = Pixmap(windowProperty(root, rootPixmapId, XA_PIXMAP))) {
         X11ErrorTrap wallpaperTrap(dpy);
-        XCopyArea(dpy, wallpaper, canvas, gc, 0, 0, unsigned(rootWidth), unsigned(rootHeight), 0, 0);
+        XCopyArea(dpy, wallpaper, canvas, gc, 0, 0, unsigned(rootWidth), unsigned(rootHeight), 0,
+                  0);
         wallpaperTrap.failed();
     }
     XCopyArea(dpy, root, canvas, gc, 0, 0, unsigned(rootWidth), unsigned(rootHeight), 0, 0);
@@ -368,19 +405,24 @@ void X11Grabber::Impl::composeWithout(const ScreenRect& area, Bitmap& into) {
         Picture target = 0;
         if (renderAvailable) {
             XRenderPictFormat* format = XRenderFindVisualFormat(dpy, visual);
-            if (format) target = XRenderCreatePicture(dpy, canvas, format, 0, nullptr);
+            if (format)
+                target = XRenderCreatePicture(dpy, canvas, format, 0, nullptr);
         }
         for (unsigned i = 0; i < count; ++i) {
             const Window w = children[i];
-            if (excluded.count(w)) continue;
+            if (excluded.count(w))
+                continue;
             X11ErrorTrap windowTrap(dpy);
             XWindowAttributes attrs;
-            if (!XGetWindowAttributes(dpy, w, &attrs) || windowTrap.failed()) continue;
-            if (attrs.map_state != IsViewable || attrs.c_class == InputOnly) continue;
+            if (!XGetWindowAttributes(dpy, w, &attrs) || windowTrap.failed())
+                continue;
+            if (attrs.map_state != IsViewable || attrs.c_class == InputOnly)
+                continue;
             const unsigned width = unsigned(attrs.width + 2 * attrs.border_width);
             const unsigned height = unsigned(attrs.height + 2 * attrs.border_width);
             Pixmap content = XCompositeNameWindowPixmap(dpy, w);
-            if (windowTrap.failed()) continue;
+            if (windowTrap.failed())
+                continue;
             if (attrs.depth == depth) {
                 XCopyArea(dpy, content, canvas, gc, 0, 0, width, height, attrs.x, attrs.y);
             } else if (target) {
@@ -388,18 +430,21 @@ void X11Grabber::Impl::composeWithout(const ScreenRect& area, Bitmap& into) {
                 XRenderPictFormat* format = XRenderFindVisualFormat(dpy, attrs.visual);
                 if (format) {
                     Picture source = XRenderCreatePicture(dpy, content, format, 0, nullptr);
-                    XRenderComposite(dpy, format->type == PictTypeDirect && format->direct.alphaMask
-                                              ? PictOpOver
-                                              : PictOpSrc,
-                                     source, 0, target, 0, 0, 0, 0, attrs.x, attrs.y, width, height);
+                    XRenderComposite(
+                        dpy,
+                        format->type == PictTypeDirect && format->direct.alphaMask ? PictOpOver
+                                                                                   : PictOpSrc,
+                        source, 0, target, 0, 0, 0, 0, attrs.x, attrs.y, width, height);
                     XRenderFreePicture(dpy, source);
                 }
             }
             XFreePixmap(dpy, content);
             windowTrap.failed();
         }
-        if (target) XRenderFreePicture(dpy, target);
-        if (children) XFree(children);
+        if (target)
+            XRenderFreePicture(dpy, target);
+        if (children)
+            XFree(children);
     }
     XFreeGC(dpy, gc);
     trap.failed();

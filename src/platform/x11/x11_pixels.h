@@ -6,7 +6,8 @@
 
 namespace fk {
 
-// Copies an X image into a 32-bit bitmap at (dx, dy), top row first, as blue, green, red, 0.
-void copyImageRows(const XImage& image, Bitmap& into, int dx, int dy);
+// Copies an X image of the screen's visual into a 32-bit bitmap at (dx, dy), top row first, as
+// blue, green, red, 0.
+void copyImageRows(const XImage& image, const Visual& visual, Bitmap& into, int dx, int dy);
 
 }  // namespace fk

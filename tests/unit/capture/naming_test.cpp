@@ -23,7 +23,7 @@ TEST(BuildFileName, KeepsTheCounterTextAsItStands) {
 
 TEST(BuildFileName, JoinsTheFolderWithOneSeparatorWhateverItEndsWith) {
     EXPECT_EQ(BuildFileName("/", "a#.png", "1"), "//a1.png");  // the platform accepts it
-    EXPECT_EQ(BuildFileName("", "a#.png", "1"), "/a1.png");     // no folder selected
+    EXPECT_EQ(BuildFileName("", "a#.png", "1"), "/a1.png");    // no folder selected
     EXPECT_EQ(BuildFileName("/home/user/Снимки", "кадр_##.bmp", "3"),
               "/home/user/Снимки/кадр_03.bmp");
 }

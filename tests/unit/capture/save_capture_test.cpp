@@ -52,7 +52,8 @@ TEST_F(SaveCaptureTest, WmfFlavourFollowsTheName) {
 }
 
 TEST_F(SaveCaptureTest, NoFormatOrAnUnknownTextWritesNothing) {
-    for (const char* format : {"", "bmp", "Jpg", "PNG "}) SaveCapture(shot, options(format, "x#.bmp"));
+    for (const char* format : {"", "bmp", "Jpg", "PNG "})
+        SaveCapture(shot, options(format, "x#.bmp"));
     EXPECT_EQ(filesInFolder(), 0u);
 }
 
@@ -69,8 +70,8 @@ TEST_F(SaveCaptureTest, AFolderThatIsMissingGivesTheCreateError) {
         SaveCapture(shot, o);
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot create file \"" + dir.file("gone") + "/x.bmp\". No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + dir.file("gone") +
+                                             "/x.bmp\". No such file or directory");
     }
 }
 

@@ -216,7 +216,8 @@ TEST(Delay, WaitsAtLeastTheTimeAndRunsEventsNestedInside) {
     const int64_t start = clock.now;
     Delay(50, clock, pump);
     order.push_back("outer wait done");
-    EXPECT_EQ(order, (std::vector<std::string>{"outer event", "inner wait done", "outer wait done"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"outer event", "inner wait done", "outer wait done"}));
     EXPECT_GE(clock.now - start, 110);
 }
 
