@@ -247,6 +247,22 @@ TEST_F(X11Capture, OwnWindowsAreLeftOutWithoutBeingHidden) {
     EXPECT_EQ(again.pixel(ox + 5, oy + 5), (Color{0, 200, 0}));
 }
 
+TEST(WithoutExtensions, PlainRequestsGiveTheSamePicture) {
+    X11Grabber grabber;
+    TestDisplay display;
+    EXPECT_FALSE(grabber.hasShm());
+    EXPECT_FALSE(grabber.hasComposite());
+    const int w = 64, h = 48;
+    Window win = display.createWindow(100, 100, w, h, [&](int x, int y) { return pattern(x, y, w, h); });
+    int x = 0, y = 0;
+    display.clientOrigin(win, x, y);
+    // Leaving windows out needs Composite: without it the grab goes on as a plain one.
+    grabber.setExcludedWindows({WindowHandle(display.frameOf(win))});
+    Bitmap screen;
+    grabber.grabScreen(screen);
+    expectWindowAt(screen, x, y, w, h, "without extensions");
+}
+
 TEST(BareDisplay, NoWindowManagerMeansNoWindowInFront) {
     X11Grabber grabber;
     TestDisplay display;
