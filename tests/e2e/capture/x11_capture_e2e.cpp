@@ -1,6 +1,8 @@
 // Grabbing on a real (virtual) X display: pictures, frames, the cursor and the own-window mode.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -245,6 +247,62 @@ TEST_F(X11Capture, OwnWindowsAreLeftOutWithoutBeingHidden) {
     Bitmap again;
     grabber.grabScreen(again);
     EXPECT_EQ(again.pixel(ox + 5, oy + 5), (Color{0, 200, 0}));
+}
+
+// A shot of the whole screen in the given format, decoded again by an independent reader.
+class ShotFormats : public X11Capture {
+protected:
+    // Shoots the screen with a known window on it; returns the path written.
+    std::string shoot(const std::string& format, const std::string& mask, int palette = 3) {
+        if (!window) {
+            window = display.createWindow(200, 150, kW, kH, [](int x, int y) { return pattern(x, y, kW, kH); });
+            display.clientOrigin(window, originX, originY);
+            display.movePointer(1900, 1060);  // out of the way
+        }
+        host.options = {format, 90, palette, dir.path(), mask, "41"};
+        SteadyClock clock;
+        NoEvents pump;
+        Capture capture(grabber, host, clock, pump);
+        capture.ShootScreen();
+        EXPECT_EQ(host.options.counterText, "42");
+        return dir.file(mask.substr(0, mask.find('#')) + "041" + mask.substr(mask.rfind('#') + 1));
+    }
+    // Compares the window's area; `margin` pixels around its colour edges are left out for readers
+    // that resample.
+    void expectScreenDecoded(const test::DecodedImage& img, int tolerance, int margin = 0) {
+        ASSERT_EQ(img.width, 1920);
+        ASSERT_EQ(img.height, 1080);
+        int worst = 0;
+        for (int y = 0; y < kH; y += 3)
+            for (int x = 0; x < kW; x += 3) {
+                if (y == kH / 2) continue;  // the checker line does not survive lossy formats
+                if (std::abs(x - kW / 2) <= margin || std::abs(y - kH / 2) <= margin ||
+                    x < margin || y < margin || x >= kW - margin || y >= kH - margin)
+                    continue;
+                Color want = pattern(x, y, kW, kH), got = img.at(originX + x, originY + y);
+                worst = std::max({worst, std::abs(want.red - got.red), std::abs(want.green - got.green),
+                                  std::abs(want.blue - got.blue)});
+            }
+        EXPECT_LE(worst, tolerance);
+    }
+
+    static constexpr int kW = 120, kH = 80;
+    test::TempDir dir;
+    Host host;
+    Window window = 0;
+    int originX = 0, originY = 0;
+};
+
+TEST_F(ShotFormats, BmpAndWmfLandUnderTheMasksNameAndShowTheScreen) {
+    std::string bmp = shoot("BMP", "shot_###.bmp");
+    expectScreenDecoded(test::decodeWithPillow(bmp), 0);
+    std::string wmf = shoot("WMF", "shot_###.wmf");
+    if (!test::toolAvailable("wmf2gd")) GTEST_SKIP() << "wmf2gd is not installed";
+    auto r = test::runCommand("wmf2gd -t png --maxwidth=1920 --maxheight=1080 --maxsize -o " +
+                              test::shellQuote(wmf + ".png") + " " +
+                              test::shellQuote(wmf));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    expectScreenDecoded(test::decodeWithPillow(wmf + ".png"), 2, 2);
 }
 
 TEST(WithoutExtensions, PlainRequestsGiveTheSamePicture) {
