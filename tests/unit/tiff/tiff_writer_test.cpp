@@ -1,12 +1,7 @@
 #include "tiff/tiff_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstring>
 #include <map>
 
 #include "graphics/exceptions.h"
@@ -357,45 +352,11 @@ TEST(TiffWriter, AFullDiskIsReported) {
                  EWriteError);
 }
 
-// Runs the save in a child whose files may not grow beyond `limit` bytes; returns the message of
-// the error it raised, or "" when it raised none.
-std::string saveUnderFileSizeLimit(const std::string& path, const Bitmap& bitmap, rlim_t limit) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return "no pipe";
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-        rlimit rl{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &rl);
-        std::string message;
-        try {
-            SaveTiffFile(path, bitmap);
-        } catch (const std::exception& e) {
-            message = e.what();
-        }
-        ssize_t ignored = ::write(pipeFds[1], message.data(), message.size());
-        (void)ignored;
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string message;
-    char buffer[512];
-    ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        message.append(buffer, size_t(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return message;
-}
-
 TEST(TiffWriter, AFileCutShortByAFullDiskPointsAtNoDirectory) {
     TempDir dir;
     const std::string path = dir.file("cut.tif");
     Bitmap b = makeTestPattern(400, 300, PixelFormat::Device);  // 360 000 bytes of pixels
-    const std::string message = saveUnderFileSizeLimit(path, b, 100000);
+    const std::string message = test::runWithFileSizeLimit(100000, [&] { SaveTiffFile(path, b); });
     EXPECT_EQ(message, "Cannot write file \"" + path + "\". File too large");
     const auto file = readFileBytes(path);
     ASSERT_GE(file.size(), 8u);
@@ -410,7 +371,7 @@ TEST(TiffWriter, AFileCutShortByAFullDiskPointsAtNoDirectory) {
               0);
 
     // With room enough the same child writes the whole file.
-    EXPECT_EQ(saveUnderFileSizeLimit(path, b, 1000000), "");
+    EXPECT_EQ(test::runWithFileSizeLimit(1000000, [&] { SaveTiffFile(path, b); }), "");
     EXPECT_EQ(readFileBytes(path), tiffBytes(b));
 }
 
