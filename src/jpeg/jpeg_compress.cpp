@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include "graphics/exceptions.h"
+#include "graphics/rgb_rows.h"
 #include "jpeg/jpeg_image.h"
 
 #ifndef JCS_EXTENSIONS
@@ -44,8 +45,7 @@ struct Job {
     CompressOptions options;
     J_COLOR_SPACE inputSpace;
     int inputComponents;
-    uint8_t* scratch;         // one row as red, green, blue, for formats the library cannot read
-    uint8_t palette[256][3];  // red, green, blue of each colour-table entry
+    uint8_t* scratch;  // one row as red, green, blue, for formats the library cannot read
 };
 
 void errorExit(j_common_ptr cinfo) {
@@ -98,66 +98,15 @@ void termDestination(j_compress_ptr cinfo) {
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-// 5- and 6-bit channels widen as the bitmap's own pixel lookup widens them.
-inline uint8_t widen5(unsigned v) {
-    return uint8_t(v * 255 / 31);
-}
-inline uint8_t widen6(unsigned v) {
-    return uint8_t(v * 255 / 63);
-}
-
-void convertRow(const Job& job, const uint8_t* src, uint8_t* dst) {
-    const int width = job.bitmap->width();
-    auto put = [&dst](const uint8_t* rgb) {
-        dst[0] = rgb[0];
-        dst[1] = rgb[1];
-        dst[2] = rgb[2];
-        dst += 3;
-    };
-    switch (job.bitmap->pixelFormat()) {
-        case PixelFormat::Bits1:
-            for (int x = 0; x < width; ++x)
-                put(job.palette[(src[x >> 3] >> (7 - (x & 7))) & 1]);
-            break;
-        case PixelFormat::Bits4:
-            for (int x = 0; x < width; ++x)
-                put(job.palette[(x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4)]);
-            break;
-        case PixelFormat::Bits8:
-            for (int x = 0; x < width; ++x)
-                put(job.palette[src[x]]);
-            break;
-        case PixelFormat::Bits15:
-            for (int x = 0; x < width; ++x, src += 2) {
-                unsigned v = src[0] | (src[1] << 8);
-                const uint8_t rgb[3] = {widen5((v >> 10) & 31), widen5((v >> 5) & 31),
-                                        widen5(v & 31)};
-                put(rgb);
-            }
-            break;
-        case PixelFormat::Bits16:
-            for (int x = 0; x < width; ++x, src += 2) {
-                unsigned v = src[0] | (src[1] << 8);
-                const uint8_t rgb[3] = {widen5((v >> 11) & 31), widen6((v >> 5) & 63),
-                                        widen5(v & 31)};
-                put(rgb);
-            }
-            break;
-        case PixelFormat::Bits24:
-        case PixelFormat::Bits32:
-        case PixelFormat::Device:
-            break;  // read by the library as stored
-    }
-}
-
 // Row y of the picture, top row first, in the input colour space the library was given.
 JSAMPROW rowOf(Job& job, JDIMENSION y) {
     const Bitmap& b = *job.bitmap;
-    const uint8_t* stored = b.bits() + size_t(b.height() - 1 - int(y)) * b.stride();
-    if (!job.scratch)
-        return const_cast<JSAMPROW>(stored);  // the library only reads input rows
-    convertRow(job, stored, job.scratch);
-    return job.scratch;
+    if (job.scratch) {
+        rowToRgb(b, int(y), job.scratch);
+        return job.scratch;
+    }
+    // The library only reads input rows.
+    return const_cast<JSAMPROW>(b.bits() + size_t(b.height() - 1 - int(y)) * b.stride());
 }
 
 // Returns false after a library error, whose code is then in job.error.pub.msg_code.
@@ -227,13 +176,6 @@ std::vector<uint8_t> compressBitmap(const Bitmap& bitmap, const CompressOptions&
             job.scratch = scratch.data();
             break;
     }
-    const auto& table = bitmap.colorTable();
-    for (size_t i = 0; i < table.size() && i < 256; ++i) {
-        job.palette[i][0] = table[i].red;
-        job.palette[i][1] = table[i].green;
-        job.palette[i][2] = table[i].blue;
-    }
-
     job.error.pub.error_exit = errorExit;
     job.error.pub.emit_message = emitMessage;
     job.error.pub.output_message = outputMessage;

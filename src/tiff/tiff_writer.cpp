@@ -1,11 +1,11 @@
 #include "tiff/tiff_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <span>
 #include <vector>
 
+#include "graphics/rgb_rows.h"
 #include "tiff/tiff_directories.h"
 
 namespace fk {
@@ -88,72 +88,18 @@ Shape shapeOf(const Bitmap& bitmap) {
     return s;
 }
 
-// Widening of 5- and 6-bit channels, the same as the bitmap's own pixel lookup.
-constexpr std::array<uint8_t, 32> kWiden5 = [] {
-    std::array<uint8_t, 32> t{};
-    for (unsigned v = 0; v < 32; ++v)
-        t[v] = uint8_t(v * 255 / 31);
-    return t;
-}();
-constexpr std::array<uint8_t, 64> kWiden6 = [] {
-    std::array<uint8_t, 64> t{};
-    for (unsigned v = 0; v < 64; ++v)
-        t[v] = uint8_t(v * 255 / 63);
-    return t;
-}();
-
-// Turns one stored row into the bytes the file holds for it.
-void encodeRow(PixelFormat format, const uint8_t* src, uint8_t* dst, const Shape& shape) {
-    const uint32_t w = shape.width;
-    switch (format) {
-        case PixelFormat::Bits1:
-        case PixelFormat::Bits4:
-        case PixelFormat::Bits8:
-            std::memcpy(dst, src, shape.rowBytes);
-            break;
-        case PixelFormat::Bits24:
-            for (uint32_t x = 0; x < w; ++x, src += 3, dst += 3) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
-            }
-            break;
-        case PixelFormat::Bits32:
-        case PixelFormat::Device:
-            for (uint32_t x = 0; x < w; ++x, src += 4, dst += 3) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
-            }
-            break;
-        case PixelFormat::Bits15:
-            for (uint32_t x = 0; x < w; ++x, src += 2, dst += 3) {
-                unsigned v = src[0] | (src[1] << 8);
-                dst[0] = kWiden5[(v >> 10) & 31];
-                dst[1] = kWiden5[(v >> 5) & 31];
-                dst[2] = kWiden5[v & 31];
-            }
-            break;
-        case PixelFormat::Bits16:
-            for (uint32_t x = 0; x < w; ++x, src += 2, dst += 3) {
-                unsigned v = src[0] | (src[1] << 8);
-                dst[0] = kWiden5[(v >> 11) & 31];
-                dst[1] = kWiden6[(v >> 5) & 63];
-                dst[2] = kWiden5[v & 31];
-            }
-            break;
-    }
-}
-
 // The rows, top row first, gathered into large writes straight to the stream.
 void writeImage(Stream& out, const Bitmap& bitmap, const Shape& shape) {
     constexpr size_t kChunkBytes = 256 * 1024;
     const size_t rowsPerChunk = std::max<size_t>(1, kChunkBytes / shape.rowBytes);
     std::vector<uint8_t> chunk(std::min<size_t>(rowsPerChunk, shape.height) * shape.rowBytes);
-    const PixelFormat format = bitmap.pixelFormat();
     size_t used = 0;
     for (int y = 0; y < bitmap.height(); ++y) {
-        encodeRow(format, bitmap.scanLine(y), chunk.data() + used, shape);
+        uint8_t* row = chunk.data() + used;
+        if (shape.layout == Layout::Rgb)
+            rowToRgb(bitmap, y, row);
+        else
+            std::memcpy(row, bitmap.scanLine(y), shape.rowBytes);
         used += shape.rowBytes;
         if (used == chunk.size()) {
             out.write(chunk.data(), used);
