@@ -112,7 +112,7 @@ void writeImage(Stream& out, const Bitmap& bitmap, const Shape& shape) {
 void writeColorMap(ByteWriter& w, const Bitmap& bitmap, int depth) {
     const auto& table = bitmap.colorTable();
     const size_t entries = size_t(1) << depth;
-    // Each 8-bit level goes to the high byte, as the colour map's 16-bit scale asks.
+    // Each 8-bit level is stored times 256: the high byte of the 16-bit value.
     auto channel = [&](auto pick) {
         for (size_t i = 0; i < entries; ++i)
             w.u16le(uint16_t((i < table.size() ? pick(table[i]) : 0) << 8));
