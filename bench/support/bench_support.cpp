@@ -36,6 +36,26 @@ double medianMs(const std::function<void()>& work, int runs) {
     return times[times.size() / 2];
 }
 
+std::pair<double, double> medianPairMs(const std::function<void()>& ours,
+                                       const std::function<void()>& anchor, int runs) {
+    auto time = [](const std::function<void()>& work) {
+        auto start = std::chrono::steady_clock::now();
+        work();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    ours();
+    anchor();
+    std::vector<double> oursMs, anchorMs;
+    for (int i = 0; i < runs; ++i) {
+        oursMs.push_back(time(ours));
+        anchorMs.push_back(time(anchor));
+    }
+    std::sort(oursMs.begin(), oursMs.end());
+    std::sort(anchorMs.begin(), anchorMs.end());
+    return {oursMs[oursMs.size() / 2], anchorMs[anchorMs.size() / 2]};
+}
+
 void reportRatio(const std::string& what, double oursMs, const std::string& anchor, double anchorMs,
                  double goal) {
     double ratio = oursMs / anchorMs;

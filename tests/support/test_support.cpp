@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -65,6 +67,38 @@ CommandResult runCommand(const std::string& command) {
 
 bool toolAvailable(const std::string& name) {
     return runCommand("command -v " + shellQuote(name) + " >/dev/null").exitCode == 0;
+}
+
+std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()>& work) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "cannot make a pipe";
+    pid_t child = ::fork();
+    if (child < 0) return "cannot start a child process";
+    if (child == 0) {
+        ::close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(limitBytes), rlim_t(limitBytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string message;
+        try {
+            work();
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        ssize_t ignored = ::write(fds[1], message.data(), message.size());
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string message;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) message.append(buffer, size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status)) message += " (child ended abnormally)";
+    return message;
 }
 
 std::string shellQuote(const std::string& text) {
