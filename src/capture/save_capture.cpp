@@ -4,6 +4,8 @@
 #include "graphics/bitmap.h"
 #include "graphics/exceptions.h"
 #include "graphics/metafile.h"
+#include "jpeg/jpeg_image.h"
+#include "tiff/tiff_writer.h"
 
 namespace fk {
 
@@ -24,7 +26,10 @@ void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     if (format == "BMP") {
         bitmap.saveToFile(fileName(options));
     } else if (format == "JPG") {
-        notAvailable("JPG");
+        TJPEGImage jpeg;
+        jpeg.Assign(std::move(bitmap));  // the shot is not needed afterwards: no copy
+        jpeg.setQuality(uint8_t(options.jpegQuality));
+        jpeg.SaveToFile(fileName(options));
     } else if (format == "WMF") {
         saveMetafileToFile(fileName(options), bitmap);
     } else if (format == "PNG") {
@@ -32,7 +37,7 @@ void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     } else if (format == "GIF") {
         notAvailable("GIF");
     } else if (format == "TIF") {
-        notAvailable("TIF");
+        SaveTiffFile(fileName(options), bitmap);
     }
 }
 

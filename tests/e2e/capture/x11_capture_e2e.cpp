@@ -305,6 +305,11 @@ TEST_F(ShotFormats, BmpAndWmfLandUnderTheMasksNameAndShowTheScreen) {
     expectScreenDecoded(test::decodeWithPillow(wmf + ".png"), 2, 2);
 }
 
+TEST_F(ShotFormats, JpgAndTifLandUnderTheMasksNameAndShowTheScreen) {
+    expectScreenDecoded(test::decodeWithPillow(shoot("TIF", "shot_###.tif")), 0);
+    expectScreenDecoded(test::decodeWithPillow(shoot("JPG", "shot_###.jpg")), 40, 8);
+}
+
 TEST(WithoutExtensions, PlainRequestsGiveTheSamePicture) {
     X11Grabber grabber;
     TestDisplay display;

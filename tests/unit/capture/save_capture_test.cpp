@@ -51,6 +51,33 @@ TEST_F(SaveCaptureTest, WmfFlavourFollowsTheName) {
     EXPECT_EQ(enhanced[41], 'E');
 }
 
+TEST_F(SaveCaptureTest, TifIsLosslessAndJpgTakesTheQualityAsItStands) {
+    const auto expected = test::pixelsOf(shot);
+    SaveCapture(shot, options("TIF", "t#.tif"));
+    EXPECT_EQ(test::decodeWithPillow(dir.file("t4.tif")).pixels, expected);
+
+    Bitmap flat(16, 16, PixelFormat::Device);
+    flat.fill({200, 30, 40});
+    SaveOptions o = options("JPG", "j#.jpg");
+    o.jpegQuality = 0;  // the library's lowest quality, not an error
+    SaveCapture(flat, o);
+    auto low = test::readFileBytes(dir.file("j4.jpg"));
+    flat = Bitmap(16, 16, PixelFormat::Device);
+    flat.fill({200, 30, 40});
+    o.jpegQuality = 100;
+    o.counterText = "5";
+    SaveCapture(flat, o);
+    auto high = test::readFileBytes(dir.file("j5.jpg"));
+    ASSERT_GE(low.size(), 2u);
+    EXPECT_EQ(low[0], 0xFF);
+    EXPECT_EQ(low[1], 0xD8);
+    EXPECT_NE(low, high);
+    Color c = test::decodeWithPillow(dir.file("j5.jpg")).at(8, 8);
+    EXPECT_NEAR(c.red, 200, 3);
+    EXPECT_NEAR(c.green, 30, 3);
+    EXPECT_NEAR(c.blue, 40, 3);
+}
+
 TEST_F(SaveCaptureTest, NoFormatOrAnUnknownTextWritesNothing) {
     for (const char* format : {"", "bmp", "Jpg", "PNG "})
         SaveCapture(shot, options(format, "x#.bmp"));
