@@ -15,7 +15,7 @@ namespace {
 
 // Filtered rows are handed to zlib in batches of about this many bytes: few calls, each with
 // enough input to keep deflate busy.
-constexpr size_t kBatchBytes = 256 * 1024;
+constexpr size_t kBatchBytes = 32 * 1024;
 constexpr size_t kChunkHead = 8;  // length and type
 constexpr size_t kChunkTail = 4;  // CRC
 
@@ -126,6 +126,20 @@ void buildTruecolorRow(const uint8_t* stored, size_t rowBytes, uint8_t* out) {
     }
 }
 
+// The default case in one pass: a stored truecolour row reordered and Sub-filtered straight into
+// the buffer deflate reads.
+void subFilterTruecolorRow(const uint8_t* stored, size_t rowBytes, uint8_t* out) {
+    uint8_t red = 0, green = 0, blue = 0;
+    for (size_t i = 0; i < rowBytes; i += 3) {
+        out[i] = uint8_t(stored[i + 2] - red);
+        out[i + 1] = uint8_t(stored[i + 1] - green);
+        out[i + 2] = uint8_t(stored[i] - blue);
+        red = stored[i + 2];
+        green = stored[i + 1];
+        blue = stored[i];
+    }
+}
+
 }  // namespace
 
 void TChunkIDAT::SaveToStream(Stream& out) {
@@ -145,9 +159,10 @@ void TChunkIDAT::SaveToStream(Stream& out) {
 
     // The rows above start as zeros. Palette rows are filtered where they are stored; truecolour
     // rows are reordered into two alternating buffers, the current and the previous row.
+    const bool fusedSub = truecolor && single && fixed == pfSub;
     const std::vector<uint8_t> zeros(rowBytes, 0);
     std::array<std::vector<uint8_t>, 2> reordered;
-    if (truecolor)
+    if (truecolor && !fusedSub)
         for (auto& r : reordered) r.resize(rowBytes);
     std::array<std::vector<uint8_t>, kFilterCount> filtered;
     if (!single)
@@ -163,27 +178,32 @@ void TChunkIDAT::SaveToStream(Stream& out) {
     const uint8_t* above = zeros.data();
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = image.scanLine(y);
-        if (truecolor) {
-            uint8_t* current = reordered[size_t(y & 1)].data();
-            buildTruecolorRow(row, rowBytes, current);
-            row = current;
-        }
         uint8_t* slot = batch.data() + used;
-        if (single) {
-            slot[0] = fixed;
-            png::filterRow(fixed, row, above, rowBytes, step, slot + 1);
+        if (fusedSub) {
+            slot[0] = pfSub;  // Sub needs no row above, so none is kept
+            subFilterTruecolorRow(row, rowBytes, slot + 1);
         } else {
-            std::array<const uint8_t*, kFilterCount> candidates{row};
-            for (int t = pfSub; t < kFilterCount; ++t) {
-                if (filtered[size_t(t)].empty()) continue;
-                png::filterRow(TFilter(t), row, above, rowBytes, step, filtered[size_t(t)].data());
-                candidates[size_t(t)] = filtered[size_t(t)].data();
+            if (truecolor) {
+                uint8_t* current = reordered[size_t(y & 1)].data();
+                buildTruecolorRow(row, rowBytes, current);
+                row = current;
             }
-            const TFilter chosen = png::ChooseFilter(set, candidates, rowBytes);
-            slot[0] = chosen;
-            std::memcpy(slot + 1, candidates[chosen], rowBytes);
+            if (single) {
+                slot[0] = fixed;
+                png::filterRow(fixed, row, above, rowBytes, step, slot + 1);
+            } else {
+                std::array<const uint8_t*, kFilterCount> candidates{row};
+                for (int t = pfSub; t < kFilterCount; ++t) {
+                    if (filtered[size_t(t)].empty()) continue;
+                    png::filterRow(TFilter(t), row, above, rowBytes, step, filtered[size_t(t)].data());
+                    candidates[size_t(t)] = filtered[size_t(t)].data();
+                }
+                const TFilter chosen = png::ChooseFilter(set, candidates, rowBytes);
+                slot[0] = chosen;
+                std::memcpy(slot + 1, candidates[chosen], rowBytes);
+            }
+            above = row;
         }
-        above = row;
         used += line;
         if (used + line > batch.size()) {
             writer.write(batch.data(), used);
