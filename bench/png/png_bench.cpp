@@ -18,7 +18,8 @@ namespace {
 
 void writeWithLibpng(const Bitmap& bitmap, const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) throw std::runtime_error("cannot create " + path);
+    if (!file)
+        throw std::runtime_error("cannot create " + path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {

@@ -22,7 +22,8 @@ std::unique_ptr<TChunk> TChunk::Create(TPNGObject& owner) const {
 }
 
 void TChunk::RequireSameClass(const TChunk& source) const {
-    if (typeid(source) != typeid(*this)) throw EPngError(kMsgIncompatibleChunks);
+    if (typeid(source) != typeid(*this))
+        throw EPngError(kMsgIncompatibleChunks);
 }
 
 void TChunk::Assign(const TChunk& source) {
@@ -30,18 +31,23 @@ void TChunk::Assign(const TChunk& source) {
     m_data = source.m_data;
 }
 
-void TChunk::SaveToStream(Stream& out) { WriteChunk(out, GetName(), m_data.data(), m_data.size()); }
+void TChunk::SaveToStream(Stream& out) {
+    WriteChunk(out, GetName(), m_data.data(), m_data.size());
+}
 
 void WriteChunk(Stream& out, std::string_view name, const uint8_t* data, size_t n) {
     uint8_t type[4] = {};
-    for (size_t i = 0; i < 4 && i < name.size(); ++i) type[i] = uint8_t(name[i]);
-    const uint32_t crc = png::crcFinish(png::crcUpdate(png::crcUpdate(png::kCrcStart, type, 4), data, n));
+    for (size_t i = 0; i < 4 && i < name.size(); ++i)
+        type[i] = uint8_t(name[i]);
+    const uint32_t crc =
+        png::crcFinish(png::crcUpdate(png::crcUpdate(png::kCrcStart, type, 4), data, n));
 
     ByteWriter w(out);
     w.u32be(uint32_t(n));  // data length
     w.bytes(type, 4);
-    w.bytes(data, n);
-    w.u32be(crc);  // over type and data
+    if (n > 0)
+        w.bytes(data, n);  // an empty chunk may have no data block at all
+    w.u32be(crc);          // over type and data
     w.flush();
 }
 
@@ -69,11 +75,20 @@ void TChunkIHDR::SetImageData(Bitmap image) {
     uint8_t colorType = png::kColorTypePalette;
     uint8_t bitDepth = 8;
     switch (image.pixelFormat()) {
-        case PixelFormat::Bits1: bitDepth = 1; break;
-        case PixelFormat::Bits4: bitDepth = 4; break;
-        case PixelFormat::Bits8: bitDepth = 8; break;
-        case PixelFormat::Bits24: colorType = png::kColorTypeTruecolor; break;
-        default: throw EPngError("The image header holds only 1-, 4-, 8- or 24-bit pixel rows.");
+        case PixelFormat::Bits1:
+            bitDepth = 1;
+            break;
+        case PixelFormat::Bits4:
+            bitDepth = 4;
+            break;
+        case PixelFormat::Bits8:
+            bitDepth = 8;
+            break;
+        case PixelFormat::Bits24:
+            colorType = png::kColorTypeTruecolor;
+            break;
+        default:
+            throw EPngError("The image header holds only 1-, 4-, 8- or 24-bit pixel rows.");
     }
     if (image.empty())
         throw EPngError("A PNG image needs at least one pixel in each direction.");
@@ -88,11 +103,14 @@ void TChunkIHDR::SetImageData(Bitmap image) {
 }
 
 size_t TChunkIHDR::RowBytes() const {
-    if (m_colorType == png::kColorTypeTruecolor) return size_t(m_width) * 3;
+    if (m_colorType == png::kColorTypeTruecolor)
+        return size_t(m_width) * 3;
     return (size_t(m_width) * m_bitDepth + 7) / 8;
 }
 
-size_t TChunkIHDR::PixelStep() const { return m_colorType == png::kColorTypeTruecolor ? 3 : 1; }
+size_t TChunkIHDR::PixelStep() const {
+    return m_colorType == png::kColorTypeTruecolor ? 3 : 1;
+}
 
 void TChunkIHDR::SaveToStream(Stream& out) {
     MemoryStream data;
@@ -122,17 +140,21 @@ void TChunkPLTE::Assign(const TChunk& source) {
 }
 
 Color TChunkPLTE::Item(int index) const {
-    if (index < 0 || index >= Count()) throw EPngError(kMsgNoPaletteEntry);
+    if (index < 0 || index >= Count())
+        throw EPngError(kMsgNoPaletteEntry);
     return m_entries[size_t(index)];
 }
 
-void TChunkPLTE::SetEntries(std::vector<Color> entries) { m_entries = std::move(entries); }
+void TChunkPLTE::SetEntries(std::vector<Color> entries) {
+    m_entries = std::move(entries);
+}
 
 void TChunkPLTE::SaveToStream(Stream& out) {
     std::vector<uint8_t>& data = MutableData();
     data.clear();
     data.reserve(m_entries.size() * 3);
-    for (const Color& c : m_entries) data.insert(data.end(), {c.red, c.green, c.blue});
+    for (const Color& c : m_entries)
+        data.insert(data.end(), {c.red, c.green, c.blue});
     TChunk::SaveToStream(out);
 }
 

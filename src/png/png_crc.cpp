@@ -17,11 +17,13 @@ Tables makeTables() {
     Tables t{};
     for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? kCrcPolynomial ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? kCrcPolynomial ^ (c >> 1) : c >> 1;
         t[0][n] = c;
     }
     for (size_t k = 1; k < t.size(); ++k)
-        for (uint32_t n = 0; n < 256; ++n) t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
+        for (uint32_t n = 0; n < 256; ++n)
+            t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
     return t;
 }
 
@@ -45,7 +47,8 @@ uint32_t crcUpdate(uint32_t crc, const uint8_t* data, size_t n) {
         crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
               t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
     }
-    for (; n > 0; --n, ++data) crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
+    for (; n > 0; --n, ++data)
+        crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
     return crc;
 }
 

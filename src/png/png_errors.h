@@ -17,7 +17,8 @@ public:
 
 inline constexpr const char* kMsgHeaderNotPresent =
     "This operation is not valid because the current image contains no valid header.";
-inline constexpr const char* kMsgIncompatibleChunks = "The chunks must be compatible to be assigned.";
+inline constexpr const char* kMsgIncompatibleChunks =
+    "The chunks must be compatible to be assigned.";
 inline constexpr const char* kMsgNoPaletteEntry = "There is no such palette entry.";
 
 }  // namespace fk

@@ -17,7 +17,8 @@ class TFilters {
 public:
     constexpr TFilters() = default;
     constexpr TFilters(std::initializer_list<TFilter> filters) {
-        for (TFilter f : filters) m_bits = uint8_t(m_bits | (1u << f));
+        for (TFilter f : filters)
+            m_bits = uint8_t(m_bits | (1u << f));
     }
     static constexpr TFilters all() { return {pfNone, pfSub, pfUp, pfAverage, pfPaeth}; }
     static constexpr TFilters fromBits(uint8_t bits) {
@@ -30,7 +31,8 @@ public:
     constexpr bool empty() const { return m_bits == 0; }
     constexpr int count() const {
         int n = 0;
-        for (int f = 0; f < kFilterCount; ++f) n += (m_bits >> f) & 1;
+        for (int f = 0; f < kFilterCount; ++f)
+            n += (m_bits >> f) & 1;
         return n;
     }
     constexpr uint8_t bits() const { return m_bits; }

@@ -30,11 +30,13 @@ void putU32be(uint8_t* p, uint32_t v) {
 // length, type and CRC around it; a full buffer is framed in place and written as one "IDAT".
 class IdatWriter {
 public:
-    IdatWriter(Stream& out, int level, size_t limit, uint64_t totalInput) : m_out(out), m_limit(limit) {
+    IdatWriter(Stream& out, int level, size_t limit, uint64_t totalInput)
+        : m_out(out), m_limit(limit) {
         const int ret = deflateInit(&m_z, level);
         if (ret != Z_OK)
-            throw EPngError(formatMessage("Cannot start compressing the image data at level %d: %s.",
-                                          {std::to_string(level), zError(ret)}));
+            throw EPngError(
+                formatMessage("Cannot start compressing the image data at level %d: %s.",
+                              {std::to_string(level), zError(ret)}));
         m_open = true;
         // A picture whose whole output fits in fewer bytes needs no buffer of the full limit.
         m_capacity = std::min<uint64_t>(m_limit, deflateBound(&m_z, uLong(totalInput)));
@@ -43,7 +45,8 @@ public:
         resetOutput();
     }
     ~IdatWriter() {
-        if (m_open) deflateEnd(&m_z);
+        if (m_open)
+            deflateEnd(&m_z);
     }
     IdatWriter(const IdatWriter&) = delete;
     IdatWriter& operator=(const IdatWriter&) = delete;
@@ -54,10 +57,13 @@ public:
             m_z.next_in = const_cast<Bytef*>(data);
             m_z.avail_in = uInt(piece);
             while (m_z.avail_in > 0) {
-                if (m_z.avail_out == 0) makeRoom();
-                // With input and output room deflate always progresses; anything but Z_OK is a fault.
+                if (m_z.avail_out == 0)
+                    makeRoom();
+                // With input and output room deflate always progresses; anything but Z_OK is a
+                // fault.
                 const int ret = deflate(&m_z, Z_NO_FLUSH);
-                if (ret != Z_OK) fail(ret);
+                if (ret != Z_OK)
+                    fail(ret);
             }
             data += piece;
             n -= piece;
@@ -66,12 +72,16 @@ public:
 
     void finish() {
         for (;;) {
-            if (m_z.avail_out == 0) makeRoom();
+            if (m_z.avail_out == 0)
+                makeRoom();
             const int ret = deflate(&m_z, Z_FINISH);
-            if (ret == Z_STREAM_END) break;
-            if (ret != Z_OK) fail(ret);
+            if (ret == Z_STREAM_END)
+                break;
+            if (ret != Z_OK)
+                fail(ret);
         }
-        if (used() > 0) emitChunk();
+        if (used() > 0)
+            emitChunk();
     }
 
 private:
@@ -155,7 +165,8 @@ void TChunkIDAT::SaveToStream(Stream& out) {
     const bool single = set.count() <= 1;
     TFilter fixed = pfNone;
     for (int t = 0; t < kFilterCount; ++t)
-        if (single && set.contains(TFilter(t))) fixed = TFilter(t);
+        if (single && set.contains(TFilter(t)))
+            fixed = TFilter(t);
 
     // The rows above start as zeros. Palette rows are filtered where they are stored; truecolour
     // rows are reordered into two alternating buffers, the current and the previous row.
@@ -163,11 +174,13 @@ void TChunkIDAT::SaveToStream(Stream& out) {
     const std::vector<uint8_t> zeros(rowBytes, 0);
     std::array<std::vector<uint8_t>, 2> reordered;
     if (truecolor && !fusedSub)
-        for (auto& r : reordered) r.resize(rowBytes);
+        for (auto& r : reordered)
+            r.resize(rowBytes);
     std::array<std::vector<uint8_t>, kFilterCount> filtered;
     if (!single)
         for (int t = pfSub; t < kFilterCount; ++t)
-            if (set.contains(TFilter(t))) filtered[size_t(t)].resize(rowBytes);
+            if (set.contains(TFilter(t)))
+                filtered[size_t(t)].resize(rowBytes);
 
     const size_t batchRows = std::clamp<size_t>(kBatchBytes / line, 1, size_t(height));
     std::vector<uint8_t> batch(batchRows * line);
@@ -194,8 +207,10 @@ void TChunkIDAT::SaveToStream(Stream& out) {
             } else {
                 std::array<const uint8_t*, kFilterCount> candidates{row};
                 for (int t = pfSub; t < kFilterCount; ++t) {
-                    if (filtered[size_t(t)].empty()) continue;
-                    png::filterRow(TFilter(t), row, above, rowBytes, step, filtered[size_t(t)].data());
+                    if (filtered[size_t(t)].empty())
+                        continue;
+                    png::filterRow(TFilter(t), row, above, rowBytes, step,
+                                   filtered[size_t(t)].data());
                     candidates[size_t(t)] = filtered[size_t(t)].data();
                 }
                 const TFilter chosen = png::ChooseFilter(set, candidates, rowBytes);
@@ -210,7 +225,8 @@ void TChunkIDAT::SaveToStream(Stream& out) {
             used = 0;
         }
     }
-    if (used > 0) writer.write(batch.data(), used);
+    if (used > 0)
+        writer.write(batch.data(), used);
     writer.finish();
 }
 

@@ -22,7 +22,8 @@ Bitmap imageDataOf(const Bitmap& bitmap) {
             store.setColorTable(std::move(table));
             return store;
         }
-        case PixelFormat::Bits24: return bitmap;
+        case PixelFormat::Bits24:
+            return bitmap;
         case PixelFormat::Device:
         case PixelFormat::Bits32: {
             Bitmap store(bitmap.width(), bitmap.height(), PixelFormat::Bits24);
@@ -32,7 +33,8 @@ Bitmap imageDataOf(const Bitmap& bitmap) {
                 uint8_t* d = store.scanLine(y);
                 // Four bytes per pixel are copied and the next pixel overwrites the fourth, one
                 // load and store each; the last pixel copies three, as a row may end unpadded.
-                for (size_t x = 1; x < width; ++x, s += 4, d += 3) std::memcpy(d, s, 4);
+                for (size_t x = 1; x < width; ++x, s += 4, d += 3)
+                    std::memcpy(d, s, 4);
                 std::memcpy(d, s, 3);
             }
             return store;
@@ -54,7 +56,8 @@ Bitmap imageDataOf(const Bitmap& bitmap) {
 }  // namespace
 
 TChunk* TPNGList::Item(int index) const {
-    if (index < 0 || index >= Count()) return nullptr;
+    if (index < 0 || index >= Count())
+        return nullptr;
     return m_items[size_t(index)].get();
 }
 
@@ -64,21 +67,24 @@ TChunk& TPNGList::Add(std::unique_ptr<TChunk> chunk) {
 }
 
 TPNGObject& TPNGObject::operator=(const TPNGObject& other) {
-    if (this != &other) Assign(other);
+    if (this != &other)
+        Assign(other);
     return *this;
 }
 
 TChunkIHDR& TPNGObject::Header() const {
     auto* header = dynamic_cast<TChunkIHDR*>(m_chunks.Item(0));
-    if (!header) throw EPNGHeaderNotPresent(kMsgHeaderNotPresent);
+    if (!header)
+        throw EPNGHeaderNotPresent(kMsgHeaderNotPresent);
     return *header;
 }
 
 void TPNGObject::Assign(const Bitmap& bitmap) {
     if (bitmap.empty())
-        throw EPngError(formatMessage(
-            "Cannot make a PNG image of %d x %d pixels; it needs at least one pixel in each direction.",
-            {std::to_string(bitmap.width()), std::to_string(bitmap.height())}));
+        throw EPngError(
+            formatMessage("Cannot make a PNG image of %d x %d pixels; it needs at least one pixel "
+                          "in each direction.",
+                          {std::to_string(bitmap.width()), std::to_string(bitmap.height())}));
     try {
         // Built aside, so that a failure leaves the image as it was.
         TPNGList chunks;
@@ -93,7 +99,8 @@ void TPNGObject::Assign(const Bitmap& bitmap) {
             palette->SetEntries(std::move(entries));
         }
         chunks.Add(std::move(header));
-        if (palette) chunks.Add(std::move(palette));
+        if (palette)
+            chunks.Add(std::move(palette));
         chunks.Add(std::make_unique<TChunkIDAT>(*this));
         chunks.Add(std::make_unique<TChunkIEND>(*this));
         m_chunks = std::move(chunks);
@@ -103,7 +110,8 @@ void TPNGObject::Assign(const Bitmap& bitmap) {
 }
 
 void TPNGObject::Assign(const TPNGObject& source) {
-    if (this == &source) return;
+    if (this == &source)
+        return;
     TPNGList chunks;
     for (int i = 0; i < source.m_chunks.Count(); ++i) {
         const TChunk& chunk = *source.m_chunks.Item(i);
@@ -118,7 +126,8 @@ void TPNGObject::Assign(const TPNGObject& source) {
 void TPNGObject::SaveToStream(Stream& out) {
     try {
         out.write(png::kSignature.data(), png::kSignature.size());
-        for (int i = 0; i < m_chunks.Count(); ++i) m_chunks.Item(i)->SaveToStream(out);
+        for (int i = 0; i < m_chunks.Count(); ++i)
+            m_chunks.Item(i)->SaveToStream(out);
     } catch (const std::bad_alloc&) {
         throwOutOfMemory("writing the PNG image");
     }

@@ -25,7 +25,8 @@ public:
     template <typename T>
     T* ItemFromClass() const {
         for (const auto& c : m_items)
-            if (auto* p = dynamic_cast<T*>(c.get())) return p;
+            if (auto* p = dynamic_cast<T*>(c.get()))
+                return p;
         return nullptr;
     }
     TChunk& Add(std::unique_ptr<TChunk> chunk);
@@ -47,7 +48,8 @@ public:
     TPNGObject& operator=(TPNGObject&&) = delete;
 
     // Rebuilds the chunks from the bitmap: 1-, 4- and 8-bit bitmaps become palette images, all
-    // deeper ones 8-bit truecolour. An empty bitmap raises EPngError and leaves the image as it was.
+    // deeper ones 8-bit truecolour. An empty bitmap raises EPngError and leaves the image as it
+    // was.
     void Assign(const Bitmap& bitmap);
     // Copies the options and every chunk of `source`.
     void Assign(const TPNGObject& source);
@@ -78,7 +80,9 @@ public:
     void SetDeflateLevel(uint8_t level) { m_deflateLevel = level; }
     int32_t IdatLimit() const { return m_idatLimit; }
     // Limits below the default are raised to it.
-    void SetIdatLimit(int32_t limit) { m_idatLimit = limit < png::kDefaultIdatLimit ? png::kDefaultIdatLimit : limit; }
+    void SetIdatLimit(int32_t limit) {
+        m_idatLimit = limit < png::kDefaultIdatLimit ? png::kDefaultIdatLimit : limit;
+    }
     // Images are never interlaced.
     uint8_t Interlace() const { return 0; }
 

@@ -21,12 +21,14 @@ TEST(PngFailure, EmptyBitmapIsRefusedAndTheImageKept) {
     MemoryStream before;
     png.SaveToStream(before);
 
-    for (const Bitmap& empty : {Bitmap(), Bitmap(0, 3, PixelFormat::Bits24), Bitmap(7, 0, PixelFormat::Bits8)}) {
+    for (const Bitmap& empty :
+         {Bitmap(), Bitmap(0, 3, PixelFormat::Bits24), Bitmap(7, 0, PixelFormat::Bits8)}) {
         try {
             png.Assign(empty);
             FAIL() << "an empty bitmap was taken";
         } catch (const EPngError& e) {
-            EXPECT_NE(std::string(e.what()).find("at least one pixel"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("at least one pixel"), std::string::npos)
+                << e.what();
         }
     }
     MemoryStream after;
@@ -50,13 +52,15 @@ TEST(PngFailure, UnwritablePlaces) {
         png.SaveToFile(missing);
         FAIL() << "saved into a missing folder";
     } catch (const EFCreateError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\". ", 0), 0u) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\". ", 0), 0u)
+            << e.what();
     }
     EXPECT_THROW(png.SaveToFile(dir.path()), EFCreateError);  // a folder, not a file
 }
 
 TEST(PngFailure, FullDiskEndsWithAWriteError) {
-    if (!test::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!test::fileExists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
     TPNGObject png;
     png.Assign(test::makeTestPattern(64, 64, PixelFormat::Bits24));
     EXPECT_THROW(png.SaveToFile("/dev/full"), EWriteError);

@@ -39,7 +39,8 @@ TEST(PngFilter, FirstRowAgainstZeros) {
     EXPECT_EQ(filtered(pfUp, x, zeros, 1), x);
     EXPECT_EQ(filtered(pfPaeth, x, zeros, 1), filtered(pfSub, x, zeros, 1));
     Row halfLeft = x;
-    for (size_t i = 1; i < x.size(); ++i) halfLeft[i] = uint8_t(x[i] - x[i - 1] / 2);
+    for (size_t i = 1; i < x.size(); ++i)
+        halfLeft[i] = uint8_t(x[i] - x[i - 1] / 2);
     EXPECT_EQ(filtered(pfAverage, x, zeros, 1), halfLeft);
 }
 
@@ -50,11 +51,11 @@ TEST(PngFilter, RowShorterThanOnePixelHasNoLeftNeighbour) {
 }
 
 TEST(PngFilter, PaethPredictorPrefersLeftThenAboveThenUpperLeft) {
-    EXPECT_EQ(png::paethPredictor(9, 5, 2), 9);   // p = 12: left nearest
-    EXPECT_EQ(png::paethPredictor(5, 9, 2), 9);   // p = 12: above nearest
-    EXPECT_EQ(png::paethPredictor(2, 9, 5), 5);   // p = 6: upper left nearest
-    EXPECT_EQ(png::paethPredictor(4, 1, 2), 4);   // left and upper left tie: left
-    EXPECT_EQ(png::paethPredictor(1, 4, 2), 4);   // above and upper left tie: above
+    EXPECT_EQ(png::paethPredictor(9, 5, 2), 9);  // p = 12: left nearest
+    EXPECT_EQ(png::paethPredictor(5, 9, 2), 9);  // p = 12: above nearest
+    EXPECT_EQ(png::paethPredictor(2, 9, 5), 5);  // p = 6: upper left nearest
+    EXPECT_EQ(png::paethPredictor(4, 1, 2), 4);  // left and upper left tie: left
+    EXPECT_EQ(png::paethPredictor(1, 4, 2), 4);  // above and upper left tie: above
     EXPECT_EQ(png::paethPredictor(0, 200, 0), 200);
 }
 

@@ -23,7 +23,8 @@ const Bytes kSignature = {137, 80, 78, 71, 13, 10, 26, 10};
 
 std::vector<std::string> typesOf(const std::vector<test::ParsedChunk>& chunks) {
     std::vector<std::string> types;
-    for (const auto& c : chunks) types.push_back(c.type);
+    for (const auto& c : chunks)
+        types.push_back(c.type);
     return types;
 }
 
@@ -42,7 +43,8 @@ TEST(PngFormat, OnePixelTruecolourFile) {
     EXPECT_EQ(Bytes(ihdr.begin(), ihdr.begin() + 8), (Bytes{0, 0, 0, 13, 'I', 'H', 'D', 'R'}));
     EXPECT_EQ(Bytes(file.end() - 12, file.end()),
               (Bytes{0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82}));
-    for (const auto& c : chunks) EXPECT_EQ(c.storedCrc, c.zlibCrc) << c.type;
+    for (const auto& c : chunks)
+        EXPECT_EQ(c.storedCrc, c.zlibCrc) << c.type;
 
     // Sub on a single pixel leaves red, green, blue as they are.
     EXPECT_EQ(inflateImageData(chunks), (Bytes{1, 0x12, 0x34, 0x56}));
@@ -65,7 +67,8 @@ TEST(PngFormat, PaletteImagesWriteTheFullPalette) {
     EXPECT_EQ(chunks[0].data[8], 8);  // bit depth
     EXPECT_EQ(chunks[0].data[9], 3);  // colour type
     ASSERT_EQ(chunks[1].data.size(), 768u);
-    EXPECT_EQ(Bytes(chunks[1].data.begin(), chunks[1].data.begin() + 7), (Bytes{3, 2, 1, 6, 5, 4, 0}));
+    EXPECT_EQ(Bytes(chunks[1].data.begin(), chunks[1].data.begin() + 7),
+              (Bytes{3, 2, 1, 6, 5, 4, 0}));
     EXPECT_EQ(Bytes(chunks[1].data.begin() + 6, chunks[1].data.end()), Bytes(762, 0));
 
     Bitmap one(9, 1, PixelFormat::Bits1);
@@ -102,9 +105,11 @@ TEST(PngFormat, WidthOneRowsAreSubFilteredPixels) {
 }
 
 TEST(PngFormat, ImageDataInflatesToEveryFilteredRow) {
-    for (PixelFormat f : {PixelFormat::Bits1, PixelFormat::Bits4, PixelFormat::Bits8, PixelFormat::Bits24}) {
+    for (PixelFormat f :
+         {PixelFormat::Bits1, PixelFormat::Bits4, PixelFormat::Bits8, PixelFormat::Bits24}) {
         const Bitmap b = test::makeTestPattern(61, 17, f, 3);
-        const size_t rowBytes = f == PixelFormat::Bits24 ? 61 * 3 : (61 * size_t(b.bitsPerPixel()) + 7) / 8;
+        const size_t rowBytes =
+            f == PixelFormat::Bits24 ? 61 * 3 : (61 * size_t(b.bitsPerPixel()) + 7) / 8;
         // Each set with the filter type every row must carry; 255 = any type the choice makes.
         const std::pair<TFilters, int> cases[] = {
             {TFilters{pfSub}, 1}, {TFilters{pfPaeth}, 4}, {TFilters{}, 0}, {TFilters::all(), 255}};
@@ -128,12 +133,15 @@ std::vector<test::ParsedChunk> chunksWithCompressedSize(size_t target) {
     std::mt19937 rng(7);
     for (int width = int(target) - 40; width < int(target) + 40; ++width) {
         Bitmap b(width, 1, PixelFormat::Bits8);
-        for (int x = 0; x < width; ++x) b.setIndex(x, 0, uint8_t(rng()));
+        for (int x = 0; x < width; ++x)
+            b.setIndex(x, 0, uint8_t(rng()));
         auto chunks = parseChunks(encode(b, {pfNone}, 0));
         size_t total = 0;
         for (const auto& c : chunks)
-            if (c.type == "IDAT") total += c.data.size();
-        if (total == target) return chunks;
+            if (c.type == "IDAT")
+                total += c.data.size();
+        if (total == target)
+            return chunks;
     }
     ADD_FAILURE() << "no width compresses to " << target << " bytes";
     return {};
@@ -143,7 +151,8 @@ TEST(PngFormat, ImageDataSplitsAtTheChunkLimit) {
     auto idatSizes = [](const std::vector<test::ParsedChunk>& chunks) {
         std::vector<size_t> sizes;
         for (const auto& c : chunks)
-            if (c.type == "IDAT") sizes.push_back(c.data.size());
+            if (c.type == "IDAT")
+                sizes.push_back(c.data.size());
         return sizes;
     };
     EXPECT_EQ(idatSizes(chunksWithCompressedSize(65535)), (std::vector<size_t>{65535}));
@@ -154,9 +163,11 @@ TEST(PngFormat, ImageDataSplitsAtTheChunkLimit) {
     const auto chunks = parseChunks(encode(noise));
     const auto sizes = idatSizes(chunks);
     ASSERT_GT(sizes.size(), 3u);
-    for (size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_EQ(sizes[i], 65535u);
+    for (size_t i = 0; i + 1 < sizes.size(); ++i)
+        EXPECT_EQ(sizes[i], 65535u);
     EXPECT_GE(sizes.back(), 1u);
-    for (const auto& c : chunks) EXPECT_EQ(c.storedCrc, c.zlibCrc);
+    for (const auto& c : chunks)
+        EXPECT_EQ(c.storedCrc, c.zlibCrc);
     EXPECT_EQ(inflateImageData(chunks).size(), 297u * (301 * 3 + 1));
 }
 
@@ -199,8 +210,9 @@ TEST(PngObject, HeaderOfAnImageWithoutOne) {
         png.Header();
         FAIL() << "no error";
     } catch (const EPNGHeaderNotPresent& e) {
-        EXPECT_STREQ(e.what(),
-                     "This operation is not valid because the current image contains no valid header.");
+        EXPECT_STREQ(
+            e.what(),
+            "This operation is not valid because the current image contains no valid header.");
     }
     EXPECT_THROW(png.Width(), EPNGHeaderNotPresent);
     // An image whose chunks lack a header cannot write its image data.

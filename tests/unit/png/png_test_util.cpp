@@ -42,7 +42,8 @@ std::vector<ParsedChunk> parseChunks(const std::vector<uint8_t>& file) {
 std::vector<uint8_t> inflateImageData(const std::vector<ParsedChunk>& chunks) {
     std::vector<uint8_t> compressed;
     for (const auto& c : chunks)
-        if (c.type == "IDAT") compressed.insert(compressed.end(), c.data.begin(), c.data.end());
+        if (c.type == "IDAT")
+            compressed.insert(compressed.end(), c.data.begin(), c.data.end());
     z_stream z{};
     EXPECT_EQ(inflateInit(&z), Z_OK);
     z.next_in = compressed.data();
