@@ -36,13 +36,6 @@ TEST(PngFailure, EmptyBitmapIsRefusedAndTheImageKept) {
     EXPECT_EQ(after.bytes(), before.bytes());
 }
 
-TEST(PngFailure, HeaderTakesOnlyItsOwnPixelFormats) {
-    TPNGObject png;
-    TChunkIHDR header(png);
-    EXPECT_THROW(header.SetImageData(Bitmap(2, 2, PixelFormat::Bits32)), EPngError);
-    EXPECT_THROW(header.SetImageData(Bitmap(0, 2, PixelFormat::Bits24)), EPngError);
-}
-
 TEST(PngFailure, UnwritablePlaces) {
     test::TempDir dir;
     TPNGObject png;

@@ -44,12 +44,6 @@ TEST(PngFilter, FirstRowAgainstZeros) {
     EXPECT_EQ(filtered(pfAverage, x, zeros, 1), halfLeft);
 }
 
-TEST(PngFilter, RowShorterThanOnePixelHasNoLeftNeighbour) {
-    const Row x = {9, 8};
-    EXPECT_EQ(filtered(pfSub, x, Row{1, 1}, 3), x);
-    EXPECT_EQ(filtered(pfAverage, x, Row{4, 6}, 3), (Row{7, 5}));
-}
-
 TEST(PngFilter, PaethPredictorPrefersLeftThenAboveThenUpperLeft) {
     EXPECT_EQ(png::paethPredictor(9, 5, 2), 9);  // p = 12: left nearest
     EXPECT_EQ(png::paethPredictor(5, 9, 2), 9);  // p = 12: above nearest
