@@ -5,6 +5,7 @@
 #include "graphics/exceptions.h"
 #include "graphics/metafile.h"
 #include "jpeg/jpeg_image.h"
+#include "png/png_image.h"
 #include "tiff/tiff_writer.h"
 
 namespace fk {
@@ -33,7 +34,9 @@ void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     } else if (format == "WMF") {
         saveMetafileToFile(fileName(options), bitmap);
     } else if (format == "PNG") {
-        notAvailable("PNG");
+        TPNGObject png;
+        png.Assign(bitmap);
+        png.SaveToFile(fileName(options));
     } else if (format == "GIF") {
         notAvailable("GIF");
     } else if (format == "TIF") {

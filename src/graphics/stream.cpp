@@ -208,6 +208,7 @@ void FileStream::close() {
 }
 
 void ByteWriter::bytes(const void* data, size_t n) {
+    if (n == 0) return;
     if (n <= sizeof(m_buffer) - m_used) {
         std::memcpy(m_buffer + m_used, data, n);
         m_used += n;

@@ -305,8 +305,9 @@ TEST_F(ShotFormats, BmpAndWmfLandUnderTheMasksNameAndShowTheScreen) {
     expectScreenDecoded(test::decodeWithPillow(wmf + ".png"), 2, 2);
 }
 
-TEST_F(ShotFormats, JpgAndTifLandUnderTheMasksNameAndShowTheScreen) {
+TEST_F(ShotFormats, JpgPngAndTifLandUnderTheMasksNameAndShowTheScreen) {
     expectScreenDecoded(test::decodeWithPillow(shoot("TIF", "shot_###.tif")), 0);
+    expectScreenDecoded(test::decodeWithPillow(shoot("PNG", "shot_###.png")), 0);
     expectScreenDecoded(test::decodeWithPillow(shoot("JPG", "shot_###.jpg")), 40, 8);
 }
 

@@ -68,6 +68,9 @@ Window TestDisplay::createWindow(int x, int y, int width, int height,
     do {
         XNextEvent(m_dpy, &e);
     } while (!(e.type == MapNotify && e.xmap.window == w));
+    // A window manager frames a managed window after mapping it: wait for the frame.
+    if (managed == Managed::Yes && hasWindowManager())
+        waitFor([&] { return frameOf(w) != w; });
     settle();
     return w;
 }
@@ -95,6 +98,36 @@ Window TestDisplay::frameOf(Window w) {
     }
 }
 
+bool TestDisplay::hasWindowManager() {
+    Atom check = XInternAtom(m_dpy, "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(m_dpy, m_root, check, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                       &after, &data);
+    if (data) XFree(data);
+    return count == 1;
+}
+
+Window TestDisplay::activeWindow() {
+    Atom active = XInternAtom(m_dpy, "_NET_ACTIVE_WINDOW", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window result = 0;
+    XGetWindowProperty(m_dpy, m_root, active, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                       &after, &data);
+    if (data && count == 1) result = Window(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return result;
+}
+
+void TestDisplay::waitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 100 && !condition(); ++i) usleep(30000);
+}
+
 void TestDisplay::activate(Window w) {
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -104,6 +137,8 @@ void TestDisplay::activate(Window w) {
     e.xclient.data.l[0] = 2;  // from a pager: always honoured
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(m_dpy, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XSync(m_dpy, False);
+    waitFor([&] { return activeWindow() == w; });
     settle();
 }
 

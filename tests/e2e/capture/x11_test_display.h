@@ -34,6 +34,10 @@ public:
     // Makes a wallpaper as desktops do: root background and _XROOTPMAP_ID.
     void setWallpaper(const std::function<Color(int x, int y)>& content);
     void settle();
+    bool hasWindowManager();
+    Window activeWindow();
+    // Polls for up to three seconds.
+    void waitFor(const std::function<bool()>& condition);
 
 private:
     Pixmap makePixmap(int width, int height, const std::function<Color(int, int)>& content);

@@ -51,10 +51,14 @@ TEST_F(SaveCaptureTest, WmfFlavourFollowsTheName) {
     EXPECT_EQ(enhanced[41], 'E');
 }
 
-TEST_F(SaveCaptureTest, TifIsLosslessAndJpgTakesTheQualityAsItStands) {
+TEST_F(SaveCaptureTest, TifAndPngAreLosslessAndJpgTakesTheQualityAsItStands) {
     const auto expected = test::pixelsOf(shot);
-    SaveCapture(shot, options("TIF", "t#.tif"));
+    Bitmap copy = shot;
+    SaveCapture(copy, options("TIF", "t#.tif"));
     EXPECT_EQ(test::decodeWithPillow(dir.file("t4.tif")).pixels, expected);
+    copy = shot;
+    SaveCapture(copy, options("PNG", "p#.png"));
+    EXPECT_EQ(test::decodeWithPillow(dir.file("p4.png")).pixels, expected);
 
     Bitmap flat(16, 16, PixelFormat::Device);
     flat.fill({200, 30, 40});
