@@ -98,30 +98,26 @@ Window TestDisplay::frameOf(Window w) {
     }
 }
 
-bool TestDisplay::hasWindowManager() {
-    Atom check = XInternAtom(m_dpy, "_NET_SUPPORTING_WM_CHECK", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(m_dpy, m_root, check, 0, 1, False, AnyPropertyType, &type, &format, &count,
-                       &after, &data);
-    if (data) XFree(data);
-    return count == 1;
-}
-
-Window TestDisplay::activeWindow() {
-    Atom active = XInternAtom(m_dpy, "_NET_ACTIVE_WINDOW", False);
+// The first value of a root property holding window ids; 0 when it is not there.
+static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     Window result = 0;
-    XGetWindowProperty(m_dpy, m_root, active, 0, 1, False, AnyPropertyType, &type, &format, &count,
-                       &after, &data);
+    XGetWindowProperty(dpy, root, XInternAtom(dpy, name, False), 0, 1, False, AnyPropertyType,
+                       &type, &format, &count, &after, &data);
     if (data && count == 1) result = Window(*reinterpret_cast<unsigned long*>(data));
     if (data) XFree(data);
     return result;
+}
+
+bool TestDisplay::hasWindowManager() {
+    return rootWindowProperty(m_dpy, m_root, "_NET_SUPPORTING_WM_CHECK") != 0;
+}
+
+Window TestDisplay::activeWindow() {
+    return rootWindowProperty(m_dpy, m_root, "_NET_ACTIVE_WINDOW");
 }
 
 void TestDisplay::waitFor(const std::function<bool()>& condition) {
