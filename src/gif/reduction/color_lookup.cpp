@@ -40,26 +40,29 @@ inline void boxDistances(const PaletteEntry& e, int r0, int g0, int b0, int side
 
 TSlowColorLookup::TSlowColorLookup(const Palette& palette)
     : TColorLookup(0),
-      FEntries(palette.begin(), palette.begin() + std::min<size_t>(palette.size(), 256)),
-      m_cache(new CacheSlot[size_t(1) << kCacheBits]) {
+      FEntries(palette.begin(), palette.begin() + std::min<size_t>(palette.size(), 256)) {
     FColorCount = int(FEntries.size());
+    std::copy(FEntries.begin(), FEntries.end(), m_colors.begin());
     // A repeated colour can never be the answer: the earlier entry ties and has the lower index.
     for (size_t i = 0; i < FEntries.size(); ++i) {
         const PaletteEntry& e = FEntries[i];
-        bool seen = false;
-        for (uint8_t j : m_distinct) {
-            const PaletteEntry& f = FEntries[j];
-            if (f.red == e.red && f.green == e.green && f.blue == e.blue) {
-                seen = true;
-                break;
-            }
-        }
+        const uint32_t rgb = uint32_t(e.red) | (uint32_t(e.green) << 8) | (uint32_t(e.blue) << 16);
+        const bool seen = std::any_of(m_distinct.begin(), m_distinct.end(),
+                                      [rgb](uint32_t c) { return (c & 0xFFFFFF) == rgb; });
         if (!seen)
-            m_distinct.push_back(uint8_t(i));
+            m_distinct.push_back(rgb | uint32_t(i) << 24);
     }
-    m_fineCells.assign(size_t(1) << (3 * (8 - kFineShift)), kUnbuilt);
-    m_coarseCells.assign(size_t(1) << (3 * (8 - kCoarseShift)), kUnbuilt);
-    std::fill_n(m_cache.get(), size_t(1) << kCacheBits, CacheSlot{0xFFFFFFFFu, 0});
+    // An empty slot holds white, whose colour belongs to another slot; the slot of white holds
+    // black, which belongs elsewhere too.
+    static_assert(MemoSlot(0) != MemoSlot(0xFFFFFF));
+    m_memo.fill(0xFFFFFFFFu);
+    m_memo[MemoSlot(0xFFFFFF)] = 0;
+    for (int level = 0; level < 3; ++level)
+        m_levels[size_t(level)].assign(size_t(1) << (3 * (8 - kShifts[level])), kUnbuilt);
+    if (m_distinct.empty()) {
+        // Every colour answers index 0, black.
+        std::fill(m_levels[2].begin(), m_levels[2].end(), kSingle);
+    }
 }
 
 TSlowColorLookup::~TSlowColorLookup() = default;
@@ -77,83 +80,64 @@ uint8_t TSlowColorLookup::LinearSearch(uint8_t red, uint8_t green, uint8_t blue)
 }
 
 // Keeps every entry that could be nearest to some point of the cube: its least distance to the
-// cube is no more than the smallest greatest distance of any entry. The entries that tie at the
-// minimum for a point all pass, so a search over the list in index order answers as the plain
-// search does. A cube's list is a subset of its enclosing cube's list, which is why fine cells are
-// built from coarse ones.
-uint32_t TSlowColorLookup::BuildCell(int shift, int r0, int g0, int b0, const uint8_t* from,
-                                     int fromCount) {
-    std::array<uint8_t, 256> source;
+// cube is no more than the smallest greatest distance of any entry. All entries that tie at the
+// minimum for a point pass, so a search over the list in index order answers as the plain search
+// does. A cube's list is a subset of its enclosing cube's list (the entry that sets the bound is
+// itself a candidate), which is why each level is built from the one above.
+uint32_t TSlowColorLookup::BuildCell(int shift, int red, int green, int blue, const uint32_t* from,
+                                     uint32_t fromCount) {
+    std::array<uint32_t, 256> source;
     std::array<int, 256> least;
     std::copy_n(from, fromCount, source.begin());
     const int side = 1 << shift;
+    const int r0 = red >> shift << shift, g0 = green >> shift << shift, b0 = blue >> shift << shift;
     int bound = INT_MAX;
-    for (int k = 0; k < fromCount; ++k) {
+    for (uint32_t k = 0; k < fromCount; ++k) {
+        const uint32_t c = source[k];
+        const PaletteEntry e{uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0};
         int greatest;
-        boxDistances(FEntries[source[k]], r0, g0, b0, side, least[k], greatest);
+        boxDistances(e, r0, g0, b0, side, least[k], greatest);
         bound = std::min(bound, greatest);
     }
-    const auto offset = uint32_t(m_lists.size());
-    m_lists.push_back(0);
-    int count = 0;
-    for (int k = 0; k < fromCount; ++k) {
+    const auto offset = uint32_t(m_pool.size());
+    m_pool.push_back(0);
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < fromCount; ++k) {
         if (least[k] <= bound) {
-            m_lists.push_back(source[k]);
+            m_pool.push_back(source[k]);
             ++count;
         }
     }
-    m_lists[offset] = uint8_t(count - 1);  // never empty: the entry that sets the bound passes
+    m_pool[offset] = count;
     return offset;
 }
 
-uint32_t TSlowColorLookup::CoarseCell(int cr, int cg, int cb) {
-    constexpr int bits = 8 - kCoarseShift;
-    uint32_t& cell = m_coarseCells[(size_t(cr) << (2 * bits)) | (size_t(cg) << bits) | size_t(cb)];
-    if (cell == kUnbuilt)
-        cell = BuildCell(kCoarseShift, cr << kCoarseShift, cg << kCoarseShift, cb << kCoarseShift,
-                         m_distinct.data(), int(m_distinct.size()));
+uint32_t TSlowColorLookup::Cell(int level, int red, int green, int blue) {
+    const int shift = kShifts[level], bits = 8 - shift;
+    uint32_t& cell =
+        m_levels[size_t(level)][(size_t(red >> shift) << (2 * bits)) |
+                                (size_t(green >> shift) << bits) | size_t(blue >> shift)];
+    if (cell != kUnbuilt)
+        return cell;
+    if (level == 0) {
+        cell = BuildCell(shift, red, green, blue, m_distinct.data(), uint32_t(m_distinct.size()));
+    } else {
+        const uint32_t parent = Cell(level - 1, red, green, blue);
+        // BuildCell copies the parent's list before the pool grows.
+        cell = BuildCell(shift, red, green, blue, &m_pool[parent + 1], m_pool[parent]);
+    }
     return cell;
 }
 
-uint8_t TSlowColorLookup::SearchGrid(uint8_t red, uint8_t green, uint8_t blue) {
-    if (m_distinct.empty())
-        return 0;
-    constexpr int bits = 8 - kFineShift;
-    const int fr = red >> kFineShift, fg = green >> kFineShift, fb = blue >> kFineShift;
-    uint32_t& cell = m_fineCells[(size_t(fr) << (2 * bits)) | (size_t(fg) << bits) | size_t(fb)];
-    if (cell == kUnbuilt) {
-        constexpr int up = kCoarseShift - kFineShift;
-        const uint32_t coarse = CoarseCell(fr >> up, fg >> up, fb >> up);
-        const int coarseCount = m_lists[coarse] + 1;
-        cell = BuildCell(kFineShift, fr << kFineShift, fg << kFineShift, fb << kFineShift,
-                         &m_lists[coarse + 1], coarseCount);
+uint32_t TSlowColorLookup::BuildFineCell(uint8_t red, uint8_t green, uint8_t blue) {
+    uint32_t& cell = m_levels[2][FineCell(red, green, blue)];
+    cell = Cell(2, red, green, blue);
+    if (m_pool[cell] == 1) {
+        const uint32_t only = m_pool[cell + 1];
+        m_pool.resize(cell);  // the list was the last one built
+        cell = kSingle | only >> 24;
     }
-    const uint8_t* list = &m_lists[cell];
-    const int count = list[0] + 1;
-    int best = list[1];
-    int bestDistance = squaredDistance(FEntries[best], red, green, blue);
-    for (int k = 2; k <= count; ++k) {
-        const int d = squaredDistance(FEntries[list[k]], red, green, blue);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = list[k];
-        }
-    }
-    return uint8_t(best);
-}
-
-uint8_t TSlowColorLookup::MatchColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed,
-                                     uint8_t& outGreen, uint8_t& outBlue) {
-    const uint8_t index = Nearest(red, green, blue);
-    if (index < FEntries.size()) {
-        const PaletteEntry& e = FEntries[index];
-        outRed = e.red;
-        outGreen = e.green;
-        outBlue = e.blue;
-    } else {
-        outRed = outGreen = outBlue = 0;
-    }
-    return index;
+    return cell;
 }
 
 void TSlowColorLookup::MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) {

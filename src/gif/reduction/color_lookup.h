@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
+#include <climits>
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "graphics/color.h"
@@ -30,8 +32,8 @@ protected:
 };
 
 // Nearest entry of a palette: least squared distance, the lowest index on ties. The answer is that
-// of a plain search over every entry; a colour cache and a grid of candidate lists only make it
-// fast.
+// of a plain search over every entry; a grid of candidate lists, built as colours reach its cells,
+// only makes it fast.
 class TSlowColorLookup final : public TColorLookup {
 public:
     // Reads at most the first 256 entries of the palette.
@@ -39,43 +41,91 @@ public:
     ~TSlowColorLookup() override;
 
     uint8_t MatchColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
-                       uint8_t& outBlue) override;
+                       uint8_t& outBlue) override {
+        const uint8_t index = Nearest(red, green, blue);
+        const PaletteEntry& e = m_colors[index];
+        outRed = e.red;
+        outGreen = e.green;
+        outBlue = e.blue;
+        return index;
+    }
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 
     uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) {
         const uint32_t key = (uint32_t(red) << 16) | (uint32_t(green) << 8) | blue;
-        CacheSlot& slot = m_cache[(key * 2654435761u) >> (32 - kCacheBits)];
-        if (slot.key == key)
-            return slot.index;
-        const uint8_t index = SearchGrid(red, green, blue);
-        slot = {key, index};
+        uint32_t& memo = m_memo[MemoSlot(key)];
+        if (memo >> 8 == key)
+            return uint8_t(memo);
+        const uint8_t index = SearchCells(red, green, blue);
+        memo = key << 8 | index;
         return index;
+    }
+    uint8_t SearchCells(uint8_t red, uint8_t green, uint8_t blue) {
+        uint32_t offset = m_levels[2][FineCell(red, green, blue)];
+        if (offset >= kSingle) {
+            if (offset != kUnbuilt)
+                return uint8_t(offset);
+            offset = BuildFineCell(red, green, blue);
+            if (offset >= kSingle)
+                return uint8_t(offset);
+        }
+        const uint32_t* list = &m_pool[offset];
+        const uint32_t count = list[0];
+        // The distance above the index byte: the least key is the nearest entry, and of equally
+        // near ones the lowest index.
+        uint32_t best = UINT32_MAX;
+        for (uint32_t k = 1; k <= count; ++k) {
+            const uint32_t c = list[k];
+            const uint32_t key = uint32_t(distance(c, red, green, blue)) << 8 | c >> 24;
+            best = best < key ? best : key;
+        }
+        return uint8_t(best);
     }
     // The reference answer: a plain search over every entry.
     uint8_t LinearSearch(uint8_t red, uint8_t green, uint8_t blue) const;
     const Palette& Entries() const { return FEntries; }
 
 private:
-    struct CacheSlot {
-        uint32_t key;  // red, green, blue; a value above 0xFFFFFF marks an empty slot
-        uint8_t index;
-    };
-    static constexpr int kCacheBits = 14;
-    // Fine cells are 4 levels wide per channel, coarse cells 32.
+    // Cells 32, 8 and 4 levels wide per channel; each level's lists are built from the enclosing
+    // cell's list, which holds all of them.
+    static constexpr int kShifts[3] = {5, 3, 2};
     static constexpr int kFineShift = 2;
-    static constexpr int kCoarseShift = 5;
+    static constexpr int kFineBits = 8 - kFineShift;
     static constexpr uint32_t kUnbuilt = 0xFFFFFFFFu;
+    // A fine cell with one candidate holds that candidate's index above this flag instead of an
+    // offset into the pool.
+    static constexpr uint32_t kSingle = 0x40000000u;
 
-    uint8_t SearchGrid(uint8_t red, uint8_t green, uint8_t blue);
-    uint32_t BuildCell(int shift, int r0, int g0, int b0, const uint8_t* from, int fromCount);
-    uint32_t CoarseCell(int cr, int cg, int cb);
+    // Recent colours and their answers, few enough to stay in the fastest cache: colour above
+    // the index byte.
+    static constexpr int kMemoBits = 12;
+    static constexpr size_t MemoSlot(uint32_t key) {
+        return (key * 2654435761u) >> (32 - kMemoBits);
+    }
+    std::array<uint32_t, size_t(1) << kMemoBits> m_memo;
+
+    static size_t FineCell(uint8_t red, uint8_t green, uint8_t blue) {
+        return (size_t(red >> kFineShift) << (2 * kFineBits)) |
+               (size_t(green >> kFineShift) << kFineBits) | size_t(blue >> kFineShift);
+    }
+    // A candidate: red, green and blue in the low bytes, the palette index in the high byte.
+    static int distance(uint32_t candidate, int red, int green, int blue) {
+        const int dr = int(candidate & 0xFF) - red;
+        const int dg = int((candidate >> 8) & 0xFF) - green;
+        const int db = int((candidate >> 16) & 0xFF) - blue;
+        return dr * dr + dg * dg + db * db;
+    }
+
+    uint32_t BuildFineCell(uint8_t red, uint8_t green, uint8_t blue);
+    uint32_t Cell(int level, int red, int green, int blue);
+    uint32_t BuildCell(int shift, int red, int green, int blue, const uint32_t* from,
+                       uint32_t fromCount);
 
     Palette FEntries;
-    std::vector<uint8_t> m_distinct;    // first index of every distinct colour, ascending
-    std::vector<uint32_t> m_fineCells;  // offset into m_lists, or kUnbuilt
-    std::vector<uint32_t> m_coarseCells;
-    std::vector<uint8_t> m_lists;  // per cell: count, then the candidate indexes ascending
-    std::unique_ptr<CacheSlot[]> m_cache;
+    std::array<PaletteEntry, 256> m_colors{};       // FEntries, then black
+    std::vector<uint32_t> m_distinct;               // every distinct colour at its first index
+    std::array<std::vector<uint32_t>, 3> m_levels;  // per cell: offset into m_pool, or kUnbuilt
+    std::vector<uint32_t> m_pool;  // per cell: count, then the candidates by ascending index
 };
 
 // The 6x6x6 colour cube, computed per channel.

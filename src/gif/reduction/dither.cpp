@@ -60,46 +60,56 @@ void TDitherEngine::MapRow(const uint8_t* bgr, uint8_t* indexes) {
 
 // --- error diffusion ---
 
-template <class Self, int Rows, int Margin>
-ErrorDiffusion<Self, Rows, Margin>::ErrorDiffusion(int rowWidth, TColorLookup& matcher,
-                                                   int weightSum)
+template <class Self, int Rows, int Margin, int WeightSum>
+inline int ErrorDiffusion<Self, Rows, Margin, WeightSum>::Scaled(int32_t slot) const {
+    if constexpr (WeightSum > 0)
+        return (slot + WeightSum / 2) / WeightSum;
+    else
+        return (slot + FWeightSum / 2) / FWeightSum;
+}
+
+template <class Self, int Rows, int Margin, int WeightSum>
+ErrorDiffusion<Self, Rows, Margin, WeightSum>::ErrorDiffusion(int rowWidth, TColorLookup& matcher,
+                                                              int weightSum)
     : TDitherEngine(rowWidth, matcher), FWeightSum(weightSum) {
     for (auto& row : m_rows)
         row.assign(3 * (size_t(std::max(rowWidth, 0)) + 2 * Margin), 0);
 }
 
-template <class Self, int Rows, int Margin>
+template <class Self, int Rows, int Margin, int WeightSum>
 template <class Matcher>
-inline uint8_t ErrorDiffusion<Self, Rows, Margin>::Diffuse(Matcher& matcher, uint8_t red,
-                                                           uint8_t green, uint8_t blue,
-                                                           uint8_t& outRed, uint8_t& outGreen,
-                                                           uint8_t& outBlue) {
+inline uint8_t ErrorDiffusion<Self, Rows, Margin, WeightSum>::Diffuse(Matcher& matcher, uint8_t red,
+                                                                      uint8_t green, uint8_t blue,
+                                                                      uint8_t& outRed,
+                                                                      uint8_t& outGreen,
+                                                                      uint8_t& outBlue) {
     const size_t at = 3 * size_t(m_slot);
     const int32_t* carried = m_rows[0].data() + at;
-    const int half = FWeightSum / 2;
-    const uint8_t vr = clampByte(red + (carried[0] + half) / FWeightSum);
-    const uint8_t vg = clampByte(green + (carried[1] + half) / FWeightSum);
-    const uint8_t vb = clampByte(blue + (carried[2] + half) / FWeightSum);
+    const uint8_t vr = clampByte(red + Scaled(carried[0]));
+    const uint8_t vg = clampByte(green + Scaled(carried[1]));
+    const uint8_t vb = clampByte(blue + Scaled(carried[2]));
     const uint8_t index = matcher.MatchColor(vr, vg, vb, outRed, outGreen, outBlue);
     FCol += FStep;
 
     const int errors[3] = {vr - outRed, vg - outGreen, vb - outBlue};
-    if (errors[0] | errors[1] | errors[2]) {
-        int32_t* rows[Rows];
-        for (int channel = 0; channel < 3; ++channel) {
-            if (errors[channel] == 0)
-                continue;
-            for (int k = 0; k < Rows; ++k)
-                rows[k] = m_rows[k].data() + at + channel;
-            static_cast<Self*>(this)->Spread(rows, 3 * FStep, errors[channel]);
-        }
-    }
+    int32_t* rows[Rows];
+    for (int k = 0; k < Rows; ++k)
+        rows[k] = m_rows[k].data() + at;
+    static_cast<Self*>(this)->Spread(rows, 3 * FStep, errors);
     m_slot += FStep;
     return index;
 }
 
-template <class Self, int Rows, int Margin>
-void ErrorDiffusion<Self, Rows, Margin>::EndRow() {
+template <class Self, int Rows, int Margin, int WeightSum>
+uint8_t ErrorDiffusion<Self, Rows, Margin, WeightSum>::MapPixel(uint8_t red, uint8_t green,
+                                                                uint8_t blue, uint8_t& outRed,
+                                                                uint8_t& outGreen,
+                                                                uint8_t& outBlue) {
+    return Diffuse(*FMatcher, red, green, blue, outRed, outGreen, outBlue);
+}
+
+template <class Self, int Rows, int Margin, int WeightSum>
+void ErrorDiffusion<Self, Rows, Margin, WeightSum>::EndRow() {
     std::fill(m_rows[0].begin(), m_rows[0].end(), 0);
     std::rotate(m_rows.begin(), m_rows.begin() + 1, m_rows.end());
     TDitherEngine::EndRow();
@@ -108,8 +118,8 @@ void ErrorDiffusion<Self, Rows, Margin>::EndRow() {
     m_slot = FStep == 1 ? Margin : Margin + FRowWidth - 1;
 }
 
-template <class Self, int Rows, int Margin>
-void ErrorDiffusion<Self, Rows, Margin>::MapRow(const uint8_t* bgr, uint8_t* indexes) {
+template <class Self, int Rows, int Margin, int WeightSum>
+void ErrorDiffusion<Self, Rows, Margin, WeightSum>::MapRow(const uint8_t* bgr, uint8_t* indexes) {
     uint8_t r, g, b;
     // The usual matcher is called directly rather than through its virtual entry.
     if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher)) {
@@ -125,6 +135,61 @@ void ErrorDiffusion<Self, Rows, Margin>::MapRow(const uint8_t* bgr, uint8_t* ind
 
 TBurkesDitherer::TBurkesDitherer(int rowWidth, TColorLookup& matcher)
     : ErrorDiffusion(rowWidth, matcher, 32) {}
+
+void TBurkesDitherer::MapRow(const uint8_t* bgr, uint8_t* indexes) {
+    if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher))
+        WalkRow(*slow, bgr, indexes);
+    else
+        WalkRow(*FMatcher, bgr, indexes);
+}
+
+// Pixel i adds 8e and 4e to the two slots ahead on its row: those shares wait in `owed` until
+// their slot is read. It adds 2e, 4e, 8e, 4e, 2e to the five slots around it on the next row:
+// the slot two behind gets the last of its five shares from pixel i, so it is written then, in
+// one step, from the errors of pixels i - 4 to i. Shares of pixels mapped before the walk began
+// are in the rows already.
+template <class Matcher>
+void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* indexes) {
+    if (FCol < 0 || FCol >= FRowWidth)
+        return;
+    const int d = FStep;
+    const ptrdiff_t d3 = 3 * ptrdiff_t(d);
+    int32_t* cur = m_rows[0].data() + 3 * ptrdiff_t(m_slot);
+    int32_t* below = m_rows[1].data() + 3 * ptrdiff_t(m_slot) - 2 * d3;
+    int owed[3] = {0, 0, 0}, owedNext[3] = {0, 0, 0};
+    int e1[3] = {0, 0, 0}, e2[3] = {0, 0, 0}, e3[3] = {0, 0, 0}, e4[3] = {0, 0, 0};
+    int col = FCol;
+    const int end = d > 0 ? FRowWidth : -1;
+    for (; col != end; col += d, cur += d3, below += d3) {
+        const uint8_t* p = bgr + 3 * size_t(col);
+        const uint8_t vr = clampByte(p[2] + Scaled(cur[0] + owed[0]));
+        const uint8_t vg = clampByte(p[1] + Scaled(cur[1] + owed[1]));
+        const uint8_t vb = clampByte(p[0] + Scaled(cur[2] + owed[2]));
+        uint8_t o[3];
+        indexes[col] = matcher.MatchColor(vr, vg, vb, o[0], o[1], o[2]);
+        const int e[3] = {vr - o[0], vg - o[1], vb - o[2]};
+        for (int c = 0; c < 3; ++c) {
+            owed[c] = owedNext[c] + 8 * e[c];
+            owedNext[c] = 4 * e[c];
+            below[c] += 2 * e[c] + 4 * e1[c] + 8 * e2[c] + 4 * e3[c] + 2 * e4[c];
+            e4[c] = e3[c], e3[c] = e2[c], e2[c] = e1[c], e1[c] = e[c];
+        }
+    }
+    // The last pixels' shares beyond the walk: the next row's four pending slots (the last two
+    // of them margins) and this row's two margin slots.
+    for (int k = 0; k < 4; ++k, below += d3) {
+        for (int c = 0; c < 3; ++c) {
+            below[c] += 4 * e1[c] + 8 * e2[c] + 4 * e3[c] + 2 * e4[c];
+            e4[c] = e3[c], e3[c] = e2[c], e2[c] = e1[c], e1[c] = 0;
+        }
+    }
+    for (int c = 0; c < 3; ++c) {
+        cur[c] += owed[c];
+        cur[d3 + c] += owedNext[c];
+    }
+    m_slot += (col - FCol);
+    FCol = col;
+}
 
 T5by3Ditherer::T5by3Ditherer(int rowWidth, TColorLookup& matcher, int weightSum)
     : ErrorDiffusion(rowWidth, matcher, weightSum) {}
@@ -175,24 +240,26 @@ void TJaJuNiDitherer::SpreadError(int32_t* const* at, int d, int e) {
 TSteveArcheDitherer::TSteveArcheDitherer(int rowWidth, TColorLookup& matcher)
     : ErrorDiffusion(rowWidth, matcher, 200) {}
 
-void TSteveArcheDitherer::Spread(int32_t* const* at, int d, int e) {
-    at[0][2 * d] += 32 * e;
-    at[1][-3 * d] += 12 * e;
-    at[1][-d] += 26 * e;
-    at[1][d] += 30 * e;
-    at[1][3 * d] += 16 * e;
-    at[2][-2 * d] += 12 * e;
-    at[2][0] += 26 * e;
-    at[2][2 * d] += 12 * e;
-    at[3][-3 * d] += 5 * e;
-    at[3][-d] += 12 * e;
-    at[3][d] += 12 * e;
-    at[3][3 * d] += 5 * e;
+void TSteveArcheDitherer::Spread(int32_t* const* at, int d, const int* e) {
+    for (int c = 0; c < 3; ++c) {
+        at[0][2 * d + c] += 32 * e[c];
+        at[1][-3 * d + c] += 12 * e[c];
+        at[1][-d + c] += 26 * e[c];
+        at[1][d + c] += 30 * e[c];
+        at[1][3 * d + c] += 16 * e[c];
+        at[2][-2 * d + c] += 12 * e[c];
+        at[2][c] += 26 * e[c];
+        at[2][2 * d + c] += 12 * e[c];
+        at[3][-3 * d + c] += 5 * e[c];
+        at[3][-d + c] += 12 * e[c];
+        at[3][d + c] += 12 * e[c];
+        at[3][3 * d + c] += 5 * e[c];
+    }
 }
 
-template class ErrorDiffusion<TBurkesDitherer, 2, 2>;
+template class ErrorDiffusion<TBurkesDitherer, 2, 2, 32>;
 template class ErrorDiffusion<T5by3Ditherer, 3, 2>;
-template class ErrorDiffusion<TSteveArcheDitherer, 4, 3>;
+template class ErrorDiffusion<TSteveArcheDitherer, 4, 3, 200>;
 
 // --- Floyd-Steinberg ---
 
@@ -223,6 +290,11 @@ inline uint8_t TFloydSteinbergDitherer::Diffuse(Matcher& matcher, uint8_t red, u
     }
     m_slot += FStep;
     return index;
+}
+
+uint8_t TFloydSteinbergDitherer::MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed,
+                                          uint8_t& outGreen, uint8_t& outBlue) {
+    return Diffuse(*FMatcher, red, green, blue, outRed, outGreen, outBlue);
 }
 
 void TFloydSteinbergDitherer::EndRow() {

@@ -43,16 +43,15 @@ protected:
 // Error diffusion over `Rows` rows of slots (the current row first), `Margin` slots beyond each
 // end of a row soaking up error spread past it. Slots keep errors unscaled (weight times error)
 // and are divided by the kernel's weight sum, rounding half up and truncating toward zero, when
-// read. `Self` spreads one channel's error from the current slot.
-template <class Self, int Rows, int Margin>
+// read. `Self` spreads the three channels' errors from the current slot. A kernel whose weight
+// sum is known when compiling names it as `WeightSum`, which makes the reads cheaper.
+template <class Self, int Rows, int Margin, int WeightSum = 0>
 class ErrorDiffusion : public TDitherEngine {
 public:
     uint8_t MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
-                     uint8_t& outBlue) final {
-        return Diffuse(*FMatcher, red, green, blue, outRed, outGreen, outBlue);
-    }
+                     uint8_t& outBlue) final;
     void EndRow() final;
-    void MapRow(const uint8_t* bgr, uint8_t* indexes) final;
+    void MapRow(const uint8_t* bgr, uint8_t* indexes) override;
 
     // A slot of row k (0 = current) and channel (0 red, 1 green, 2 blue); column c is slot
     // c + Margin.
@@ -66,6 +65,8 @@ protected:
     template <class Matcher>
     uint8_t Diffuse(Matcher& matcher, uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed,
                     uint8_t& outGreen, uint8_t& outBlue);
+    // A slot's sum of weighted errors as a channel offset.
+    int Scaled(int32_t slot) const;
 
     // Each row holds the three channels of a slot side by side.
     std::array<std::vector<int32_t>, Rows> m_rows;
@@ -75,25 +76,45 @@ protected:
     int FStep3 = 3;
 };
 
-class TBurkesDitherer final : public ErrorDiffusion<TBurkesDitherer, 2, 2> {
+class TBurkesDitherer final : public ErrorDiffusion<TBurkesDitherer, 2, 2, 32> {
 public:
     TBurkesDitherer(int rowWidth, TColorLookup& matcher);
-    // d is the row's direction in array steps (three per slot).
-    static void Spread(int32_t* const* at, int d, int e) {
-        at[0][d] += 8 * e;
-        at[0][2 * d] += 4 * e;
-        at[1][-2 * d] += 2 * e;
-        at[1][-d] += 4 * e;
-        at[1][0] += 8 * e;
-        at[1][d] += 4 * e;
-        at[1][2 * d] += 2 * e;
+    // at[k] is the current slot of row k, d the row's direction in array steps (three per slot),
+    // e the red, green and blue errors. Adding a zero error changes nothing, so no channel is
+    // skipped.
+    static void Spread(int32_t* const* at, int d, const int* e) {
+        for (int c = 0; c < 3; ++c) {
+            at[0][d + c] += 8 * e[c];
+            at[0][2 * d + c] += 4 * e[c];
+            at[1][-2 * d + c] += 2 * e[c];
+            at[1][-d + c] += 4 * e[c];
+            at[1][c] += 8 * e[c];
+            at[1][d + c] += 4 * e[c];
+            at[1][2 * d + c] += 2 * e[c];
+        }
     }
+    // The same walk with the errors this row still owes kept in registers, so that a pixel does
+    // not wait for the one before to store its share.
+    void MapRow(const uint8_t* bgr, uint8_t* indexes) override;
+
+private:
+    template <class Matcher>
+    void WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* indexes);
 };
 
-// Base of the kernels five columns wide and three rows deep.
+// Base of the kernels five columns wide and three rows deep; SpreadError spreads one channel.
 class T5by3Ditherer : public ErrorDiffusion<T5by3Ditherer, 3, 2> {
 public:
-    void Spread(int32_t* const* at, int d, int e) { SpreadError(at, d, e); }
+    void Spread(int32_t* const* at, int d, const int* e) {
+        int32_t* channel[3];
+        for (int c = 0; c < 3; ++c) {
+            if (e[c] == 0)
+                continue;
+            for (int k = 0; k < 3; ++k)
+                channel[k] = at[k] + c;
+            SpreadError(channel, d, e[c]);
+        }
+    }
 
 protected:
     T5by3Ditherer(int rowWidth, TColorLookup& matcher, int weightSum);
@@ -124,10 +145,10 @@ protected:
     void SpreadError(int32_t* const* at, int d, int e) override;
 };
 
-class TSteveArcheDitherer final : public ErrorDiffusion<TSteveArcheDitherer, 4, 3> {
+class TSteveArcheDitherer final : public ErrorDiffusion<TSteveArcheDitherer, 4, 3, 200> {
 public:
     TSteveArcheDitherer(int rowWidth, TColorLookup& matcher);
-    static void Spread(int32_t* const* at, int d, int e);
+    static void Spread(int32_t* const* at, int d, const int* e);
 };
 
 // Floyd-Steinberg: 7/16 of the error to the next pixel of the row, 3/16, 5/16 and 1/16 to the
@@ -139,9 +160,7 @@ class TFloydSteinbergDitherer final : public TDitherEngine {
 public:
     TFloydSteinbergDitherer(int rowWidth, TColorLookup& matcher);
     uint8_t MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
-                     uint8_t& outBlue) override {
-        return Diffuse(*FMatcher, red, green, blue, outRed, outGreen, outBlue);
-    }
+                     uint8_t& outBlue) override;
     void EndRow() override;
     void MapRow(const uint8_t* bgr, uint8_t* indexes) override;
 

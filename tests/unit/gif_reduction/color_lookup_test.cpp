@@ -125,6 +125,23 @@ TEST(SlowColorLookup, NearestEntryLowestIndexOnTies) {
     EXPECT_EQ(red.color, (Color{200, 0, 0}));
 }
 
+// Black and white are the colours an unused memo slot could be mistaken for.
+TEST(SlowColorLookup, FirstQuestionsForBlackAndWhite) {
+    Palette p(256, PaletteEntry{90, 90, 90, 0});
+    p[7] = {255, 255, 255, 0};
+    p[200] = {0, 0, 0, 0};
+    for (int order = 0; order < 2; ++order) {
+        TSlowColorLookup lookup(p);
+        if (order == 0) {
+            EXPECT_EQ(match(lookup, 255, 255, 255).index, 7);
+            EXPECT_EQ(match(lookup, 0, 0, 0).index, 200);
+        } else {
+            EXPECT_EQ(match(lookup, 0, 0, 0).index, 200);
+            EXPECT_EQ(match(lookup, 255, 255, 255).index, 7);
+        }
+    }
+}
+
 TEST(SlowColorLookup, ReadsAtMostTheFirst256Entries) {
     Palette p(300, PaletteEntry{255, 255, 255, 0});
     p[299] = {0, 0, 0, 0};
