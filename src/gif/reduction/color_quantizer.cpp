@@ -21,7 +21,8 @@ inline uint32_t colorKey(uint8_t red, uint8_t green, uint8_t blue) {
 TColorQuantizer::TColorQuantizer(int colorLimit, int depth)
     : m_colorLimit(std::clamp(colorLimit, 1, 256)),
       m_depth(std::clamp(depth, 1, 8)),
-      m_cache(size_t(1) << kCacheBits) {}
+      m_cache(size_t(1) << kCacheBits),
+      m_prefixes(size_t(1) << (3 * kPrefixLevel)) {}
 
 TColorQuantizer::~TColorQuantizer() = default;  // the node blocks go with the quantizer
 
@@ -61,24 +62,42 @@ void TColorQuantizer::FreeSubtree(TOctreeNode* node) {
     FreeNode(node);
 }
 
+TOctreeNode* TColorQuantizer::Child(TOctreeNode* node, int level, uint8_t red, uint8_t green,
+                                    uint8_t blue) {
+    const int shift = 7 - level;
+    const int kid =
+        (((red >> shift) & 1) << 2) | (((green >> shift) & 1) << 1) | ((blue >> shift) & 1);
+    TOctreeNode*& slot = node->Kids[size_t(kid)];
+    if (!slot)
+        slot = NewNode(level + 1);
+    return slot;
+}
+
 TOctreeNode* TColorQuantizer::InsertColor(uint8_t red, uint8_t green, uint8_t blue) {
-    TOctreeNode** slot = &m_root;
-    for (int level = 0;; ++level) {
-        if (!*slot)
-            *slot = NewNode(level);
-        TOctreeNode* node = *slot;
-        if (node->Leaf) {
-            ++node->Tally;
-            node->SumR += red;
-            node->SumG += green;
-            node->SumB += blue;
-            return node;
-        }
-        const int shift = 7 - level;
-        const int kid =
-            (((red >> shift) & 1) << 2) | (((green >> shift) & 1) << 1) | ((blue >> shift) & 1);
-        slot = &node->Kids[kid];
+    // Colours that share their high bits share the top of their path; the node where that part
+    // ends is remembered, and holds while it lives (merges free only nodes below a merged one).
+    PrefixSlot& prefix =
+        m_prefixes[(size_t(red >> 4) << 8) | (size_t(green >> 4) << 4) | size_t(blue >> 4)];
+    TOctreeNode* node;
+    int level;
+    if (prefix.node && prefix.node->Serial == prefix.serial) {
+        node = prefix.node;
+        level = prefix.level;
+    } else {
+        if (!m_root)
+            m_root = NewNode(0);
+        node = m_root;
+        for (level = 0; !node->Leaf && level < kPrefixLevel; ++level)
+            node = Child(node, level, red, green, blue);
+        prefix = {node, node->Serial, level};
     }
+    for (; !node->Leaf; ++level)
+        node = Child(node, level, red, green, blue);
+    ++node->Tally;
+    node->SumR += red;
+    node->SumG += green;
+    node->SumB += blue;
+    return node;
 }
 
 bool TColorQuantizer::MergeOneNode() {

@@ -51,6 +51,7 @@ public:
 
 private:
     TOctreeNode* InsertColor(uint8_t red, uint8_t green, uint8_t blue);
+    TOctreeNode* Child(TOctreeNode* node, int level, uint8_t red, uint8_t green, uint8_t blue);
     bool MergeOneNode();
     TOctreeNode* NewNode(int level);
     void FreeNode(TOctreeNode* node);
@@ -63,6 +64,14 @@ private:
         TOctreeNode* leaf = nullptr;
     };
     static constexpr int kCacheBits = 12;
+    // The node a colour's path reaches at this level (or the leaf it ends in above it), by the
+    // colour's high bits.
+    struct PrefixSlot {
+        TOctreeNode* node = nullptr;
+        uint64_t serial = 0;
+        int level = 0;
+    };
+    static constexpr int kPrefixLevel = 4;
 
     TOctreeNode* m_root = nullptr;
     int m_leafTotal = 0;
@@ -75,6 +84,7 @@ private:
     std::vector<TOctreeNode*> m_free;
     uint64_t m_nextSerial = 1;
     std::vector<CacheSlot> m_cache;
+    std::vector<PrefixSlot> m_prefixes;
 };
 
 // A palette of `colors` (held to 1..256) octree colours of the reader's 24-bit picture. With
