@@ -81,8 +81,8 @@ uint8_t TSlowColorLookup::LinearSearch(uint8_t red, uint8_t green, uint8_t blue)
 
 // Keeps every entry that could be nearest to some point of the cube: its least distance to the
 // cube is no more than the smallest greatest distance of any entry. All entries that tie at the
-// minimum for a point pass, so a search over the list in index order answers as the plain search
-// does. A cube's list is a subset of its enclosing cube's list (the entry that sets the bound is
+// minimum for a point pass, so the nearest of the list, the lowest index among equals, is the
+// plain search's answer. A cube's list is a subset of its enclosing cube's list (the entry that sets the bound is
 // itself a candidate), which is why each level is built from the one above.
 uint32_t TSlowColorLookup::BuildCell(int shift, int red, int green, int blue, const uint32_t* from,
                                      uint32_t fromCount) {

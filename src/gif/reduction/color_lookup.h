@@ -51,6 +51,7 @@ public:
     }
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 
+    // The index MatchColor gives.
     uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) {
         const uint32_t key = (uint32_t(red) << 16) | (uint32_t(green) << 8) | blue;
         uint32_t& memo = m_memo[MemoSlot(key)];
@@ -59,27 +60,6 @@ public:
         const uint8_t index = SearchCells(red, green, blue);
         memo = key << 8 | index;
         return index;
-    }
-    uint8_t SearchCells(uint8_t red, uint8_t green, uint8_t blue) {
-        uint32_t offset = m_levels[2][FineCell(red, green, blue)];
-        if (offset >= kSingle) {
-            if (offset != kUnbuilt)
-                return uint8_t(offset);
-            offset = BuildFineCell(red, green, blue);
-            if (offset >= kSingle)
-                return uint8_t(offset);
-        }
-        const uint32_t* list = &m_pool[offset];
-        const uint32_t count = list[0];
-        // The distance above the index byte: the least key is the nearest entry, and of equally
-        // near ones the lowest index.
-        uint32_t best = UINT32_MAX;
-        for (uint32_t k = 1; k <= count; ++k) {
-            const uint32_t c = list[k];
-            const uint32_t key = uint32_t(distance(c, red, green, blue)) << 8 | c >> 24;
-            best = best < key ? best : key;
-        }
-        return uint8_t(best);
     }
     // The reference answer: a plain search over every entry.
     uint8_t LinearSearch(uint8_t red, uint8_t green, uint8_t blue) const;
@@ -116,6 +96,28 @@ private:
         return dr * dr + dg * dg + db * db;
     }
 
+    // The grid's answer.
+    uint8_t SearchCells(uint8_t red, uint8_t green, uint8_t blue) {
+        uint32_t offset = m_levels[2][FineCell(red, green, blue)];
+        if (offset >= kSingle) {
+            if (offset != kUnbuilt)
+                return uint8_t(offset);
+            offset = BuildFineCell(red, green, blue);
+            if (offset >= kSingle)
+                return uint8_t(offset);
+        }
+        const uint32_t* list = &m_pool[offset];
+        const uint32_t count = list[0];
+        // The distance above the index byte: the least key is the nearest entry, and of equally
+        // near ones the lowest index.
+        uint32_t best = UINT32_MAX;
+        for (uint32_t k = 1; k <= count; ++k) {
+            const uint32_t c = list[k];
+            const uint32_t key = uint32_t(distance(c, red, green, blue)) << 8 | c >> 24;
+            best = best < key ? best : key;
+        }
+        return uint8_t(best);
+    }
     uint32_t BuildFineCell(uint8_t red, uint8_t green, uint8_t blue);
     uint32_t Cell(int level, int red, int green, int blue);
     uint32_t BuildCell(int shift, int red, int green, int blue, const uint32_t* from,

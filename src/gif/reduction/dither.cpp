@@ -113,8 +113,6 @@ void ErrorDiffusion<Self, Rows, Margin, WeightSum>::EndRow() {
     std::fill(m_rows[0].begin(), m_rows[0].end(), 0);
     std::rotate(m_rows.begin(), m_rows.begin() + 1, m_rows.end());
     TDitherEngine::EndRow();
-    FStep2 = 2 * FStep;
-    FStep3 = 3 * FStep;
     m_slot = FStep == 1 ? Margin : Margin + FRowWidth - 1;
 }
 

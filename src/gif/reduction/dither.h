@@ -72,8 +72,6 @@ protected:
     std::array<std::vector<int32_t>, Rows> m_rows;
     int m_slot = Margin;  // slot of the current column
     int FWeightSum;
-    int FStep2 = 2;
-    int FStep3 = 3;
 };
 
 class TBurkesDitherer final : public ErrorDiffusion<TBurkesDitherer, 2, 2, 32> {
