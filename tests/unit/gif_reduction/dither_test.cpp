@@ -147,76 +147,36 @@ struct Kind {
     std::vector<std::array<int, 3>> kernel;
 };
 
-std::vector<Kind> diffusers() {
+// clang-format off
+std::vector<Kind> ditherers() {
     return {
-        {"Burkes",
-         factory<TBurkesDitherer>(),
-         32,
-         {{0, 1, 8}, {0, 2, 4}, {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}}},
-        {"Stucki",
-         factory<TStuckiDitherer>(),
-         42,
-         {{0, 1, 8},
-          {0, 2, 4},
-          {1, -2, 2},
-          {1, -1, 4},
-          {1, 0, 8},
-          {1, 1, 4},
-          {1, 2, 2},
-          {2, -2, 1},
-          {2, -1, 2},
-          {2, 0, 4},
-          {2, 1, 2},
-          {2, 2, 1}}},
-        {"Sierra",
-         factory<TSierraDitherer>(),
-         32,
-         {{0, 1, 5},
-          {0, 2, 3},
-          {1, -2, 2},
-          {1, -1, 4},
-          {1, 0, 5},
-          {1, 1, 4},
-          {1, 2, 2},
-          {2, -1, 2},
-          {2, 0, 3},
-          {2, 1, 2}}},
-        {"JaJuNi",
-         factory<TJaJuNiDitherer>(),
-         48,
-         {{0, 1, 7},
-          {0, 2, 5},
-          {1, -2, 3},
-          {1, -1, 5},
-          {1, 0, 7},
-          {1, 1, 5},
-          {1, 2, 3},
-          {2, -2, 1},
-          {2, -1, 3},
-          {2, 0, 5},
-          {2, 1, 3},
-          {2, 2, 1}}},
-        {"SteveArche",
-         factory<TSteveArcheDitherer>(),
-         200,
+        {"Plain", factory<TDitherEngine>(), 1, {}},
+        {"Burkes", factory<TBurkesDitherer>(), 32,
+         {{0, 1, 8}, {0, 2, 4},
+          {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}}},
+        {"Stucki", factory<TStuckiDitherer>(), 42,
+         {{0, 1, 8}, {0, 2, 4},
+          {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},
+          {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1}}},
+        {"Sierra", factory<TSierraDitherer>(), 32,
+         {{0, 1, 5}, {0, 2, 3},
+          {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},
+          {2, -1, 2}, {2, 0, 3}, {2, 1, 2}}},
+        {"JaJuNi", factory<TJaJuNiDitherer>(), 48,
+         {{0, 1, 7}, {0, 2, 5},
+          {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},
+          {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1}}},
+        {"SteveArche", factory<TSteveArcheDitherer>(), 200,
          {{0, 2, 32},
-          {1, -3, 12},
-          {1, -1, 26},
-          {1, 1, 30},
-          {1, 3, 16},
-          {2, -2, 12},
-          {2, 0, 26},
-          {2, 2, 12},
-          {3, -3, 5},
-          {3, -1, 12},
-          {3, 1, 12},
-          {3, 3, 5}}},
-        {"FloydSteinberg",
-         factory<TFloydSteinbergDitherer>(),
-         16,
-         {{0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1}}},
+          {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},
+          {2, -2, 12}, {2, 0, 26}, {2, 2, 12},
+          {3, -3, 5}, {3, -1, 12}, {3, 1, 12}, {3, 3, 5}}},
+        {"FloydSteinberg", factory<TFloydSteinbergDitherer>(), 16,
+         {{0, 1, 7},
+          {1, -1, 3}, {1, 0, 5}, {1, 1, 1}}},
     };
 }
+// clang-format on
 
 using Picture = std::vector<std::vector<uint8_t>>;  // 24-bit rows, blue, green, red
 
@@ -288,11 +248,12 @@ std::vector<std::vector<uint8_t>> runPixels(TDitherEngine& d, const Picture& pic
 
 TEST(Ditherers, MatchAWholePlaneReferenceOfTheirKernel) {
     const Palette palettes[] = {MakeHalftonePalette(), MakeGray4Palette(), SystemPalette20()};
-    for (const Kind& kind : diffusers()) {
+    for (const Kind& kind : ditherers()) {
         int total = 0;
         for (auto [row, ahead, weight] : kind.kernel)
             total += weight;
-        ASSERT_EQ(total, kind.divisor) << kind.name;
+        if (!kind.kernel.empty())
+            ASSERT_EQ(total, kind.divisor) << kind.name;
         for (const Palette& palette : palettes) {
             for (int width : {1, 2, 5, 37}) {
                 Picture picture = randomPicture(width, 9, uint32_t(width));
@@ -309,8 +270,8 @@ TEST(Ditherers, MatchAWholePlaneReferenceOfTheirKernel) {
 }
 
 TEST(Ditherers, OutputStaysWithinThePalette) {
-    std::vector<Factory> all = {factory<TDitherEngine>()};
-    for (const Kind& kind : diffusers())
+    std::vector<Factory> all;
+    for (const Kind& kind : ditherers())
         all.push_back(kind.make);
     const Palette palettes[] = {MakeBlackWhitePalette(), MakeGray4Palette(), SystemPalette20(),
                                 MakeHalftonePalette(), Palette{{200, 30, 90, 0}}};
@@ -346,7 +307,7 @@ TEST(Ditherers, PicturesMadeOfPaletteColoursSpreadNoError) {
     TSlowColorLookup plainLookup(palette);
     TDitherEngine plain(17, plainLookup);
     const auto expected = runRows(plain, picture);
-    for (const Kind& kind : diffusers()) {
+    for (const Kind& kind : ditherers()) {
         TSlowColorLookup lookup(palette);
         auto d = kind.make(17, lookup);
         EXPECT_EQ(runRows(*d, picture), expected) << kind.name;
