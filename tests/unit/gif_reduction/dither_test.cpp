@@ -252,8 +252,9 @@ TEST(Ditherers, MatchAWholePlaneReferenceOfTheirKernel) {
         int total = 0;
         for (auto [row, ahead, weight] : kind.kernel)
             total += weight;
-        if (!kind.kernel.empty())
+        if (!kind.kernel.empty()) {
             ASSERT_EQ(total, kind.divisor) << kind.name;
+        }
         for (const Palette& palette : palettes) {
             for (int width : {1, 2, 5, 37}) {
                 Picture picture = randomPicture(width, 9, uint32_t(width));
