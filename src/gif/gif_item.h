@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "gif/gif_base.h"
@@ -73,13 +74,19 @@ private:
 template <typename T>
 class TGIFList : public TGIFListBase {
 public:
-    T* Add(std::unique_ptr<T> item) {
-        T* raw = item.get();
+    // Returns the item, which the list now owns.
+    template <typename U>
+    U* Add(std::unique_ptr<U> item) {
+        static_assert(std::is_base_of_v<T, U>);
+        U* raw = item.get();
         addItem(std::move(item));
         return raw;
     }
-    std::unique_ptr<T> Remove(T* item) {
-        return std::unique_ptr<T>(static_cast<T*>(removeItem(item).release()));
+    // Unlinks the item and hands it back; null when it is not in this list.
+    template <typename U>
+    std::unique_ptr<U> Remove(U* item) {
+        static_assert(std::is_base_of_v<T, U>);
+        return std::unique_ptr<U>(static_cast<U*>(removeItem(item).release()));
     }
     void Delete(int index) { removeItem(at(index)); }
     T* operator[](int index) const { return static_cast<T*>(at(index)); }

@@ -43,8 +43,6 @@ void TGIFStream::seek(uint64_t) { throw GIFException(gif_text::kInvalidStreamOpe
 uint64_t TGIFStream::size() const { throw GIFException(gif_text::kInvalidStreamOperation); }
 
 void TGIFWriter::write(const void* buffer, size_t n) {
-    if (n == 0) return;
-    m_dirty = true;
     const auto* p = static_cast<const uint8_t*>(buffer);
     while (n > 0) {
         size_t k = std::min(n, sizeof(m_buffer) - m_fill);
@@ -60,7 +58,6 @@ void TGIFWriter::FlushBlock() {
     m_buffer[0] = uint8_t(m_fill - 1);
     size_t n = m_fill;
     m_fill = 1;
-    m_dirty = false;
     m_target.write(m_buffer, n);
 }
 

@@ -69,19 +69,17 @@ public:
     void write(const void* buffer, size_t n) override;
     void putByte(uint8_t b) {
         m_buffer[m_fill++] = b;
-        m_dirty = true;
         if (m_fill == sizeof(m_buffer)) FlushBlock();
     }
     void FlushBlock();
     // Writes out the last, partly filled sub-block.
     void finish() {
-        if (m_dirty) FlushBlock();
+        if (m_fill > 1) FlushBlock();
     }
 
 private:
     uint8_t m_buffer[256];
-    size_t m_fill = 1;
-    bool m_dirty = false;
+    size_t m_fill = 1;  // the first byte is kept for the length
 };
 
 // Writes the image data of one frame: the code size byte, the codes in sub-blocks, the terminator.
