@@ -18,15 +18,7 @@ Bitmap reduceToPalette(Bitmap& source, const TGIFImage* doc) {
     const TPaletteKind kind = doc != nullptr ? doc->reductionKind() : pkWebCube;
     const TDitherKind dither = doc != nullptr ? doc->ditherKind() : dkPlain;
     const int bits = doc != nullptr ? doc->paletteBits() : 8;
-#if FOTOKRAN_HAVE_GIF_REDUCE
     return MakePalettedBitmap(source, kind, dither, bits, nullptr);
-#else
-    (void)source;
-    (void)kind;
-    (void)dither;
-    (void)bits;
-    throw GIFException("Colour reduction is not part of this build");
-#endif
 }
 
 }  // namespace

@@ -4,15 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "graphics/exceptions.h"
+#include "gif/reduction/gif_exception.h"
 
 namespace fk {
-
-// Every error of the GIF code.
-class GIFException : public EInvalidGraphic {
-public:
-    using EInvalidGraphic::EInvalidGraphic;
-};
 
 enum TGIFEncoderKind : uint8_t { ekLZW = 0, ekRLE = 1 };
 

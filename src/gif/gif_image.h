@@ -9,18 +9,8 @@
 #include "gif/gif_extensions.h"
 #include "gif/gif_item.h"
 #include "gif/sub_image.h"
-#include "graphics/bitmap.h"
-
-#if FOTOKRAN_HAVE_GIF_REDUCE
 #include "gif/reduction/color_reduction.h"
-#else
-namespace fk {
-enum TPaletteKind : uint8_t { pkTrueColor, pkSystem20, pkHalftone, pkGray4, pkBlackWhite,
-                              pkGray256, pkWebCube, pkOctree, pkOctreeSystem, pkCustom };
-enum TDitherKind : uint8_t { dkPlain, dkFloydSteinberg, dkStucki, dkSierra, dkJaJuNi,
-                             dkSteveArche, dkBurkes };
-}  // namespace fk
-#endif
+#include "graphics/bitmap.h"
 
 namespace fk {
 
