@@ -9,9 +9,11 @@
 namespace fk {
 
 int TGIFColorMap::ColorDepth() const {
-    if (m_count == 0) return 0;
+    if (m_count == 0)
+        return 0;
     int n = 1;
-    while ((1 << n) < m_count) ++n;
+    while ((1 << n) < m_count)
+        ++n;
     return n;
 }
 
@@ -26,7 +28,8 @@ TColor TGIFColorMap::color(int index) const {
 }
 
 Color TGIFColorMap::entry(int index) const {
-    if (m_count == 0) throw GIFException(gif_text::kColorTableEmpty);
+    if (m_count == 0)
+        throw GIFException(gif_text::kColorTableEmpty);
     if (index < 0 || index >= m_count) {
         ReportWarning(gsWarning, gif_text::kInvalidColorIndex);
         index = 0;
@@ -39,13 +42,15 @@ int TGIFColorMap::FindColor(TColor color) const {
     const uint8_t r = uint8_t(color), g = uint8_t(color >> 8), b = uint8_t(color >> 16);
     for (int i = m_count - 1; i >= 0; --i) {
         const uint8_t* p = &m_data[size_t(i) * 3];
-        if (p[0] == r && p[1] == g && p[2] == b) return i;
+        if (p[0] == r && p[1] == g && p[2] == b)
+            return i;
     }
     return -1;
 }
 
 int TGIFColorMap::AppendColor(TColor color) {
-    if (m_count >= kMaxColors) throw GIFException(gif_text::kColorTableOverflow);
+    if (m_count >= kMaxColors)
+        throw GIFException(gif_text::kColorTableOverflow);
     uint8_t* p = &m_data[size_t(m_count) * 3];
     p[0] = uint8_t(color);
     p[1] = uint8_t(color >> 8);
@@ -59,7 +64,8 @@ int TGIFColorMap::AppendUniqueColor(TColor color) {
 }
 
 void TGIFColorMap::Delete(int index) {
-    if (index < 0 || index >= m_count) throw GIFException(gif_text::kInvalidColorIndex);
+    if (index < 0 || index >= m_count)
+        throw GIFException(gif_text::kInvalidColorIndex);
     std::memmove(&m_data[size_t(index) * 3], &m_data[size_t(index + 1) * 3],
                  size_t(m_count - index - 1) * 3);
     --m_count;
@@ -72,7 +78,8 @@ void TGIFColorMap::Clear() {
 }
 
 void TGIFColorMap::Assign(const TGIFColorMap& other) {
-    if (&other == this) return;
+    if (&other == this)
+        return;
     m_count = other.m_count;
     m_data = other.m_data;
 }
@@ -98,7 +105,8 @@ void TGIFColorMap::ImportDIBTable(const std::vector<RGBQuad>& table) {
 }
 
 void TGIFColorMap::swapRedBlue() {
-    for (int i = 0; i < m_count; ++i) std::swap(m_data[size_t(i) * 3], m_data[size_t(i) * 3 + 2]);
+    for (int i = 0; i < m_count; ++i)
+        std::swap(m_data[size_t(i) * 3], m_data[size_t(i) * 3 + 2]);
 }
 
 bool operator==(const TGIFColorMap& a, const TGIFColorMap& b) {

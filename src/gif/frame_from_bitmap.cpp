@@ -24,12 +24,14 @@ Bitmap reduceToPalette(Bitmap& source, const TGIFImage* doc) {
 }  // namespace
 
 void TGIFSubImage::reportProgress(TProgressStage stage, int percent) const {
-    if (TGIFImage* doc = image()) doc->Progress(stage, percent, gif_text::kConverting);
+    if (TGIFImage* doc = image())
+        doc->Progress(stage, percent, gif_text::kConverting);
 }
 
 void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
     Clear();
-    if (source.empty()) return;
+    if (source.empty())
+        return;
     setWidth(source.width());
     setHeight(source.height());
 
@@ -59,7 +61,8 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
         } else {
             const size_t width = m_width;
             for (int r = 0; r < m_height; ++r) {
-                if (r % kProgressRows == 0) reportProgress(psRunning, percentOf(r, m_height));
+                if (r % kProgressRows == 0)
+                    reportProgress(psRunning, percentOf(r, m_height));
                 const uint8_t* src = rows.scanLine(r);
                 uint8_t* dst = m_data.data() + size_t(r) * width;
                 if (format == PixelFormat::Bits8) {
@@ -68,7 +71,8 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
                     for (size_t x = 0; x < width; ++x)
                         dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
                 } else {
-                    for (size_t x = 0; x < width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+                    for (size_t x = 0; x < width; ++x)
+                        dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
                 }
             }
         }
@@ -91,7 +95,8 @@ void TGIFSubImage::importTrueColorRows(const Bitmap& rows) {
     int marker = 0;
     const size_t width = m_width;
     for (int r = 0; r < m_height; ++r) {
-        if (r % kProgressRows == 0) reportProgress(psRunning, percentOf(r, m_height));
+        if (r % kProgressRows == 0)
+            reportProgress(psRunning, percentOf(r, m_height));
         const uint8_t* p = rows.scanLine(r);
         uint8_t* dst = m_data.data() + size_t(r) * width;
         for (size_t x = 0; x < width; ++x, p += 3) {
@@ -100,7 +105,8 @@ void TGIFSubImage::importTrueColorRows(const Bitmap& rows) {
             int slot = marker;
             bool hit = false;
             do {
-                if (!recent[size_t(slot)].used) break;
+                if (!recent[size_t(slot)].used)
+                    break;
                 if (recent[size_t(slot)].color == color) {
                     hit = true;
                     break;

@@ -23,7 +23,8 @@ uint8_t readByte(Stream& stream) {
 // Reads one sub-block into `block` and returns its size; 0 is the terminator.
 size_t readSubBlock(Stream& stream, uint8_t (&block)[255]) {
     size_t n = readByte(stream);
-    if (n > 0) stream.readExact(block, n);
+    if (n > 0)
+        stream.readExact(block, n);
     return n;
 }
 
@@ -68,13 +69,16 @@ void TGIFExtension::saveTo(ByteWriter& out) const {
 
 TGIFGraphicControlExtension::TGIFGraphicControlExtension(TGIFSubImage& frame)
     : TGIFExtension(frame) {
-    if (frame.m_graphicControl == nullptr) frame.m_graphicControl = this;
+    if (frame.m_graphicControl == nullptr)
+        frame.m_graphicControl = this;
 }
 
 TGIFGraphicControlExtension::~TGIFGraphicControlExtension() {
     if (TGIFSubImage* frame = subImage()) {
-        if (frame->m_graphicControl == this) frame->m_graphicControl = nullptr;
-        if (transparent()) frame->m_transparent = false;
+        if (frame->m_graphicControl == this)
+            frame->m_graphicControl = nullptr;
+        if (transparent())
+            frame->m_transparent = false;
     }
 }
 
@@ -90,7 +94,8 @@ void TGIFGraphicControlExtension::setDisposal(int method) {
 void TGIFGraphicControlExtension::setTransparent(bool on) {
     m_packed = on ? uint8_t(m_packed | 0x01) : uint8_t(m_packed & ~0x01);
     if (on) {
-        if (TGIFSubImage* frame = subImage()) frame->m_transparent = true;
+        if (TGIFSubImage* frame = subImage())
+            frame->m_transparent = true;
     }
 }
 
@@ -103,7 +108,8 @@ void TGIFGraphicControlExtension::setTransparentColorIndex(uint8_t index) {
     if (TGIFSubImage* frame = subImage()) {
         colors = frame->colorMap().count();
         if (colors == 0) {
-            if (TGIFImage* doc = frame->image()) colors = doc->header().colorMap().count();
+            if (TGIFImage* doc = frame->image())
+                colors = doc->header().colorMap().count();
         }
     }
     if (colors > 0 && index >= colors) {
@@ -133,7 +139,8 @@ void TGIFGraphicControlExtension::LoadFromStream(Stream& stream) {
     }
     m_terminator = 0;
     if (transparent()) {
-        if (TGIFSubImage* frame = subImage()) frame->m_transparent = true;
+        if (TGIFSubImage* frame = subImage())
+            frame->m_transparent = true;
     }
 }
 
@@ -159,9 +166,13 @@ std::unique_ptr<TGIFCommentExtension> TGIFCommentExtension::CreateFor(TGIFSubIma
     return std::make_unique<TGIFCommentExtension>(frame);
 }
 
-void TGIFCommentExtension::saveBody(ByteWriter& out) const { saveLines(out); }
+void TGIFCommentExtension::saveBody(ByteWriter& out) const {
+    saveLines(out);
+}
 
-void TGIFCommentExtension::LoadFromStream(Stream& stream) { loadLines(stream); }
+void TGIFCommentExtension::LoadFromStream(Stream& stream) {
+    loadLines(stream);
+}
 
 std::unique_ptr<TGIFTextExtension> TGIFTextExtension::CreateFor(TGIFSubImage& frame) {
     return std::make_unique<TGIFTextExtension>(frame);
@@ -230,7 +241,8 @@ void TGIFApplicationExtension::LoadFromStream(Stream& stream) {
     uint8_t block[255] = {};
     size_t n = readSubBlock(stream, block);
     std::copy_n(block, m_identifier.size(), m_identifier.begin());
-    if (n == 0) return;
+    if (n == 0)
+        return;
     ReadPayload(stream);
 }
 
@@ -263,7 +275,8 @@ void TGIFAppExtNSLoop::WritePayload(ByteWriter& out) const {
 void TGIFAppExtNSLoop::ReadPayload(Stream& stream) {
     uint8_t block[255] = {};
     while (size_t n = readSubBlock(stream, block)) {
-        if (block[0] == 1 && n >= 3) m_loopCount = uint16_t(block[1] | (block[2] << 8));
+        if (block[0] == 1 && n >= 3)
+            m_loopCount = uint16_t(block[1] | (block[2] << 8));
         if (block[0] == 2 && n >= 5)
             m_bufferBytes = uint32_t(block[1]) | (uint32_t(block[2]) << 8) |
                             (uint32_t(block[3]) << 16) | (uint32_t(block[4]) << 24);
@@ -293,7 +306,8 @@ void TGIFUnknownAppExtension::WritePayload(ByteWriter& out) const {
 void TGIFUnknownAppExtension::ReadPayload(Stream& stream) {
     m_blocks.clear();
     uint8_t block[255];
-    while (size_t n = readSubBlock(stream, block)) m_blocks.push_back({{block, block + n}});
+    while (size_t n = readSubBlock(stream, block))
+        m_blocks.push_back({{block, block + n}});
 }
 
 // The list -----------------------------------------------------------------------------------
@@ -305,28 +319,37 @@ void TGIFExtensionList::SaveToStream(Stream& stream) const {
 }
 
 void TGIFExtensionList::saveTo(ByteWriter& out) const {
-    for (int i = 0; i < count(); ++i) (*this)[i]->saveTo(out);
+    for (int i = 0; i < count(); ++i)
+        (*this)[i]->saveTo(out);
 }
 
 void TGIFExtensionList::LoadFromStream(Stream& stream) {
     uint8_t introducer = 0;
     while (stream.read(&introducer, 1) == 1) {
-        if (introducer != kExtensionIntroducer) break;
+        if (introducer != kExtensionIntroducer)
+            break;
         const uint8_t label = readByte(stream);
         std::unique_ptr<TGIFExtension> ext;
         switch (label) {
-            case 0x01: ext = TGIFTextExtension::CreateFor(m_frame); break;
-            case 0xF9: ext = TGIFGraphicControlExtension::CreateFor(m_frame); break;
-            case 0xFE: ext = TGIFCommentExtension::CreateFor(m_frame); break;
+            case 0x01:
+                ext = TGIFTextExtension::CreateFor(m_frame);
+                break;
+            case 0xF9:
+                ext = TGIFGraphicControlExtension::CreateFor(m_frame);
+                break;
+            case 0xFE:
+                ext = TGIFCommentExtension::CreateFor(m_frame);
+                break;
             case 0xFF: {
                 uint8_t block[255] = {};
                 const size_t n = readSubBlock(stream, block);
                 TGIFApplicationExtension::Identifier id{};
                 std::copy_n(block, id.size(), id.begin());
                 auto app = TGIFApplicationExtension::ResolveClass(id, m_frame);
-                app->setIdentifier(std::string_view(reinterpret_cast<const char*>(id.data()),
-                                                    id.size()));
-                if (n > 0) app->ReadPayload(stream);
+                app->setIdentifier(
+                    std::string_view(reinterpret_cast<const char*>(id.data()), id.size()));
+                if (n > 0)
+                    app->ReadPayload(stream);
                 Add(std::move(app));
                 continue;
             }

@@ -18,7 +18,8 @@ void TGIFHeader::Clear() {
 }
 
 void TGIFHeader::Assign(const TGIFHeader& other) {
-    if (&other == this) return;
+    if (&other == this)
+        return;
     m_colorMap.Assign(other.m_colorMap);
     m_width = other.m_width;
     m_height = other.m_height;
@@ -29,13 +30,13 @@ void TGIFHeader::Assign(const TGIFHeader& other) {
 
 void TGIFHeader::SaveToStream(Stream& stream) {
     TGIFImage* doc = image();
-    if (doc == nullptr) throw GIFException(gif_text::kUnsupportedVersion);
+    if (doc == nullptr)
+        throw GIFException(gif_text::kUnsupportedVersion);
     GifStreamWriter writer(stream, doc->encoderKind());
     writer.writeHeader(*this, GifLayout::of(*doc));
 }
 
-TGIFImage::TGIFImage()
-    : m_anchor(std::make_shared<TGIFImage*>(this)), m_header(this) {}
+TGIFImage::TGIFImage() : m_anchor(std::make_shared<TGIFImage*>(this)), m_header(this) {}
 
 TGIFImage::~TGIFImage() {
     m_images.Clear();
@@ -44,11 +45,13 @@ TGIFImage::~TGIFImage() {
 
 void TGIFImage::Warning(TGIFPersistent* sender, TGIFSeverity severity,
                         const std::string& message) const {
-    if (m_onWarning) m_onWarning(sender, severity, message);
+    if (m_onWarning)
+        m_onWarning(sender, severity, message);
 }
 
 void TGIFImage::Progress(TProgressStage stage, int percent, const std::string& message) {
-    if (m_onProgress) m_onProgress(this, stage, percent, message);
+    if (m_onProgress)
+        m_onProgress(this, stage, percent, message);
 }
 
 void TGIFImage::setWidth(int width) {
@@ -74,7 +77,9 @@ void TGIFImage::growScreen(int width, int height) {
     m_header.m_height = uint16_t(std::max<int>(m_header.m_height, height));
 }
 
-int TGIFImage::Version() const { return GifLayout::of(*this).version; }
+int TGIFImage::Version() const {
+    return GifLayout::of(*this).version;
+}
 
 void TGIFImage::Clear() {
     m_images.Clear();
@@ -85,7 +90,8 @@ void TGIFImage::SaveToStream(Stream& stream) {
     Progress(psStarting, 0, gif_text::kSaving);
     try {
         const GifLayout layout = GifLayout::of(*this);
-        if (layout.version == 0) throw GIFException(gif_text::kUnsupportedVersion);
+        if (layout.version == 0)
+            throw GIFException(gif_text::kUnsupportedVersion);
         GifStreamWriter writer(stream, m_encoderKind);
         writer.writeHeader(m_header, layout);
         const int frames = frameCount();
@@ -117,14 +123,16 @@ int TGIFImage::AddFrame(Bitmap& bitmap) {
 }
 
 int TGIFImage::AddFrame(std::unique_ptr<TGIFSubImage> frame) {
-    if (!frame) throw GIFException(gif_text::kUnsupportedObject);
+    if (!frame)
+        throw GIFException(gif_text::kUnsupportedObject);
     frame->setImage(this);
     m_images.Add(std::move(frame));
     return frameCount() - 1;
 }
 
 void TGIFImage::PackForSave() {
-    for (int i = 0; i < frameCount(); ++i) frame(i).dropCaches();
+    for (int i = 0; i < frameCount(); ++i)
+        frame(i).dropCaches();
     if (m_header.colorMap().empty() && frameCount() == 1) {
         TGIFLocalColorMap& local = frame(0).colorMap();
         m_header.colorMap().Assign(local);
@@ -133,7 +141,8 @@ void TGIFImage::PackForSave() {
 }
 
 void TGIFImage::CopyFrom(const TGIFImage& source) {
-    if (&source == this) return;
+    if (&source == this)
+        return;
     Clear();
 
     // The source's handlers hear about the copy; ours come back afterwards.

@@ -8,8 +8,8 @@
 #include "gif/gif_base.h"
 #include "gif/gif_extensions.h"
 #include "gif/gif_item.h"
-#include "gif/sub_image.h"
 #include "gif/reduction/color_reduction.h"
+#include "gif/sub_image.h"
 #include "graphics/bitmap.h"
 
 namespace fk {

@@ -6,10 +6,13 @@
 
 namespace fk {
 
-TGIFItem::TGIFItem(TGIFImage* image) { setImage(image); }
+TGIFItem::TGIFItem(TGIFImage* image) {
+    setImage(image);
+}
 
 TGIFItem::~TGIFItem() {
-    if (m_list != nullptr) m_list->unlink(this);
+    if (m_list != nullptr)
+        m_list->unlink(this);
 }
 
 void TGIFItem::setImage(TGIFImage* image) {
@@ -18,7 +21,8 @@ void TGIFItem::setImage(TGIFImage* image) {
 
 void TGIFItem::ReportWarning(TGIFPersistent* sender, TGIFSeverity severity,
                              const std::string& message) const {
-    if (TGIFImage* doc = image()) doc->Warning(sender, severity, message);
+    if (TGIFImage* doc = image())
+        doc->Warning(sender, severity, message);
 }
 
 void TGIFItem::WriteToFile(const std::string& path) {
@@ -35,14 +39,17 @@ void TGIFListBase::Clear() {
 }
 
 void TGIFListBase::addItem(std::unique_ptr<TGIFItem> item) {
-    if (!item) return;
-    if (item->m_list != nullptr) item->m_list->unlink(item.get());
+    if (!item)
+        return;
+    if (item->m_list != nullptr)
+        item->m_list->unlink(item.get());
     m_items.push_back(item.get());
     item.release()->m_list = this;
 }
 
 std::unique_ptr<TGIFItem> TGIFListBase::removeItem(TGIFItem* item) {
-    if (item == nullptr || item->m_list != this) return nullptr;
+    if (item == nullptr || item->m_list != this)
+        return nullptr;
     unlink(item);
     return std::unique_ptr<TGIFItem>(item);
 }
@@ -54,7 +61,8 @@ int TGIFListBase::indexOf(const TGIFItem* item) const {
 
 void TGIFListBase::unlink(TGIFItem* item) {
     auto it = std::find(m_items.begin(), m_items.end(), item);
-    if (it != m_items.end()) m_items.erase(it);
+    if (it != m_items.end())
+        m_items.erase(it);
     item->m_list = nullptr;
 }
 

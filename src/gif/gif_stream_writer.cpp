@@ -31,13 +31,15 @@ GifLayout GifLayout::of(const TGIFImage& image) {
 
 void GifStreamWriter::writeColorTable(const TGIFColorMap& map) {
     const int entries = map.count();
-    if (entries == 0) return;
+    if (entries == 0)
+        return;
     m_out.bytes(map.data(), size_t(entries) * 3);
     m_out.zeros(size_t((1 << map.ColorDepth()) - entries) * 3);  // black padding
 }
 
 void GifStreamWriter::writeHeader(TGIFHeader& header, const GifLayout& layout) {
-    if (layout.version < 1 || layout.version > 2) throw GIFException(gif_text::kUnsupportedVersion);
+    if (layout.version < 1 || layout.version > 2)
+        throw GIFException(gif_text::kUnsupportedVersion);
 
     const TGIFColorMap& global = header.colorMap();
     const bool hasGlobal = !global.empty();

@@ -23,7 +23,8 @@ struct GifLayout {
 // are those the whole document would give.
 class GifStreamWriter {
 public:
-    GifStreamWriter(Stream& out, TGIFEncoderKind encoder) : m_stream(out), m_out(out), m_encoder(encoder) {}
+    GifStreamWriter(Stream& out, TGIFEncoderKind encoder)
+        : m_stream(out), m_out(out), m_encoder(encoder) {}
 
     // Signature, logical screen descriptor (its packed fields recomputed) and global table.
     void writeHeader(TGIFHeader& header, const GifLayout& layout);

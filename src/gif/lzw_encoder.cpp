@@ -14,9 +14,13 @@ constexpr uint32_t kLastCode = 4094;
 
 }  // namespace
 
-THashTable::THashTable() : m_slots(new uint32_t[kSlots]) { Clear(); }
+THashTable::THashTable() : m_slots(new uint32_t[kSlots]) {
+    Clear();
+}
 
-void THashTable::Clear() { std::fill_n(m_slots.get(), kSlots, kEmpty); }
+void THashTable::Clear() {
+    std::fill_n(m_slots.get(), kSlots, kEmpty);
+}
 
 bool THashTable::StoreCode(uint32_t key, uint32_t code) {
     int slot = KeyHash(key);
@@ -30,17 +34,25 @@ bool THashTable::StoreCode(uint32_t key, uint32_t code) {
     return false;
 }
 
-size_t TGIFStream::read(void*, size_t) { throw GIFException(gif_text::kInvalidStreamOperation); }
+size_t TGIFStream::read(void*, size_t) {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
 
 void TGIFStream::write(const void*, size_t) {
     throw GIFException(gif_text::kInvalidStreamOperation);
 }
 
-uint64_t TGIFStream::position() const { throw GIFException(gif_text::kInvalidStreamOperation); }
+uint64_t TGIFStream::position() const {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
 
-void TGIFStream::seek(uint64_t) { throw GIFException(gif_text::kInvalidStreamOperation); }
+void TGIFStream::seek(uint64_t) {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
 
-uint64_t TGIFStream::size() const { throw GIFException(gif_text::kInvalidStreamOperation); }
+uint64_t TGIFStream::size() const {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
 
 void TGIFWriter::write(const void* buffer, size_t n) {
     const auto* p = static_cast<const uint8_t*>(buffer);
@@ -50,7 +62,8 @@ void TGIFWriter::write(const void* buffer, size_t n) {
         m_fill += k;
         p += k;
         n -= k;
-        if (m_fill == sizeof(m_buffer)) FlushBlock();
+        if (m_fill == sizeof(m_buffer))
+            FlushBlock();
     }
 }
 
@@ -61,7 +74,9 @@ void TGIFWriter::FlushBlock() {
     m_target.write(m_buffer, n);
 }
 
-void TGIFEncoder::colorNotInTable() { throw GIFException(gif_text::kColorNotInTable); }
+void TGIFEncoder::colorNotInTable() {
+    throw GIFException(gif_text::kColorNotInTable);
+}
 
 template <typename Row>
 void TGIFEncoder::walkPixels(Row&& row) const {
@@ -101,7 +116,8 @@ void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
     TGIFWriter writer(stream);
     m_writer = &writer;
     try {
-        if (pixels != nullptr && height > 0 && width > 0) EncodePixels();
+        if (pixels != nullptr && height > 0 && width > 0)
+            EncodePixels();
         EmitCode(m_endCode);
     } catch (...) {
         // What was coded so far still reaches the stream; the error that stopped us is the one
@@ -154,7 +170,8 @@ void TLZWEncoder::EmitCode(uint32_t code) {
     TGIFEncoder::EmitCode(code);
     // A code sent while the next free code has just passed the largest still goes out at the old
     // width; the width grows after it, in step with the decoder.
-    if (m_nextCode > m_largestCode || m_clearPending) adjustWidth();
+    if (m_nextCode > m_largestCode || m_clearPending)
+        adjustWidth();
 }
 
 void TLZWEncoder::Restart() {
@@ -175,13 +192,15 @@ void TLZWEncoder::EncodePixels() {
         size_t i = 0;
         if (first) {
             prefix = p[0];
-            if (prefix >= colorCount) colorNotInTable();
+            if (prefix >= colorCount)
+                colorNotInTable();
             first = false;
             i = 1;
         }
         for (; i < n; ++i) {
             const uint32_t c = p[i];
-            if (c >= colorCount) colorNotInTable();
+            if (c >= colorCount)
+                colorNotInTable();
             const uint32_t key = (prefix << 8) | c;
             const int found = table.FindCode(key);
             if (found >= 0) {
@@ -211,7 +230,8 @@ void TRLEEncoder::EncodePixels() {
     walkPixels([&](const uint8_t* p, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             const uint32_t c = p[i];
-            if (c >= colorCount) colorNotInTable();
+            if (c >= colorCount)
+                colorNotInTable();
             if (sinceClear == perClear) {
                 Restart();
                 sinceClear = 0;

@@ -23,7 +23,8 @@ public:
     void Clear();
     static int KeyHash(uint32_t key) { return int((key ^ (key >> 4)) % uint32_t(kSlots)); }
     static int NextProbe(int slot) {
-        if (slot == 0) return kSlots - 1;
+        if (slot == 0)
+            return kSlots - 1;
         int next = 2 * slot - kSlots;
         return next >= 0 ? next : 2 * slot;
     }
@@ -35,8 +36,10 @@ public:
         int slot = KeyHash(key);
         for (int probes = 0; probes < kMaxProbes; ++probes) {
             uint32_t v = m_slots[slot];
-            if ((v >> 12) == (kEmpty >> 12)) return -1;
-            if ((v >> 12) == key) return int(v & 0xFFF);
+            if ((v >> 12) == (kEmpty >> 12))
+                return -1;
+            if ((v >> 12) == key)
+                return int(v & 0xFFF);
             slot = NextProbe(slot);
         }
         return -1;
@@ -69,12 +72,14 @@ public:
     void write(const void* buffer, size_t n) override;
     void putByte(uint8_t b) {
         m_buffer[m_fill++] = b;
-        if (m_fill == sizeof(m_buffer)) FlushBlock();
+        if (m_fill == sizeof(m_buffer))
+            FlushBlock();
     }
     void FlushBlock();
     // Writes out the last, partly filled sub-block.
     void finish() {
-        if (m_fill > 1) FlushBlock();
+        if (m_fill > 1)
+            FlushBlock();
     }
 
 private:

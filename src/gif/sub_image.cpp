@@ -19,7 +19,9 @@ std::unique_ptr<TGIFSubImage> TGIFSubImage::CreateFor(TGIFImage& image) {
     return std::make_unique<TGIFSubImage>(image);
 }
 
-int TGIFSubImage::RequiredVersion() const { return m_extensions.empty() ? 1 : 2; }
+int TGIFSubImage::RequiredVersion() const {
+    return m_extensions.empty() ? 1 : 2;
+}
 
 void TGIFSubImage::SaveToStream(Stream& stream) {
     TGIFImage* doc = image();
@@ -47,7 +49,8 @@ void TGIFSubImage::setBounds(int left, int top, int width, int height) {
     }
 
     TGIFImage* doc = image();
-    if (doc == nullptr) return;
+    if (doc == nullptr)
+        return;
     bool warned = false;
     if (doc->width() < left + width) {
         if (doc->width() > 0) {
@@ -63,7 +66,8 @@ void TGIFSubImage::setBounds(int left, int top, int width, int height) {
         }
         doc->growScreen(0, top + height);
     }
-    if (warned) ReportWarning(this, gsWarning, gif_text::kExceedsScreen);
+    if (warned)
+        ReportWarning(this, gsWarning, gif_text::kExceedsScreen);
 }
 
 void TGIFSubImage::setInterlaced(bool on) {
@@ -90,7 +94,8 @@ void TGIFSubImage::Clear() {
 }
 
 void TGIFSubImage::CopyFrame(const TGIFSubImage& source) {
-    if (&source == this) return;
+    if (&source == this)
+        return;
     Clear();
     // An empty frame is still copied whole: its extensions are written like any other's.
     m_left = source.m_left;
@@ -108,7 +113,8 @@ void TGIFSubImage::CopyFrame(const TGIFSubImage& source) {
     buffer.seek(0);
     m_extensions.LoadFromStream(buffer);
 
-    if (source.m_bitmap) m_bitmap = *source.m_bitmap;
+    if (source.m_bitmap)
+        m_bitmap = *source.m_bitmap;
 }
 
 }  // namespace fk

@@ -8,12 +8,13 @@ using namespace fk;
 TEST(GifColorMap, DepthIsTheSmallestPowerOfTwoThatHoldsTheEntries) {
     TGIFImage doc;
     TGIFColorMap& map = doc.header().colorMap();
-    const std::vector<std::pair<int, int>> depthAt{{0, 0},   {1, 1},   {2, 1},   {3, 2},  {4, 2},
-                                                   {5, 3},   {8, 3},   {9, 4},   {17, 5}, {33, 6},
-                                                   {65, 7},  {128, 7}, {129, 8}, {256, 8}};
+    const std::vector<std::pair<int, int>> depthAt{{0, 0},  {1, 1},   {2, 1},   {3, 2},  {4, 2},
+                                                   {5, 3},  {8, 3},   {9, 4},   {17, 5}, {33, 6},
+                                                   {65, 7}, {128, 7}, {129, 8}, {256, 8}};
     int added = 0;
     for (auto [count, depth] : depthAt) {
-        while (added < count) map.AppendColor(makeTColor(uint8_t(added), 0, 0)), ++added;
+        while (added < count)
+            map.AppendColor(makeTColor(uint8_t(added), 0, 0)), ++added;
         EXPECT_EQ(map.ColorDepth(), depth) << count;
     }
     try {
@@ -44,7 +45,8 @@ TEST(GifColorMap, FindsFromTheLastEntryAndAppendsOnlyNewColours) {
 TEST(GifColorMap, BadIndexesAreReportedAsSpecifiedPerOperation) {
     TGIFImage doc;
     std::vector<std::string> warnings;
-    doc.setOnWarning([&](TGIFPersistent*, TGIFSeverity, const std::string& m) { warnings.push_back(m); });
+    doc.setOnWarning(
+        [&](TGIFPersistent*, TGIFSeverity, const std::string& m) { warnings.push_back(m); });
     TGIFColorMap& map = doc.header().colorMap();
     try {
         (void)map.entry(0);

@@ -17,7 +17,9 @@ Bytes mapBytes(const TGIFColorMap& map) {
     return Bytes(map.data(), map.data() + size_t(map.count()) * 3);
 }
 
-Bytes pixelsOf(const TGIFSubImage& f) { return Bytes(f.data(), f.data() + f.dataSize()); }
+Bytes pixelsOf(const TGIFSubImage& f) {
+    return Bytes(f.data(), f.data() + f.dataSize());
+}
 
 // Rows in the order an interlaced frame stores them.
 Bytes interlacedOrder(const Bytes& pixels, int width, int height) {
@@ -50,12 +52,13 @@ TEST(GifRoundTrip, MapsFromTwoTo256EntriesAndOddShapes) {
     struct Case {
         int colors, width, height;
     };
-    const Case cases[] = {{2, 1, 1},     {2, 1, 300},   {3, 300, 1},  {4, 17, 9},
-                          {5, 64, 64},   {16, 33, 7},   {17, 5, 101}, {100, 120, 80},
+    const Case cases[] = {{2, 1, 1},     {2, 1, 300},     {3, 300, 1},  {4, 17, 9},
+                          {5, 64, 64},   {16, 33, 7},     {17, 5, 101}, {100, 120, 80},
                           {255, 1, 999}, {256, 400, 300}, {256, 999, 1}};
     uint32_t seed = 1;
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.colors << " colours, " << c.width << "x" << c.height);
+        SCOPED_TRACE(::testing::Message()
+                     << c.colors << " colours, " << c.width << "x" << c.height);
         TGIFImage doc;
         TGIFSubImage& frame =
             addIndexedFrame(doc, c.width, c.height,
@@ -83,7 +86,8 @@ TEST(GifRoundTrip, ScreenLikeContentWithLongRunsAndNoise) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             uint8_t v = uint8_t((y / 40) * 7 + (x / 160));
-            if ((y % 40) > 30 && (x % 160) < 90) v = noise[size_t(y) * w + size_t(x)];
+            if ((y % 40) > 30 && (x % 160) < 90)
+                v = noise[size_t(y) * w + size_t(x)];
             pixels[size_t(y) * w + size_t(x)] = v;
         }
     TGIFImage doc;
@@ -103,7 +107,8 @@ TEST(GifRoundTrip, InterlacedFramesUnderAGlobalMap) {
         for (const Color& c : randomColors(16, 3))
             doc.header().colorMap().AppendColor(makeTColor(c.red, c.green, c.blue));
         TGIFSubImage& frame = addIndexedFrame(
-            doc, width, height, randomIndexes(size_t(width) * size_t(height), 16, uint32_t(height)), {});
+            doc, width, height, randomIndexes(size_t(width) * size_t(height), 16, uint32_t(height)),
+            {});
         frame.setInterlaced(true);
         const std::string path = dir.file("interlaced.gif");
         doc.WriteToFile(path);
@@ -122,9 +127,11 @@ TEST(GifRoundTrip, AnimationWithItsOwnMapPerFrame) {
     std::vector<TGIFSubImage*> frames;
     for (int i = 0; i < 3; ++i) {
         const int colors = i == 1 ? 7 : 256;
-        TGIFSubImage& f = addIndexedFrame(doc, w, h, randomIndexes(size_t(w * h), colors, uint32_t(i)),
-                                          randomColors(colors, uint32_t(10 + i)));
-        if (i == 0) f.extensions().Add(TGIFAppExtNSLoop::CreateFor(f));
+        TGIFSubImage& f =
+            addIndexedFrame(doc, w, h, randomIndexes(size_t(w * h), colors, uint32_t(i)),
+                            randomColors(colors, uint32_t(10 + i)));
+        if (i == 0)
+            f.extensions().Add(TGIFAppExtNSLoop::CreateFor(f));
         f.extensions().Add(TGIFGraphicControlExtension::CreateFor(f))->setDelay(40);
         frames.push_back(&f);
         all.insert(all.end(), f.data(), f.data() + f.dataSize());
@@ -167,8 +174,8 @@ TEST(GifRoundTrip, TheRunLengthEncoderIsReadableToo) {
     for (int colors : {2, 16, 256}) {
         TGIFImage doc;
         doc.setEncoderKind(ekRLE);
-        TGIFSubImage& frame = addIndexedFrame(doc, 70, 30, randomIndexes(2100, colors, 5),
-                                              randomColors(colors, 6));
+        TGIFSubImage& frame =
+            addIndexedFrame(doc, 70, 30, randomIndexes(2100, colors, 5), randomColors(colors, 6));
         const std::string path = dir.file("rle.gif");
         doc.WriteToFile(path);
         expectFirstFrameDecodes(path, frame, frame.colorMap());

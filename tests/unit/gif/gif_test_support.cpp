@@ -20,7 +20,8 @@ TGIFSubImage& addIndexedFrame(TGIFImage& doc, int width, int height,
     auto frame = TGIFSubImage::CreateFor(doc);
     frame->setBounds(0, 0, width, height);
     std::copy(pixels.begin(), pixels.end(), frame->data());
-    for (const Color& c : map) frame->colorMap().AppendColor(makeTColor(c.red, c.green, c.blue));
+    for (const Color& c : map)
+        frame->colorMap().AppendColor(makeTColor(c.red, c.green, c.blue));
     TGIFSubImage& ref = *frame;
     doc.AddFrame(std::move(frame));
     return ref;
@@ -30,14 +31,16 @@ std::vector<uint8_t> randomIndexes(size_t count, int colors, uint32_t seed) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> pick(0, colors - 1);
     std::vector<uint8_t> v(count);
-    for (auto& x : v) x = uint8_t(pick(rng));
+    for (auto& x : v)
+        x = uint8_t(pick(rng));
     return v;
 }
 
 std::vector<Color> randomColors(int count, uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<Color> v(static_cast<size_t>(count));
-    for (auto& c : v) c = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
+    for (auto& c : v)
+        c = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
     return v;
 }
 
@@ -56,7 +59,8 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
             return t;
         }
         size_t n = data[pos++];
-        if (n == 0) break;
+        if (n == 0)
+            break;
         if (pos + n > size) {
             ADD_FAILURE() << "sub-block runs past the end";
             return t;
@@ -71,7 +75,8 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
     std::vector<std::vector<uint8_t>> table;
     auto reset = [&] {
         table.assign(size_t(clear + 2), {});
-        for (int i = 0; i < clear; ++i) table[size_t(i)] = {uint8_t(i)};
+        for (int i = 0; i < clear; ++i)
+            table[size_t(i)] = {uint8_t(i)};
     };
     reset();
     int width = t.codeSize + 1;
@@ -92,7 +97,8 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
             previous = -1;
             continue;
         }
-        if (code == end) break;
+        if (code == end)
+            break;
         std::vector<uint8_t> entry;
         if (code < int(table.size()) && (code < clear || code > end)) {
             entry = table[size_t(code)];
@@ -108,7 +114,8 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
             std::vector<uint8_t> added = table[size_t(previous)];
             added.push_back(entry[0]);
             table.push_back(std::move(added));
-            if (table.size() == (size_t(1) << width) && width < 12) ++width;
+            if (table.size() == (size_t(1) << width) && width < 12)
+                ++width;
         }
         previous = code;
     }
@@ -117,8 +124,9 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
 
 std::vector<PillowFrame> decodeGifWithPillow(const std::string& path) {
     const std::string out = path + ".pillow";
-    CommandResult r = runCommand(shellQuote(python()) + " " + shellQuote(FOTOKRAN_GIF_TEST_DIR "/gif_dump.py") +
-                                 " " + shellQuote(path) + " " + shellQuote(out));
+    CommandResult r =
+        runCommand(shellQuote(python()) + " " + shellQuote(FOTOKRAN_GIF_TEST_DIR "/gif_dump.py") +
+                   " " + shellQuote(path) + " " + shellQuote(out));
     std::vector<PillowFrame> frames;
     if (r.exitCode != 0) {
         ADD_FAILURE() << r.output;
@@ -128,13 +136,14 @@ std::vector<PillowFrame> decodeGifWithPillow(const std::string& path) {
     size_t pos = 0;
     while (pos < bytes.size()) {
         size_t eol = pos;
-        while (eol < bytes.size() && bytes[eol] != '\n') ++eol;
+        while (eol < bytes.size() && bytes[eol] != '\n')
+            ++eol;
         std::string line(bytes.begin() + long(pos), bytes.begin() + long(eol));
         PillowFrame f;
         char mode[16] = {};
         size_t paletteBytes = 0, pixelBytes = 0;
-        if (std::sscanf(line.c_str(), "%d %d %15s %zu %zu", &f.width, &f.height, mode, &paletteBytes,
-                        &pixelBytes) != 5 ||
+        if (std::sscanf(line.c_str(), "%d %d %15s %zu %zu", &f.width, &f.height, mode,
+                        &paletteBytes, &pixelBytes) != 5 ||
             eol + 1 + paletteBytes + pixelBytes > bytes.size()) {
             ADD_FAILURE() << "unreadable Pillow dump";
             return frames;

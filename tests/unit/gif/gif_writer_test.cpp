@@ -16,7 +16,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes slice(const Bytes& b, size_t at, size_t n) {
     EXPECT_LE(at + n, b.size());
-    if (at + n > b.size()) return {};
+    if (at + n > b.size())
+        return {};
     return Bytes(b.begin() + long(at), b.begin() + long(at + n));
 }
 
@@ -26,8 +27,7 @@ std::string text(const Bytes& b, size_t at, size_t n) {
 }
 
 TGIFSubImage& addFrame(TGIFImage& doc, int colors, int width = 4, int height = 2) {
-    return addIndexedFrame(doc, width, height,
-                           randomIndexes(size_t(width * height), colors, 1),
+    return addIndexedFrame(doc, width, height, randomIndexes(size_t(width * height), colors, 1),
                            randomColors(colors, 2));
 }
 
@@ -104,7 +104,8 @@ TEST(GifWriter, AnimationBlocksComeBeforeTheirFrame) {
     const Bytes b = saveToBytes(doc);
     EXPECT_EQ(text(b, 0, 6), "GIF89a");
     Bytes expected{0x21, 0xFF, 0x0B};
-    for (char c : std::string("NETSCAPE2.0")) expected.push_back(uint8_t(c));
+    for (char c : std::string("NETSCAPE2.0"))
+        expected.push_back(uint8_t(c));
     expected.insert(expected.end(), {0x03, 0x01, 0x00, 0x00, 0x00});
     expected.insert(expected.end(), {0x21, 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x2C});
     EXPECT_EQ(slice(b, 13, expected.size()), expected);
@@ -112,7 +113,8 @@ TEST(GifWriter, AnimationBlocksComeBeforeTheirFrame) {
     // With a buffer size the loop block grows by one sub-block.
     loop->setBufferBytes(0x01020304);
     const Bytes withBuffer = saveToBytes(doc);
-    EXPECT_EQ(slice(withBuffer, 13 + 18, 8), (Bytes{0x05, 0x02, 0x04, 0x03, 0x02, 0x01, 0x00, 0x21}));
+    EXPECT_EQ(slice(withBuffer, 13 + 18, 8),
+              (Bytes{0x05, 0x02, 0x04, 0x03, 0x02, 0x01, 0x00, 0x21}));
 }
 
 TEST(GifWriter, GraphicControlFields) {
@@ -186,8 +188,8 @@ TEST(GifWriter, TextLinesAreCutIntoSubBlocks) {
     expected.push_back(45);
     expected.insert(expected.end(), 45, 'x');
     expected.insert(expected.end(), {2, 'a', 'b', 0x00});
-    expected.insert(expected.end(), {0x21, 0x01, 0x0C, 0x02, 0x01, 3, 0, 4, 0, 5, 0, 6, 7, 1, 0,
-                                     2, 'H', 'i', 0x00, 0x2C});
+    expected.insert(expected.end(), {0x21, 0x01, 0x0C, 0x02, 0x01, 3, 0,   4,   0,    5,
+                                     0,    6,    7,    1,    0,    2, 'H', 'i', 0x00, 0x2C});
     EXPECT_EQ(slice(b, 13, expected.size()), expected);
 }
 
@@ -256,13 +258,15 @@ TEST(GifWriter, AnEmptyFrameGivesOnlyItsExtensions) {
 
 TEST(GifWriter, ReportsProgressPerFrame) {
     TGIFImage doc;
-    for (int i = 0; i < 3; ++i) addFrame(doc, 2);
+    for (int i = 0; i < 3; ++i)
+        addFrame(doc, 2);
     std::vector<std::pair<TProgressStage, int>> seen;
-    doc.setOnProgress([&](TGIFImage* sender, TProgressStage stage, int percent, const std::string& m) {
-        EXPECT_EQ(sender, &doc);
-        EXPECT_EQ(m, "Saving...");
-        seen.emplace_back(stage, percent);
-    });
+    doc.setOnProgress(
+        [&](TGIFImage* sender, TProgressStage stage, int percent, const std::string& m) {
+            EXPECT_EQ(sender, &doc);
+            EXPECT_EQ(m, "Saving...");
+            seen.emplace_back(stage, percent);
+        });
     saveToBytes(doc);
     const std::vector<std::pair<TProgressStage, int>> expected{
         {psStarting, 0}, {psRunning, 33}, {psRunning, 67}, {psRunning, 100}, {psEnding, 100}};
@@ -306,8 +310,9 @@ TEST(GifWriter, AnUnwritableFileIsReported) {
         doc.WriteToFile(dir.file("missing/x.gif"));
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
-        EXPECT_NE(std::string(e.what()).find("Cannot create file \"" + dir.file("missing/x.gif") + "\"."),
-                  std::string::npos);
+        EXPECT_NE(
+            std::string(e.what()).find("Cannot create file \"" + dir.file("missing/x.gif") + "\"."),
+            std::string::npos);
     }
 }
 
@@ -324,7 +329,8 @@ TEST(GifWriter, StepWriterGivesTheDocumentsBytes) {
     MemoryStream out;
     GifStreamWriter writer(out, ekLZW);
     writer.writeHeader(doc.header(), layout);
-    for (int i = 0; i < doc.frameCount(); ++i) writer.writeFrame(doc.frame(i), layout);
+    for (int i = 0; i < doc.frameCount(); ++i)
+        writer.writeFrame(doc.frame(i), layout);
     writer.writeTrailer();
     EXPECT_EQ(out.bytes(), whole);
 }

@@ -56,7 +56,8 @@ TEST(LzwEncoder, RestartsWithAClearCodeAtTwelveBitsAfterCode4094) {
         EXPECT_EQ(t.codes.front().code, clear);
         int restarts = 0;
         for (size_t i = 1; i < t.codes.size(); ++i) {
-            if (t.codes[i].code != clear) continue;
+            if (t.codes[i].code != clear)
+                continue;
             ++restarts;
             // The decoder has just made code 4094 from the prefix sent before the clear.
             EXPECT_EQ(t.codes[i].tableNext, 4095);
@@ -66,7 +67,8 @@ TEST(LzwEncoder, RestartsWithAClearCodeAtTwelveBitsAfterCode4094) {
         }
         EXPECT_GE(restarts, 3);
         // Width grows one code after the decoder's table fills the current width.
-        for (const auto& c : t.codes) EXPECT_LE(c.width, 12);
+        for (const auto& c : t.codes)
+            EXPECT_LE(c.width, 12);
     }
 }
 
@@ -101,7 +103,8 @@ TEST(LzwEncoder, SubBlocksAreFullBlocksThenOneShorterNeverEmpty) {
 TEST(LzwEncoder, InterlacedFramesAreWalkedInTheFourPasses) {
     auto order = [](int height) {
         Bytes rows(static_cast<size_t>(height));
-        for (int i = 0; i < height; ++i) rows[size_t(i)] = uint8_t(i);
+        for (int i = 0; i < height; ++i)
+            rows[size_t(i)] = uint8_t(i);
         return trace(encode(8, 256, rows, 1, height, true)).pixels;
     };
     EXPECT_EQ(order(3), (Bytes{0, 2, 1}));
@@ -134,8 +137,7 @@ TEST(LzwEncoder, AnIndexOutsideTheMapStopsTheFrameAndKeepsWhatWasCoded) {
     // The very first pixel is checked too; an index equal to the colour count is outside.
     MemoryStream first;
     const Bytes bad{3};
-    EXPECT_THROW(TLZWEncoder().EncodeFrameData(first, 2, 3, bad.data(), false, 1, 1),
-                 GIFException);
+    EXPECT_THROW(TLZWEncoder().EncodeFrameData(first, 2, 3, bad.data(), false, 1, 1), GIFException);
 }
 
 TEST(LzwEncoder, SubBlockPackerOnlyWrites) {
@@ -144,9 +146,12 @@ TEST(LzwEncoder, SubBlockPackerOnlyWrites) {
     uint8_t b = 0;
     for (auto op : {0, 1, 2}) {
         try {
-            if (op == 0) writer.read(&b, 1);
-            if (op == 1) writer.seek(0);
-            if (op == 2) (void)writer.position();
+            if (op == 0)
+                writer.read(&b, 1);
+            if (op == 1)
+                writer.seek(0);
+            if (op == 2)
+                (void)writer.position();
             ADD_FAILURE() << "operation " << op << " allowed";
         } catch (const GIFException& e) {
             EXPECT_STREQ(e.what(), "Invalid stream operation");
@@ -192,7 +197,8 @@ TEST(LzwHashTable, AFullProbeSequenceEndsTheSearch) {
             ASSERT_TRUE(table.StoreCode(key, uint32_t(stored & 0xFFF)));
             ++stored;
         }
-    while (!inCycle[size_t(THashTable::KeyHash(key))]) ++key;
+    while (!inCycle[size_t(THashTable::KeyHash(key))])
+        ++key;
     EXPECT_EQ(table.FindCode(key), -1);
     EXPECT_FALSE(table.StoreCode(key, 1));
 }
@@ -204,6 +210,7 @@ TEST(RleEncoder, KeepsTheInitialWidthAndDecodesToTheSamePixels) {
         const Bytes pixels = randomIndexes(3000, colors, 11);
         const LzwTrace t = trace(encode(codeBits, colors, pixels, 60, 50, false, true));
         EXPECT_EQ(t.pixels, pixels);
-        for (const auto& c : t.codes) EXPECT_EQ(c.width, std::max(codeBits, 2) + 1);
+        for (const auto& c : t.codes)
+            EXPECT_EQ(c.width, std::max(codeBits, 2) + 1);
     }
 }
