@@ -26,7 +26,7 @@ bool THashTable::StoreCode(uint32_t key, uint32_t code) {
     int slot = KeyHash(key);
     for (int probes = 0; probes < kMaxProbes; ++probes) {
         if ((m_slots[slot] >> 12) == (kEmpty >> 12)) {
-            m_slots[slot] = (key << 12) | (code & 0xFFF);
+            StoreAt(slot, key, code);
             return true;
         }
         slot = NextProbe(slot);
@@ -122,11 +122,12 @@ void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
     } catch (...) {
         // What was coded so far still reaches the stream; the error that stopped us is the one
         // to report.
-        m_writer = nullptr;
         try {
+            flushBits(false);
             writer.finish();
         } catch (...) {
         }
+        m_writer = nullptr;
         throw;
     }
     m_writer = nullptr;
@@ -136,17 +137,17 @@ void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
     stream.write(&terminator, 1);
 }
 
+void TGIFEncoder::flushBits(bool padLast) {
+    while (m_pendingBits >= 8 || (padLast && m_pendingBits > 0)) {
+        m_writer->putByte(uint8_t(m_accumulator));
+        m_accumulator >>= 8;
+        m_pendingBits = std::max(m_pendingBits - 8, 0);
+    }
+}
+
 void TGIFEncoder::EmitCode(uint32_t code) {
     putBits(code);
-    if (code == m_endCode) {
-        while (m_pendingBits > 0) {
-            m_writer->putByte(uint8_t(m_accumulator));
-            m_accumulator >>= 8;
-            m_pendingBits -= 8;
-        }
-        m_pendingBits = 0;
-        m_accumulator = 0;
-    }
+    if (code == m_endCode) flushBits(true);
 }
 
 void TGIFEncoder::Restart() {
@@ -180,42 +181,93 @@ void TLZWEncoder::Restart() {
     m_nextCode = m_clearCode + 2;
 }
 
+template <bool Checked>
+void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
+    THashTable& table = *m_table;
+    TGIFWriter& writer = *m_writer;
+    const uint32_t colorCount = uint32_t(std::max(m_colorCount, 0));
+    // The coding state lives in registers here and goes back to the members around every call
+    // that uses them (a restart, an error).
+    uint32_t prefix = prefixRef;
+    uint64_t accumulator = m_accumulator;
+    int pendingBits = m_pendingBits;
+    int codeWidth = m_codeWidth;
+    uint32_t largestCode = m_largestCode;
+    uint32_t nextCode = m_nextCode;
+    auto store = [&] {
+        prefixRef = prefix;
+        m_accumulator = accumulator;
+        m_pendingBits = pendingBits;
+        m_codeWidth = codeWidth;
+        m_largestCode = largestCode;
+        m_nextCode = nextCode;
+    };
+    auto load = [&] {
+        accumulator = m_accumulator;
+        pendingBits = m_pendingBits;
+        codeWidth = m_codeWidth;
+        largestCode = m_largestCode;
+        nextCode = m_nextCode;
+    };
+
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t c = p[i];
+        if (Checked && c >= colorCount) {
+            store();
+            colorNotInTable();
+        }
+        const uint32_t key = (prefix << 8) | c;
+        uint32_t code = 0;
+        int slot = 0;
+        if (table.Lookup(key, code, slot)) {
+            prefix = code;
+            continue;
+        }
+        // EmitCode(prefix), then the width follows the next free code.
+        accumulator |= uint64_t(prefix) << pendingBits;
+        pendingBits += codeWidth;
+        if (pendingBits >= 32) {
+            writer.put4(uint32_t(accumulator));
+            accumulator >>= 32;
+            pendingBits -= 32;
+        }
+        if (nextCode > largestCode) {
+            ++codeWidth;
+            largestCode = codeWidth == 12 ? 4096 : (1u << codeWidth) - 1;
+        }
+        prefix = c;
+        if (nextCode > kLastCode) {
+            store();
+            Restart();
+            load();
+        } else {
+            if (slot >= 0) table.StoreAt(slot, key, nextCode);
+            ++nextCode;
+        }
+    }
+    store();
+}
+
 void TLZWEncoder::EncodePixels() {
     m_table = std::make_unique<THashTable>();
     Restart();
 
-    THashTable& table = *m_table;
-    const uint32_t colorCount = uint32_t(std::max(m_colorCount, 0));
+    // Bytes cannot exceed a full map, so only smaller maps need the test per pixel.
+    const bool checked = m_colorCount < 256;
     bool first = true;
     uint32_t prefix = 0;
     walkPixels([&](const uint8_t* p, size_t n) {
-        size_t i = 0;
         if (first) {
             prefix = p[0];
-            if (prefix >= colorCount)
-                colorNotInTable();
+            if (prefix >= uint32_t(std::max(m_colorCount, 0))) colorNotInTable();
             first = false;
-            i = 1;
+            ++p;
+            --n;
         }
-        for (; i < n; ++i) {
-            const uint32_t c = p[i];
-            if (c >= colorCount)
-                colorNotInTable();
-            const uint32_t key = (prefix << 8) | c;
-            const int found = table.FindCode(key);
-            if (found >= 0) {
-                prefix = uint32_t(found);
-                continue;
-            }
-            EmitCode(prefix);
-            prefix = c;
-            if (m_nextCode > kLastCode) {
-                Restart();
-            } else {
-                table.StoreCode(key, m_nextCode);
-                ++m_nextCode;
-            }
-        }
+        if (checked)
+            encodeRun<true>(p, n, prefix);
+        else
+            encodeRun<false>(p, n, prefix);
     });
     EmitCode(prefix);
     m_table.reset();

@@ -17,11 +17,19 @@ public:
     // 2 has order 4004 modulo 8009, so no probe sequence visits more slots than this.
     static constexpr int kMaxProbes = 4005;
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    static constexpr uint64_t kInverse = ~uint64_t(0) / kSlots + 1;
 
     THashTable();
 
     void Clear();
-    static int KeyHash(uint32_t key) { return int((key ^ (key >> 4)) % uint32_t(kSlots)); }
+    // (key XOR key / 16) mod 8009. The remainder comes from two multiplications instead of a
+    // division: the fraction of x / 8009 in 64 bits, scaled back up by 8009, exact for every
+    // 32-bit x.
+    static int KeyHash(uint32_t key) {
+        __extension__ using Wide = unsigned __int128;
+        const uint64_t fraction = kInverse * (key ^ (key >> 4));
+        return int((Wide(fraction) * kSlots) >> 64);
+    }
     static int NextProbe(int slot) {
         if (slot == 0)
             return kSlots - 1;
@@ -33,16 +41,32 @@ public:
     bool StoreCode(uint32_t key, uint32_t code);
     // The code stored for the key, or -1.
     int FindCode(uint32_t key) const {
-        int slot = KeyHash(key);
+        uint32_t code = 0;
+        int slot = 0;
+        return Lookup(key, code, slot) ? int(code) : -1;
+    }
+
+    // One walk for both: true with the key's code when it is stored; otherwise `slot` is the
+    // empty slot where StoreCode would put it, or -1 when the whole probe sequence is occupied.
+    bool Lookup(uint32_t key, uint32_t& code, int& slot) const {
+        int s = KeyHash(key);
         for (int probes = 0; probes < kMaxProbes; ++probes) {
-            uint32_t v = m_slots[slot];
-            if ((v >> 12) == (kEmpty >> 12))
-                return -1;
-            if ((v >> 12) == key)
-                return int(v & 0xFFF);
-            slot = NextProbe(slot);
+            const uint32_t v = m_slots[s];
+            if ((v >> 12) == key) {
+                code = v & 0xFFF;
+                return true;
+            }
+            if ((v >> 12) == (kEmpty >> 12)) {
+                slot = s;
+                return false;
+            }
+            s = NextProbe(s);
         }
-        return -1;
+        slot = -1;
+        return false;
+    }
+    void StoreAt(int slot, uint32_t key, uint32_t code) {
+        m_slots[slot] = (key << 12) | (code & 0xFFF);
     }
 
 private:
@@ -72,8 +96,19 @@ public:
     void write(const void* buffer, size_t n) override;
     void putByte(uint8_t b) {
         m_buffer[m_fill++] = b;
-        if (m_fill == sizeof(m_buffer))
-            FlushBlock();
+        if (m_fill == sizeof(m_buffer)) FlushBlock();
+    }
+    // Four bytes, lowest first.
+    void put4(uint32_t v) {
+        if (m_fill + 4 < sizeof(m_buffer)) {
+            m_buffer[m_fill] = uint8_t(v);
+            m_buffer[m_fill + 1] = uint8_t(v >> 8);
+            m_buffer[m_fill + 2] = uint8_t(v >> 16);
+            m_buffer[m_fill + 3] = uint8_t(v >> 24);
+            m_fill += 4;
+            return;
+        }
+        for (int i = 0; i < 4; ++i, v >>= 8) putByte(uint8_t(v));
     }
     void FlushBlock();
     // Writes out the last, partly filled sub-block.
@@ -108,15 +143,19 @@ protected:
 
     [[noreturn]] static void colorNotInTable();
 
+    // Codes are packed least significant bit first. Whole bytes leave the accumulator four at a
+    // time; the rest goes with the end code, or when an error stops the frame.
     void putBits(uint32_t code) {
         m_accumulator |= uint64_t(code) << m_pendingBits;
         m_pendingBits += m_codeWidth;
-        while (m_pendingBits >= 8) {
-            m_writer->putByte(uint8_t(m_accumulator));
-            m_accumulator >>= 8;
-            m_pendingBits -= 8;
+        if (m_pendingBits >= 32) {
+            m_writer->put4(uint32_t(m_accumulator));
+            m_accumulator >>= 32;
+            m_pendingBits -= 32;
         }
     }
+    // Hands over the whole bytes pending; with `padLast` also the last, partial byte.
+    void flushBits(bool padLast);
 
     int m_colorCount = 0;
     int m_codeSize = 0;
@@ -143,9 +182,13 @@ protected:
 
 private:
     void adjustWidth();
+    // The string table walk over a run of pixels; `Checked` tests each index against the colours.
+    template <bool Checked>
+    void encodeRun(const uint8_t* p, size_t n, uint32_t& prefix);
 
     uint32_t m_nextCode = 0;
     std::unique_ptr<THashTable> m_table;
+
 };
 
 // Writes every pixel as a literal code and a clear code often enough that the code width never
