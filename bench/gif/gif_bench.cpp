@@ -21,14 +21,17 @@ constexpr double kLzwGoalMBps = 150.0;
 
 double processMs(const std::string& command) {
     auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) std::printf("failed: %s\n", command.c_str());
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (std::system(command.c_str()) != 0)
+        std::printf("failed: %s\n", command.c_str());
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 double medianProcessMs(const std::string& command, int runs = 5) {
     processMs(command);  // warm-up
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i) times.push_back(processMs(command));
+    for (int i = 0; i < runs; ++i)
+        times.push_back(processMs(command));
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -77,25 +80,29 @@ void benchSave(const std::string& name, const PaletteChoice& p, double magickMs)
         5);
     bench::reportRatio(std::string(p.caption) + ", " + name, ms, "convert -colors 256", magickMs,
                        p.goal);
-    std::printf("    file size: ours %ju bytes\n", std::uintmax_t(std::filesystem::file_size(path)));
+    std::printf("    file size: ours %ju bytes\n",
+                std::uintmax_t(std::filesystem::file_size(path)));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const char* name : {"screen-1080p.bmp", "photo-1080p.bmp"}) benchLzw(name);
-    if (argc > 1 && std::string(argv[1]) == "--lzw-only") return 0;
+    for (const char* name : {"screen-1080p.bmp", "photo-1080p.bmp"})
+        benchLzw(name);
+    if (argc > 1 && std::string(argv[1]) == "--lzw-only")
+        return 0;
 
     const PaletteChoice palettes[] = {{"Макс. цвет.", pkOctreeSystem, dkBurkes, 0.4},
-                                {"Монохромная", pkBlackWhite, dkPlain, 0.15},
-                                {"Шкала серого", pkGray256, dkPlain, 0.15}};
+                                      {"Монохромная", pkBlackWhite, dkPlain, 0.15},
+                                      {"Шкала серого", pkGray256, dkPlain, 0.15}};
     for (const char* name : {"screen-1080p.bmp", "photo-1080p.bmp"}) {
         const std::string magickOut = bench::scratchFile("magick.gif");
-        const double magickMs = medianProcessMs("convert " + bench::benchPicture(name) +
-                                                " -colors 256 " + magickOut);
+        const double magickMs =
+            medianProcessMs("convert " + bench::benchPicture(name) + " -colors 256 " + magickOut);
         std::printf("ImageMagick %s: %.1f ms, %ju bytes\n", name, magickMs,
                     std::uintmax_t(std::filesystem::file_size(magickOut)));
-        for (const PaletteChoice& p : palettes) benchSave(name, p, magickMs);
+        for (const PaletteChoice& p : palettes)
+            benchSave(name, p, magickMs);
     }
     return 0;
 }

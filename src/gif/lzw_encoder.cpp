@@ -1,6 +1,7 @@
 #include "gif/lzw_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "gif/gif_messages.h"
@@ -11,6 +12,17 @@ namespace {
 
 // The last code the string table hands out; 4095 is never used.
 constexpr uint32_t kLastCode = 4094;
+
+// KeyHash splits: with key = prefix * 256 + pixel, key XOR key / 16 is the prefix's bits above
+// the low byte plus a low byte made of the pixel and the prefix's lowest four bits, so its
+// remainder is this table's entry plus that byte, less 8009 once if it overflows.
+constexpr std::array<uint16_t, 4096> makePrefixHashes() {
+    std::array<uint16_t, 4096> t{};
+    for (uint32_t prefix = 0; prefix < 4096; ++prefix)
+        t[prefix] = uint16_t((((prefix << 8) ^ (prefix << 4)) & ~0xFFu) % THashTable::kSlots);
+    return t;
+}
+constexpr std::array<uint16_t, 4096> kPrefixHash = makePrefixHashes();
 
 }  // namespace
 
@@ -147,7 +159,8 @@ void TGIFEncoder::flushBits(bool padLast) {
 
 void TGIFEncoder::EmitCode(uint32_t code) {
     putBits(code);
-    if (code == m_endCode) flushBits(true);
+    if (code == m_endCode)
+        flushBits(true);
 }
 
 void TGIFEncoder::Restart() {
@@ -217,9 +230,12 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
             colorNotInTable();
         }
         const uint32_t key = (prefix << 8) | c;
+        // KeyHash(key), with the prefix's share looked up: the pixel only changes the low byte.
+        int slot = kPrefixHash[prefix] + int((((prefix & 0xF) << 4) ^ c ^ (c >> 4)));
+        if (slot >= THashTable::kSlots)
+            slot -= THashTable::kSlots;
         uint32_t code = 0;
-        int slot = 0;
-        if (table.Lookup(key, code, slot)) {
+        if (table.LookupFrom(slot, key, code, slot)) {
             prefix = code;
             continue;
         }
@@ -241,7 +257,8 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
             Restart();
             load();
         } else {
-            if (slot >= 0) table.StoreAt(slot, key, nextCode);
+            if (slot >= 0)
+                table.StoreAt(slot, key, nextCode);
             ++nextCode;
         }
     }
@@ -259,7 +276,8 @@ void TLZWEncoder::EncodePixels() {
     walkPixels([&](const uint8_t* p, size_t n) {
         if (first) {
             prefix = p[0];
-            if (prefix >= uint32_t(std::max(m_colorCount, 0))) colorNotInTable();
+            if (prefix >= uint32_t(std::max(m_colorCount, 0)))
+                colorNotInTable();
             first = false;
             ++p;
             --n;

@@ -49,7 +49,11 @@ public:
     // One walk for both: true with the key's code when it is stored; otherwise `slot` is the
     // empty slot where StoreCode would put it, or -1 when the whole probe sequence is occupied.
     bool Lookup(uint32_t key, uint32_t& code, int& slot) const {
-        int s = KeyHash(key);
+        return LookupFrom(KeyHash(key), key, code, slot);
+    }
+    // The same, given KeyHash(key) as `home`.
+    bool LookupFrom(int home, uint32_t key, uint32_t& code, int& slot) const {
+        int s = home;
         for (int probes = 0; probes < kMaxProbes; ++probes) {
             const uint32_t v = m_slots[s];
             if ((v >> 12) == key) {
@@ -96,7 +100,8 @@ public:
     void write(const void* buffer, size_t n) override;
     void putByte(uint8_t b) {
         m_buffer[m_fill++] = b;
-        if (m_fill == sizeof(m_buffer)) FlushBlock();
+        if (m_fill == sizeof(m_buffer))
+            FlushBlock();
     }
     // Four bytes, lowest first.
     void put4(uint32_t v) {
@@ -108,7 +113,8 @@ public:
             m_fill += 4;
             return;
         }
-        for (int i = 0; i < 4; ++i, v >>= 8) putByte(uint8_t(v));
+        for (int i = 0; i < 4; ++i, v >>= 8)
+            putByte(uint8_t(v));
     }
     void FlushBlock();
     // Writes out the last, partly filled sub-block.
@@ -188,7 +194,6 @@ private:
 
     uint32_t m_nextCode = 0;
     std::unique_ptr<THashTable> m_table;
-
 };
 
 // Writes every pixel as a literal code and a clear code often enough that the code width never
