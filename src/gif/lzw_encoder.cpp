@@ -1,7 +1,6 @@
 #include "gif/lzw_encoder.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "gif/gif_messages.h"
@@ -12,17 +11,6 @@ namespace {
 
 // The last code the string table hands out; 4095 is never used.
 constexpr uint32_t kLastCode = 4094;
-
-// KeyHash splits: with key = prefix * 256 + pixel, key XOR key / 16 is the prefix's bits above
-// the low byte plus a low byte made of the pixel and the prefix's lowest four bits, so its
-// remainder is this table's entry plus that byte, less 8009 once if it overflows.
-constexpr std::array<uint16_t, 4096> makePrefixHashes() {
-    std::array<uint16_t, 4096> t{};
-    for (uint32_t prefix = 0; prefix < 4096; ++prefix)
-        t[prefix] = uint16_t((((prefix << 8) ^ (prefix << 4)) & ~0xFFu) % THashTable::kSlots);
-    return t;
-}
-constexpr std::array<uint16_t, 4096> kPrefixHash = makePrefixHashes();
 
 }  // namespace
 
@@ -230,10 +218,7 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
             colorNotInTable();
         }
         const uint32_t key = (prefix << 8) | c;
-        // KeyHash(key), with the prefix's share looked up: the pixel only changes the low byte.
-        int slot = kPrefixHash[prefix] + int((((prefix & 0xF) << 4) ^ c ^ (c >> 4)));
-        if (slot >= THashTable::kSlots)
-            slot -= THashTable::kSlots;
+        int slot = THashTable::KeyHashOf(prefix, c);
         uint32_t code = 0;
         if (table.LookupFrom(slot, key, code, slot)) {
             prefix = code;

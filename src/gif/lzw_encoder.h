@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "gif/gif_base.h"
+#include "gif/lzw_tables.h"
 #include "graphics/stream.h"
 
 namespace fk {
@@ -17,18 +18,15 @@ public:
     // 2 has order 4004 modulo 8009, so no probe sequence visits more slots than this.
     static constexpr int kMaxProbes = 4005;
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
-    static constexpr uint64_t kInverse = ~uint64_t(0) / kSlots + 1;
 
     THashTable();
 
     void Clear();
-    // (key XOR key / 16) mod 8009. The remainder comes from two multiplications instead of a
-    // division: the fraction of x / 8009 in 64 bits, scaled back up by 8009, exact for every
-    // 32-bit x.
-    static int KeyHash(uint32_t key) {
-        __extension__ using Wide = unsigned __int128;
-        const uint64_t fraction = kInverse * (key ^ (key >> 4));
-        return int((Wide(fraction) * kSlots) >> 64);
+    static int KeyHash(uint32_t key) { return int((key ^ (key >> 4)) % uint32_t(kSlots)); }
+    // KeyHash(prefix * 256 + pixel) without a division, for a prefix below 4096.
+    static int KeyHashOf(uint32_t prefix, uint32_t pixel) {
+        int h = kLzwPrefixHash[prefix] + int((((prefix & 0xF) << 4) ^ pixel ^ (pixel >> 4)));
+        return h >= kSlots ? h - kSlots : h;
     }
     static int NextProbe(int slot) {
         if (slot == 0)

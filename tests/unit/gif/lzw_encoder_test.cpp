@@ -171,8 +171,12 @@ TEST(LzwHashTable, ProbesFollowTheDoublingSequence) {
     EXPECT_EQ(THashTable::NextProbe(1), 2);
     EXPECT_EQ(THashTable::NextProbe(4004), 8008);
     EXPECT_EQ(THashTable::NextProbe(4005), 1);
-    for (uint32_t key = 0; key < (1u << 20); ++key)
-        ASSERT_EQ(THashTable::KeyHash(key), int((key ^ (key >> 4)) % 8009)) << key;
+    EXPECT_EQ(THashTable::KeyHash(0x12345), (0x12345 ^ 0x1234) % 8009);
+    for (uint32_t prefix = 0; prefix < 4096; ++prefix)
+        for (uint32_t pixel = 0; pixel < 256; ++pixel)
+            ASSERT_EQ(THashTable::KeyHashOf(prefix, pixel),
+                      THashTable::KeyHash(prefix * 256 + pixel))
+                << prefix << " " << pixel;
 
     THashTable table;
     EXPECT_EQ(table.FindCode(77), -1);
