@@ -13,7 +13,7 @@ void TGIFHeader::Clear() {
     m_height = 0;
     m_packed = 0;
     m_background = 0;
-    m_aspect = 0;
+    m_pixelRatio = 0;
     m_colorMap.Clear();
 }
 
@@ -25,7 +25,7 @@ void TGIFHeader::Assign(const TGIFHeader& other) {
     m_height = other.m_height;
     m_packed = other.m_packed;
     m_background = other.m_background;
-    m_aspect = other.m_aspect;
+    m_pixelRatio = other.m_pixelRatio;
 }
 
 void TGIFHeader::SaveToStream(Stream& stream) {

@@ -23,7 +23,7 @@ public:
     int height() const { return m_height; }
     uint8_t packed() const { return m_packed; }
     uint8_t backgroundColorIndex() const { return m_background; }
-    uint8_t aspectRatio() const { return m_aspect; }
+    uint8_t pixelRatio() const { return m_pixelRatio; }
     TGIFGlobalColorMap& colorMap() { return m_colorMap; }
     const TGIFGlobalColorMap& colorMap() const { return m_colorMap; }
 
@@ -41,7 +41,7 @@ private:
     uint16_t m_height = 0;  // logical screen height
     uint8_t m_packed = 0;   // global table flag, colour resolution, sort, table size
     uint8_t m_background = 0;
-    uint8_t m_aspect = 0;
+    uint8_t m_pixelRatio = 0;  // the pixel shape byte, always 0 here
     TGIFGlobalColorMap m_colorMap{this};
 };
 

@@ -53,7 +53,7 @@ void GifStreamWriter::writeHeader(TGIFHeader& header, const GifLayout& layout) {
     m_out.u16le(header.m_height);
     m_out.u8(header.m_packed);
     m_out.u8(header.m_background);
-    m_out.u8(header.m_aspect);
+    m_out.u8(header.m_pixelRatio);
     writeColorTable(global);
     m_out.flush();
 }

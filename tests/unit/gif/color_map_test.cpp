@@ -42,7 +42,7 @@ TEST(GifColorMap, FindsFromTheLastEntryAndAppendsOnlyNewColours) {
     EXPECT_EQ(map.color(1), makeTColor(0, 255, 0));
 }
 
-TEST(GifColorMap, BadIndexesAreReportedAsSpecifiedPerOperation) {
+TEST(GifColorMap, BadIndexesRaiseOrWarnByOperation) {
     TGIFImage doc;
     std::vector<std::string> warnings;
     doc.setOnWarning(
