@@ -314,6 +314,15 @@ TEST(GifWriter, AnUnwritableFileIsReported) {
             std::string(e.what()).find("Cannot create file \"" + dir.file("missing/x.gif") + "\"."),
             std::string::npos);
     }
+    // A full disk: the stream's own error passes through.
+    if (fileExists("/dev/full")) {
+        try {
+            doc.WriteToFile("/dev/full");
+            FAIL() << "no error";
+        } catch (const EWriteError& e) {
+            EXPECT_NE(std::string(e.what()).find("Cannot write file"), std::string::npos);
+        }
+    }
 }
 
 TEST(GifWriter, StepWriterGivesTheDocumentsBytes) {
