@@ -5,9 +5,9 @@
 namespace fk {
 
 // Errors of the GIF encoder: its document, writer and colour reduction.
-class GIFException : public Exception {
+class GIFException : public EInvalidGraphic {
 public:
-    using Exception::Exception;
+    using EInvalidGraphic::EInvalidGraphic;
 };
 
 }  // namespace fk

@@ -255,7 +255,8 @@ protected:
     // Shoots the screen with a known window on it; returns the path written.
     std::string shoot(const std::string& format, const std::string& mask, int palette = 3) {
         if (!window) {
-            window = display.createWindow(200, 150, kW, kH, [](int x, int y) { return pattern(x, y, kW, kH); });
+            window = display.createWindow(200, 150, kW, kH,
+                                          [](int x, int y) { return pattern(x, y, kW, kH); });
             display.clientOrigin(window, originX, originY);
             display.movePointer(1900, 1060);  // out of the way
         }
@@ -275,13 +276,15 @@ protected:
         int worst = 0;
         for (int y = 0; y < kH; y += 3)
             for (int x = 0; x < kW; x += 3) {
-                if (y == kH / 2) continue;  // the checker line does not survive lossy formats
+                if (y == kH / 2)
+                    continue;  // the checker line does not survive lossy formats
                 if (std::abs(x - kW / 2) <= margin || std::abs(y - kH / 2) <= margin ||
                     x < margin || y < margin || x >= kW - margin || y >= kH - margin)
                     continue;
                 Color want = pattern(x, y, kW, kH), got = img.at(originX + x, originY + y);
-                worst = std::max({worst, std::abs(want.red - got.red), std::abs(want.green - got.green),
-                                  std::abs(want.blue - got.blue)});
+                worst =
+                    std::max({worst, std::abs(want.red - got.red), std::abs(want.green - got.green),
+                              std::abs(want.blue - got.blue)});
             }
         EXPECT_LE(worst, tolerance);
     }
@@ -297,10 +300,10 @@ TEST_F(ShotFormats, BmpAndWmfLandUnderTheMasksNameAndShowTheScreen) {
     std::string bmp = shoot("BMP", "shot_###.bmp");
     expectScreenDecoded(test::decodeWithPillow(bmp), 0);
     std::string wmf = shoot("WMF", "shot_###.wmf");
-    if (!test::toolAvailable("wmf2gd")) GTEST_SKIP() << "wmf2gd is not installed";
+    if (!test::toolAvailable("wmf2gd"))
+        GTEST_SKIP() << "wmf2gd is not installed";
     auto r = test::runCommand("wmf2gd -t png --maxwidth=1920 --maxheight=1080 --maxsize -o " +
-                              test::shellQuote(wmf + ".png") + " " +
-                              test::shellQuote(wmf));
+                              test::shellQuote(wmf + ".png") + " " + test::shellQuote(wmf));
     ASSERT_EQ(r.exitCode, 0) << r.output;
     expectScreenDecoded(test::decodeWithPillow(wmf + ".png"), 2, 2);
 }
@@ -311,13 +314,30 @@ TEST_F(ShotFormats, JpgPngAndTifLandUnderTheMasksNameAndShowTheScreen) {
     expectScreenDecoded(test::decodeWithPillow(shoot("JPG", "shot_###.jpg")), 40, 8);
 }
 
+TEST_F(ShotFormats, GifInEveryPaletteChoiceHasTheScreensSize) {
+    for (int palette : {0, 1, 2, 3, -1}) {
+        auto image = test::decodeWithPillow(shoot("GIF", "shot_###.gif", palette));
+        ASSERT_EQ(image.width, 1920) << "palette " << palette;
+        ASSERT_EQ(image.height, 1080);
+        if (palette == 0) {
+            bool onlyBlackAndWhite = true;
+            for (Color c : image.pixels)
+                onlyBlackAndWhite &= c == Color{0, 0, 0} || c == Color{255, 255, 255};
+            EXPECT_TRUE(onlyBlackAndWhite);
+        }
+        if (palette == 3)
+            expectScreenDecoded(image, 60, 3);  // 256 colours, dithered
+    }
+}
+
 TEST(WithoutExtensions, PlainRequestsGiveTheSamePicture) {
     X11Grabber grabber;
     TestDisplay display;
     EXPECT_FALSE(grabber.hasShm());
     EXPECT_FALSE(grabber.hasComposite());
     const int w = 64, h = 48;
-    Window win = display.createWindow(100, 100, w, h, [&](int x, int y) { return pattern(x, y, w, h); });
+    Window win =
+        display.createWindow(100, 100, w, h, [&](int x, int y) { return pattern(x, y, w, h); });
     int x = 0, y = 0;
     display.clientOrigin(win, x, y);
     // Leaving windows out needs Composite: without it the grab goes on as a plain one.

@@ -107,8 +107,10 @@ static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
     Window result = 0;
     XGetWindowProperty(dpy, root, XInternAtom(dpy, name, False), 0, 1, False, AnyPropertyType,
                        &type, &format, &count, &after, &data);
-    if (data && count == 1) result = Window(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
+    if (data && count == 1)
+        result = Window(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
     return result;
 }
 
@@ -121,7 +123,8 @@ Window TestDisplay::activeWindow() {
 }
 
 void TestDisplay::waitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 100 && !condition(); ++i) usleep(30000);
+    for (int i = 0; i < 100 && !condition(); ++i)
+        usleep(30000);
 }
 
 void TestDisplay::activate(Window w) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "capture/save_capture.h"
 #include "graphics/bitmap.h"
 #include "graphics/exceptions.h"
+#include "graphics/palettes.h"
 #include "support/test_support.h"
 
 namespace fk {
@@ -80,6 +82,50 @@ TEST_F(SaveCaptureTest, TifAndPngAreLosslessAndJpgTakesTheQualityAsItStands) {
     EXPECT_NEAR(c.red, 200, 3);
     EXPECT_NEAR(c.green, 30, 3);
     EXPECT_NEAR(c.blue, 40, 3);
+}
+
+TEST_F(SaveCaptureTest, GifPaletteChoiceDecidesTheColours) {
+    auto inCube = [](Color c) { return c.red % 51 == 0 && c.green % 51 == 0 && c.blue % 51 == 0; };
+    struct Case {
+        int palette;
+        std::function<bool(Color)> allowed;
+    };
+    const std::vector<Case> cases = {
+        {0,
+         [](Color c) {
+             return c == Color{0, 0, 0} || c == Color{255, 255, 255};
+         }},
+        {1, [](Color c) { return c.red == c.green && c.green == c.blue; }},
+        {2,
+         [](Color c) {
+             for (const Color& h : kHalftonePalette256)
+                 if (h == c)
+                     return true;
+             return false;
+         }},
+        {3, [](Color) { return true; }},
+        {-1, inCube},  // no palette selected: the web cube
+    };
+    for (const Case& c : cases) {
+        Bitmap copy = shot;
+        SaveOptions o = options("GIF", "g#.gif");
+        o.gifPalette = c.palette;
+        o.counterText = std::to_string(c.palette + 1);
+        SaveCapture(copy, o);
+        auto image = test::decodeWithPillow(dir.file("g" + o.counterText + ".gif"));
+        ASSERT_EQ(image.width, shot.width());
+        ASSERT_EQ(image.height, shot.height());
+        for (Color px : image.pixels)
+            ASSERT_TRUE(c.allowed(px)) << "palette " << c.palette << ": " << int(px.red) << ","
+                                       << int(px.green) << "," << int(px.blue);
+    }
+    // A picture of few colours keeps them exactly with the octree palette.
+    Bitmap flat(30, 20, PixelFormat::Device);
+    flat.fill({12, 200, 99});
+    flat.setPixel(3, 4, {250, 1, 2});
+    const auto expected = test::pixelsOf(flat);
+    SaveCapture(flat, options("GIF", "flat.gif"));
+    EXPECT_EQ(test::decodeWithPillow(dir.file("flat.gif")).pixels, expected);
 }
 
 TEST_F(SaveCaptureTest, NoFormatOrAnUnknownTextWritesNothing) {
