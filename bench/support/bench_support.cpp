@@ -18,7 +18,9 @@ std::string benchPicture(const std::string& name) {
     return std::string(dir && *dir ? dir : FOTOKRAN_DEFAULT_BENCH_DATA) + "/" + name;
 }
 
-Bitmap loadBenchPicture(const std::string& name) { return Bitmap::loadFromFile(benchPicture(name)); }
+Bitmap loadBenchPicture(const std::string& name) {
+    return Bitmap::loadFromFile(benchPicture(name));
+}
 
 double medianMs(const std::function<void()>& work, int runs) {
     work();
@@ -27,10 +29,31 @@ double medianMs(const std::function<void()>& work, int runs) {
         auto start = std::chrono::steady_clock::now();
         work();
         times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+std::pair<double, double> medianPairMs(const std::function<void()>& ours,
+                                       const std::function<void()>& anchor, int runs) {
+    auto time = [](const std::function<void()>& work) {
+        auto start = std::chrono::steady_clock::now();
+        work();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    ours();
+    anchor();
+    std::vector<double> oursMs, anchorMs;
+    for (int i = 0; i < runs; ++i) {
+        oursMs.push_back(time(ours));
+        anchorMs.push_back(time(anchor));
+    }
+    std::sort(oursMs.begin(), oursMs.end());
+    std::sort(anchorMs.begin(), anchorMs.end());
+    return {oursMs[oursMs.size() / 2], anchorMs[anchorMs.size() / 2]};
 }
 
 void reportRatio(const std::string& what, double oursMs, const std::string& anchor, double anchorMs,
@@ -44,7 +67,8 @@ void reportRatio(const std::string& what, double oursMs, const std::string& anch
 
 void plainWrite(const std::string& path, const void* data, size_t bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot create " + path);
+    if (fd < 0)
+        throw std::runtime_error("cannot create " + path);
     const auto* p = static_cast<const char*>(data);
     while (bytes > 0) {
         ssize_t n = ::write(fd, p, bytes);

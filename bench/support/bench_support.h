@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "graphics/bitmap.h"
 
@@ -13,6 +14,11 @@ Bitmap loadBenchPicture(const std::string& name);
 
 // Median wall time of `runs` calls, in milliseconds, after one warm-up call.
 double medianMs(const std::function<void()>& work, int runs = 9);
+
+// Median wall times of two pieces of work run in turns, `runs` times each after one warm-up call
+// of each, so that a load that comes and goes on the machine weighs on both alike.
+std::pair<double, double> medianPairMs(const std::function<void()>& ours,
+                                       const std::function<void()>& anchor, int runs = 15);
 
 // Prints one line: what, our time, the anchor's time, the ratio and the goal it is held to.
 void reportRatio(const std::string& what, double oursMs, const std::string& anchor, double anchorMs,

@@ -10,11 +10,13 @@
 namespace fk {
 
 void Delay(int32_t ms, Clock& clock, EventPump& pump) {
-    if (ms <= 0) return;
+    if (ms <= 0)
+        return;
     const int64_t start = clock.nowMs();
     for (;;) {
         const int64_t elapsed = clock.nowMs() - start;
-        if (elapsed >= ms) return;
+        if (elapsed >= ms)
+            return;
         pump.processEventsFor(ms - elapsed);
     }
 }
@@ -22,17 +24,20 @@ void Delay(int32_t ms, Clock& clock, EventPump& pump) {
 void DrawCursor(Bitmap& bitmap, const CursorImage& cursor, int offsetX, int offsetY) {
     const int left = cursor.x - offsetX - cursor.hotX;
     const int top = cursor.y - offsetY - cursor.hotY;
-    if (cursor.pixels.size() < size_t(cursor.width) * size_t(cursor.height)) return;
+    if (cursor.pixels.size() < size_t(cursor.width) * size_t(cursor.height))
+        return;
     const bool device32 = bitmap.bitsPerPixel() == 32;
     for (int cy = 0; cy < cursor.height; ++cy) {
         const int y = top + cy;
-        if (y < 0 || y >= bitmap.height()) continue;
+        if (y < 0 || y >= bitmap.height())
+            continue;
         const int from = std::max(0, -left);
         const int to = std::min(cursor.width, bitmap.width() - left);
         for (int cx = from; cx < to; ++cx) {
             const uint32_t argb = cursor.pixels[size_t(cy) * size_t(cursor.width) + size_t(cx)];
             const unsigned a = argb >> 24;
-            if (a == 0 && (argb & 0xFFFFFF) == 0) continue;
+            if (a == 0 && (argb & 0xFFFFFF) == 0)
+                continue;
             const unsigned r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
             const int x = left + cx;
             // Premultiplied "over": result = source + destination * (1 - alpha).
@@ -53,11 +58,14 @@ void DrawCursor(Bitmap& bitmap, const CursorImage& cursor, int offsetX, int offs
 }
 
 void Capture::WaitShotDelay() {
-    if (m_host.shotDelayText().empty()) m_host.setShotDelayText("0");
-    if (!m_host.delayedShoot()) return;
+    if (m_host.shotDelayText().empty())
+        m_host.setShotDelayText("0");
+    if (!m_host.delayedShoot())
+        return;
     // Seconds beyond the 32-bit millisecond range wait not at all.
     const int64_t ms = int64_t(StrToInt(m_host.shotDelayText())) * 1000;
-    if (ms > INT32_MAX || ms < INT32_MIN) return;
+    if (ms > INT32_MAX || ms < INT32_MIN)
+        return;
     Delay(int32_t(ms));
 }
 
@@ -66,8 +74,10 @@ void Capture::advanceRunningNumber() {
 }
 
 void Capture::drawCursorIfAsked(Bitmap& bitmap, int offsetX, int offsetY) {
-    if (!m_host.captureCursor()) return;
-    if (auto c = m_grabber.cursor()) DrawCursor(bitmap, *c, offsetX, offsetY);
+    if (!m_host.captureCursor())
+        return;
+    if (auto c = m_grabber.cursor())
+        DrawCursor(bitmap, *c, offsetX, offsetY);
 }
 
 void Capture::ShootScreen() {
@@ -87,7 +97,8 @@ void Capture::ShootScreen() {
 void Capture::ShootWindow() {
     WaitShotDelay();
     const std::optional<WindowHandle> window = m_grabber.foregroundWindow();
-    if (!window) return;
+    if (!window)
+        return;
     try {
         Bitmap bitmap;
         const ScreenRect rect = m_grabber.grabWindow(*window, bitmap);

@@ -7,13 +7,16 @@ namespace fk {
 std::string BuildFileName(const std::string& folder, const std::string& mask,
                           const std::string& counterText) {
     const size_t first = mask.find('#');
-    if (first == std::string::npos) return folder + "/" + mask;
+    if (first == std::string::npos)
+        return folder + "/" + mask;
     size_t last = first;
-    while (last + 1 < mask.size() && mask[last + 1] == '#') ++last;
+    while (last + 1 < mask.size() && mask[last + 1] == '#')
+        ++last;
     const size_t runLength = last - first + 1;
 
     std::string number = counterText;
-    if (number.size() < runLength) number.insert(0, runLength - number.size(), '0');
+    if (number.size() < runLength)
+        number.insert(0, runLength - number.size(), '0');
     return folder + "/" + mask.substr(0, first) + number + mask.substr(last + 1);
 }
 
@@ -30,7 +33,8 @@ std::string AdvanceRunningNumber(const std::string& counterText) {
 std::string BuildVideoFileName(const std::string& folder, std::string& counterText,
                                const std::string& videoType) {
     std::string name = folder + "/video_" + std::to_string(RunningNumberValue(counterText));
-    if (videoType == "GIF") name += ".gif";
+    if (videoType == "GIF")
+        name += ".gif";
     counterText = AdvanceRunningNumber(counterText);
     return name;
 }

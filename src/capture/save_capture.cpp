@@ -1,36 +1,70 @@
 #include "capture/save_capture.h"
 
 #include "capture/naming.h"
+#include "gif/gif_image.h"
 #include "graphics/bitmap.h"
 #include "graphics/exceptions.h"
 #include "graphics/metafile.h"
+#include "jpeg/jpeg_image.h"
+#include "png/png_image.h"
+#include "tiff/tiff_writer.h"
 
 namespace fk {
 
 namespace {
 
-[[noreturn]] void notAvailable(const char* format) {
-    throw EInvalidGraphic(formatMessage("Saving %s files is not available yet", {format}));
+std::string fileName(const SaveOptions& o) {
+    return BuildFileName(o.folder, o.mask, o.counterText);
 }
 
-std::string fileName(const SaveOptions& o) { return BuildFileName(o.folder, o.mask, o.counterText); }
-
 }  // namespace
+
+void applyGifPalette(TGIFImage& gif, int paletteIndex) {
+    switch (paletteIndex) {
+        case 0:  // "Монохромная"
+            gif.setReductionKind(pkBlackWhite);
+            gif.setDitherKind(dkPlain);
+            break;
+        case 1:  // "Шкала серого"
+            gif.setReductionKind(pkGray256);
+            gif.setDitherKind(dkPlain);
+            break;
+        case 2:  // "Windows 256"
+            gif.setReductionKind(pkHalftone);
+            gif.setDitherKind(dkBurkes);
+            break;
+        case 3:  // "Макс. цвет."
+            gif.setReductionKind(pkOctreeSystem);
+            gif.setDitherKind(dkBurkes);
+            break;
+        default:  // no palette selected: the document's own default palette
+            break;
+    }
+}
 
 void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     const std::string& format = options.formatText;
     if (format == "BMP") {
         bitmap.saveToFile(fileName(options));
     } else if (format == "JPG") {
-        notAvailable("JPG");
+        TJPEGImage jpeg;
+        jpeg.Assign(std::move(bitmap));  // the shot is not needed afterwards: no copy
+        jpeg.setQuality(uint8_t(options.jpegQuality));
+        jpeg.SaveToFile(fileName(options));
     } else if (format == "WMF") {
         saveMetafileToFile(fileName(options), bitmap);
     } else if (format == "PNG") {
-        notAvailable("PNG");
+        TPNGObject png;
+        png.Assign(bitmap);
+        png.SaveToFile(fileName(options));
     } else if (format == "GIF") {
-        notAvailable("GIF");
+        TGIFImage gif;
+        gif.setDitherKind(dkBurkes);
+        applyGifPalette(gif, options.gifPalette);
+        gif.AssignBitmap(bitmap);
+        gif.WriteToFile(fileName(options));
     } else if (format == "TIF") {
-        notAvailable("TIF");
+        SaveTiffFile(fileName(options), bitmap);
     }
 }
 

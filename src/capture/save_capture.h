@@ -5,9 +5,15 @@
 namespace fk {
 
 class Bitmap;
+class TGIFImage;
 
 // Writes one shot in the selected format to the file the naming rules give; with no format
-// selected writes nothing. The bitmap may be converted in place by the encoder.
+// selected writes nothing. The bitmap is handed over: an encoder may convert it in place or take
+// its pixels, so its content is undefined afterwards.
 void SaveCapture(Bitmap& bitmap, const SaveOptions& options);
+
+// Sets the document's palette and dithering from the GIF palette list's index (shots and video
+// use the same table); -1 or an unknown index leaves the document's defaults.
+void applyGifPalette(TGIFImage& gif, int paletteIndex);
 
 }  // namespace fk

@@ -15,22 +15,31 @@ template <size_t N>
 std::vector<RGBQuad> tableOf(const std::array<Color, N>& colors) {
     std::vector<RGBQuad> t;
     t.reserve(N);
-    for (const Color& c : colors) t.push_back({c.blue, c.green, c.red, 0});
+    for (const Color& c : colors)
+        t.push_back({c.blue, c.green, c.red, 0});
     return t;
 }
 
 std::vector<RGBQuad> defaultTable(PixelFormat f) {
     switch (f) {
-        case PixelFormat::Bits1: return {{0, 0, 0, 0}, {255, 255, 255, 0}};
-        case PixelFormat::Bits4: return tableOf(kDefaultPalette16);
-        case PixelFormat::Bits8: return tableOf(kHalftonePalette256);
-        default: return {};
+        case PixelFormat::Bits1:
+            return {{0, 0, 0, 0}, {255, 255, 255, 0}};
+        case PixelFormat::Bits4:
+            return tableOf(kDefaultPalette16);
+        case PixelFormat::Bits8:
+            return tableOf(kHalftonePalette256);
+        default:
+            return {};
     }
 }
 
 // 5- and 6-bit channels widen to 8 bits by scaling, as the common BMP readers do.
-inline uint8_t widen5(unsigned v) { return uint8_t(v * 255 / 31); }
-inline uint8_t widen6(unsigned v) { return uint8_t(v * 255 / 63); }
+inline uint8_t widen5(unsigned v) {
+    return uint8_t(v * 255 / 31);
+}
+inline uint8_t widen6(unsigned v) {
+    return uint8_t(v * 255 / 63);
+}
 
 constexpr int64_t kMaxPixels = kMaxBitmapPixels;
 
@@ -38,14 +47,20 @@ constexpr int64_t kMaxPixels = kMaxBitmapPixels;
 
 int bitsPerPixel(PixelFormat format) {
     switch (format) {
-        case PixelFormat::Bits1: return 1;
-        case PixelFormat::Bits4: return 4;
-        case PixelFormat::Bits8: return 8;
+        case PixelFormat::Bits1:
+            return 1;
+        case PixelFormat::Bits4:
+            return 4;
+        case PixelFormat::Bits8:
+            return 8;
         case PixelFormat::Bits15:
-        case PixelFormat::Bits16: return 16;
-        case PixelFormat::Bits24: return 24;
+        case PixelFormat::Bits16:
+            return 16;
+        case PixelFormat::Bits24:
+            return 24;
         case PixelFormat::Device:
-        case PixelFormat::Bits32: return 32;
+        case PixelFormat::Bits32:
+            return 32;
     }
     return 32;
 }
@@ -73,13 +88,23 @@ void Bitmap::setSize(int width, int height) {
     m_bits.assign(m_stride * size_t(height), 0);
 }
 
+void Bitmap::prepare(int width, int height, PixelFormat format) {
+    if (width == m_width && height == m_height && format == m_format)
+        return;
+    m_format = format;
+    m_colorTable = defaultTable(format);
+    setSize(width, height);
+}
+
 uint8_t* Bitmap::scanLine(int row) {
     if (row < 0 || row >= m_height)
         throw EInvalidGraphicOperation("Scan line index out of range");
     return m_bits.data() + size_t(m_height - 1 - row) * m_stride;
 }
 
-const uint8_t* Bitmap::scanLine(int row) const { return const_cast<Bitmap*>(this)->scanLine(row); }
+const uint8_t* Bitmap::scanLine(int row) const {
+    return const_cast<Bitmap*>(this)->scanLine(row);
+}
 
 void Bitmap::setColorTable(std::vector<RGBQuad> table) {
     if (isPaletteFormat(m_format) && table.size() > (size_t(1) << bitsPerPixel()))
@@ -90,17 +115,22 @@ void Bitmap::setColorTable(std::vector<RGBQuad> table) {
 Palette Bitmap::palette() const {
     Palette p;
     p.reserve(m_colorTable.size());
-    for (const RGBQuad& q : m_colorTable) p.push_back({q.red, q.green, q.blue, 0});
+    for (const RGBQuad& q : m_colorTable)
+        p.push_back({q.red, q.green, q.blue, 0});
     return p;
 }
 
 uint8_t Bitmap::index(int x, int y) const {
     const uint8_t* row = scanLine(y);
     switch (m_format) {
-        case PixelFormat::Bits1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-        case PixelFormat::Bits4: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-        case PixelFormat::Bits8: return row[x];
-        default: throw EInvalidGraphicOperation("Bitmap has no colour table");
+        case PixelFormat::Bits1:
+            return (row[x >> 3] >> (7 - (x & 7))) & 1;
+        case PixelFormat::Bits4:
+            return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+        case PixelFormat::Bits8:
+            return row[x];
+        default:
+            throw EInvalidGraphicOperation("Bitmap has no colour table");
     }
 }
 
@@ -116,8 +146,11 @@ void Bitmap::setIndex(int x, int y, uint8_t index) {
             row[x >> 1] = (x & 1) ? uint8_t((row[x >> 1] & 0xF0) | (index & 0x0F))
                                   : uint8_t((row[x >> 1] & 0x0F) | (index << 4));
             break;
-        case PixelFormat::Bits8: row[x] = index; break;
-        default: throw EInvalidGraphicOperation("Bitmap has no colour table");
+        case PixelFormat::Bits8:
+            row[x] = index;
+            break;
+        default:
+            throw EInvalidGraphicOperation("Bitmap has no colour table");
     }
 }
 
@@ -128,7 +161,8 @@ Color Bitmap::pixel(int x, int y) const {
         case PixelFormat::Bits4:
         case PixelFormat::Bits8: {
             uint8_t i = index(x, y);
-            if (i >= m_colorTable.size()) return {};
+            if (i >= m_colorTable.size())
+                return {};
             const RGBQuad& q = m_colorTable[i];
             return {q.red, q.green, q.blue};
         }
@@ -173,7 +207,9 @@ void Bitmap::setPixel(int x, int y, Color c) {
     switch (m_format) {
         case PixelFormat::Bits1:
         case PixelFormat::Bits4:
-        case PixelFormat::Bits8: setIndex(x, y, nearestIndex(c)); break;
+        case PixelFormat::Bits8:
+            setIndex(x, y, nearestIndex(c));
+            break;
         case PixelFormat::Bits15: {
             unsigned v = ((c.red >> 3) << 10) | ((c.green >> 3) << 5) | (c.blue >> 3);
             row[2 * x] = uint8_t(v);
@@ -207,11 +243,13 @@ void Bitmap::setPixel(int x, int y, Color c) {
 
 void Bitmap::fill(Color c) {
     for (int y = 0; y < m_height; ++y)
-        for (int x = 0; x < m_width; ++x) setPixel(x, y, c);
+        for (int x = 0; x < m_width; ++x)
+            setPixel(x, y, c);
 }
 
 void Bitmap::setPixelFormat(PixelFormat format) {
-    if (format == m_format) return;
+    if (format == m_format)
+        return;
     const bool from32 = m_format == PixelFormat::Device || m_format == PixelFormat::Bits32;
     const bool to32 = format == PixelFormat::Device || format == PixelFormat::Bits32;
     if (from32 && to32) {
@@ -225,7 +263,8 @@ void Bitmap::setPixelFormat(PixelFormat format) {
         // A deeper palette format holds the same indexes and colour table.
         out.m_colorTable = m_colorTable;
         for (int y = 0; y < m_height; ++y)
-            for (int x = 0; x < m_width; ++x) out.setIndex(x, y, index(x, y));
+            for (int x = 0; x < m_width; ++x)
+                out.setIndex(x, y, index(x, y));
     } else if (from32 && format == PixelFormat::Bits24) {
         for (int y = 0; y < m_height; ++y) {
             const uint8_t* s = scanLine(y);
@@ -254,12 +293,14 @@ void Bitmap::setPixelFormat(PixelFormat format) {
                 Color c = pixel(x, y);
                 uint32_t key = (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
                 auto [it, added] = nearest.try_emplace(key, 0);
-                if (added) it->second = out.nearestIndex(c);
+                if (added)
+                    it->second = out.nearestIndex(c);
                 out.setIndex(x, y, it->second);
             }
     } else {
         for (int y = 0; y < m_height; ++y)
-            for (int x = 0; x < m_width; ++x) out.setPixel(x, y, pixel(x, y));
+            for (int x = 0; x < m_width; ++x)
+                out.setPixel(x, y, pixel(x, y));
     }
     *this = std::move(out);
 }

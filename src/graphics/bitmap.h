@@ -54,6 +54,9 @@ public:
 
     // Resizes; the content becomes black (index 0).
     void setSize(int width, int height);
+    // Makes the bitmap this size and format for a caller that overwrites every pixel; keeps the
+    // memory (and the old content) when nothing changes, so repeated grabs allocate nothing.
+    void prepare(int width, int height, PixelFormat format);
     // Converts the pixels in place; palette formats expand through their colour table, and a
     // reduction to a palette format maps each colour to the nearest entry of the new table.
     void setPixelFormat(PixelFormat format);

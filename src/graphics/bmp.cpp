@@ -16,12 +16,16 @@ constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitfields = 3;
 
-uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t get16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 uint32_t get32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-[[noreturn]] void invalid() { throw EInvalidGraphic("Bitmap image is not valid"); }
+[[noreturn]] void invalid() {
+    throw EInvalidGraphic("Bitmap image is not valid");
+}
 
 }  // namespace
 
@@ -77,14 +81,16 @@ Bitmap Bitmap::loadFromStream(Stream& in) {
     const uint64_t start = in.position();
     uint8_t fh[kFileHeaderSize];
     in.readExact(fh, sizeof fh);
-    if (fh[0] != 'B' || fh[1] != 'M') invalid();
+    if (fh[0] != 'B' || fh[1] != 'M')
+        invalid();
     const uint32_t fileSize = get32(fh + 2);
     const uint32_t pixelOffset = get32(fh + 10);
 
     uint8_t sizeField[4];
     in.readExact(sizeField, 4);
     const uint32_t infoSize = get32(sizeField);
-    if (infoSize < kInfoHeaderSize || infoSize > 1024) invalid();
+    if (infoSize < kInfoHeaderSize || infoSize > 1024)
+        invalid();
     std::vector<uint8_t> info(infoSize);
     std::memcpy(info.data(), sizeField, 4);
     in.readExact(info.data() + 4, infoSize - 4);
@@ -94,53 +100,69 @@ Bitmap Bitmap::loadFromStream(Stream& in) {
     const uint16_t bpp = get16(&info[14]);
     const uint32_t compression = get32(&info[16]);
     uint32_t colorsUsed = get32(&info[32]);
-    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<int32_t>::min()) invalid();
+    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<int32_t>::min())
+        invalid();
     const bool topDown = rawHeight < 0;
     const int32_t height = topDown ? -rawHeight : rawHeight;
-    if (int64_t(width) * height > kMaxBitmapPixels) invalid();
+    if (int64_t(width) * height > kMaxBitmapPixels)
+        invalid();
 
     PixelFormat format;
     uint32_t masks[3] = {0, 0, 0};
     uint64_t consumed = kFileHeaderSize + infoSize;
     if (compression == kBiBitfields) {
         if (infoSize >= 52) {
-            for (int i = 0; i < 3; ++i) masks[i] = get32(&info[40 + 4 * i]);
+            for (int i = 0; i < 3; ++i)
+                masks[i] = get32(&info[40 + 4 * i]);
         } else {
             uint8_t m[12];
             in.readExact(m, 12);
             consumed += 12;
-            for (int i = 0; i < 3; ++i) masks[i] = get32(m + 4 * i);
+            for (int i = 0; i < 3; ++i)
+                masks[i] = get32(m + 4 * i);
         }
     } else if (compression != kBiRgb) {
         throw EInvalidGraphic("Compressed bitmaps are not supported");
     }
     switch (bpp) {
-        case 1: format = PixelFormat::Bits1; break;
-        case 4: format = PixelFormat::Bits4; break;
-        case 8: format = PixelFormat::Bits8; break;
+        case 1:
+            format = PixelFormat::Bits1;
+            break;
+        case 4:
+            format = PixelFormat::Bits4;
+            break;
+        case 8:
+            format = PixelFormat::Bits8;
+            break;
         case 16:
-            if (compression == kBiRgb || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x1F))
+            if (compression == kBiRgb ||
+                (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x1F))
                 format = PixelFormat::Bits15;
             else if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x1F)
                 format = PixelFormat::Bits16;
             else
                 invalid();
             break;
-        case 24: format = PixelFormat::Bits24; break;
+        case 24:
+            format = PixelFormat::Bits24;
+            break;
         case 32:
             if (compression == kBiBitfields &&
                 !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
                 invalid();
             format = PixelFormat::Bits32;
             break;
-        default: invalid();
+        default:
+            invalid();
     }
-    if (compression == kBiBitfields && bpp != 16 && bpp != 32) invalid();
+    if (compression == kBiBitfields && bpp != 16 && bpp != 32)
+        invalid();
 
     Bitmap bmp(width, height, format);
     if (isPaletteFormat(format)) {
         const uint32_t maxEntries = 1u << bpp;
-        if (colorsUsed == 0 || colorsUsed > maxEntries) colorsUsed = maxEntries;
+        if (colorsUsed == 0 || colorsUsed > maxEntries)
+            colorsUsed = maxEntries;
         std::vector<uint8_t> raw(size_t(colorsUsed) * 4);
         in.readExact(raw.data(), raw.size());
         consumed += raw.size();
@@ -149,7 +171,8 @@ Bitmap Bitmap::loadFromStream(Stream& in) {
             table[i] = {raw[4 * i], raw[4 * i + 1], raw[4 * i + 2], 0};
         bmp.m_colorTable = std::move(table);
     }
-    if (pixelOffset < consumed) invalid();
+    if (pixelOffset < consumed)
+        invalid();
     if (pixelOffset > consumed) {
         std::vector<uint8_t> skip(pixelOffset - consumed);
         in.readExact(skip.data(), skip.size());
@@ -167,7 +190,8 @@ Bitmap Bitmap::loadFromStream(Stream& in) {
     }
     // Leave the stream after the whole record as its header counts it.
     const uint64_t end = start + pixelOffset + bmp.m_bits.size();
-    if (fileSize > end - start && start + fileSize <= in.size()) in.seek(start + fileSize);
+    if (fileSize > end - start && start + fileSize <= in.size())
+        in.seek(start + fileSize);
     return bmp;
 }
 

@@ -50,8 +50,10 @@ void writePlaceable(const Bitmap& dib, ByteWriter& w) {
     // Placeable header: key, handle, bounding box, units per inch, reserved, checksum.
     const uint16_t words[10] = {0xCDD7, 0x9AC6, 0, 0, 0, width, height, kUnitsPerInch, 0, 0};
     uint16_t checksum = 0;
-    for (uint16_t v : words) checksum ^= v;
-    for (uint16_t v : words) w.u16le(v);
+    for (uint16_t v : words)
+        checksum ^= v;
+    for (uint16_t v : words)
+        w.u16le(v);
     w.u16le(checksum);
 
     // Metafile header.
@@ -75,7 +77,7 @@ void writePlaceable(const Bitmap& dib, ByteWriter& w) {
     w.u32le(stretchWords);
     w.u16le(kMetaStretchDib);
     w.u32le(kSrcCopy);
-    w.u16le(0);  // colour table holds RGB values
+    w.u16le(0);       // colour table holds RGB values
     w.u16le(height);  // source height, width, y, x
     w.u16le(width);
     w.u16le(0);
@@ -125,7 +127,7 @@ void writeEnhanced(const Bitmap& dib, ByteWriter& w) {
     w.u16le(0);
     w.u32le(0);  // description length and offset
     w.u32le(0);
-    w.u32le(0);  // palette entries
+    w.u32le(0);                // palette entries
     w.u32le(uint32_t(width));  // reference device in pixels
     w.u32le(uint32_t(height));
     w.u32le(uint32_t(widthMm));  // and in millimetres
@@ -169,7 +171,8 @@ void writeEnhanced(const Bitmap& dib, ByteWriter& w) {
 }  // namespace
 
 MetafileKind metafileKindForName(const std::string& path) {
-    if (path.size() < 4) return MetafileKind::Enhanced;
+    if (path.size() < 4)
+        return MetafileKind::Enhanced;
     std::string ext = path.substr(path.size() - 4);
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -177,10 +180,10 @@ MetafileKind metafileKindForName(const std::string& path) {
 }
 
 void writeMetafile(const Bitmap& picture, Stream& out, MetafileKind kind) {
-    if (picture.empty()) throw EInvalidGraphic("Cannot write an empty picture as a metafile");
-    if (kind == MetafileKind::Placeable &&
-        (picture.width() > std::numeric_limits<int16_t>::max() ||
-         picture.height() > std::numeric_limits<int16_t>::max()))
+    if (picture.empty())
+        throw EInvalidGraphic("Cannot write an empty picture as a metafile");
+    if (kind == MetafileKind::Placeable && (picture.width() > std::numeric_limits<int16_t>::max() ||
+                                            picture.height() > std::numeric_limits<int16_t>::max()))
         throw EInvalidGraphic("Picture is too large for a Windows metafile");
     Bitmap dib = picture;
     dib.setPixelFormat(PixelFormat::Bits24);

@@ -18,7 +18,8 @@ inline constexpr std::array<Color, 20> kDefaultPalette20 = {{
 // 20 greys, default entries 10..19.
 constexpr std::array<Color, 256> makeHalftonePalette256() {
     std::array<Color, 256> p{};
-    for (int i = 0; i < 10; ++i) p[i] = kDefaultPalette20[i];
+    for (int i = 0; i < 10; ++i)
+        p[i] = kDefaultPalette20[i];
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
             for (int b = 0; b < 6; ++b)
@@ -28,7 +29,8 @@ constexpr std::array<Color, 256> makeHalftonePalette256() {
         auto v = uint8_t((2 * 255 * (k + 1) + 21) / 42);
         p[226 + k] = {v, v, v};
     }
-    for (int i = 0; i < 10; ++i) p[246 + i] = kDefaultPalette20[10 + i];
+    for (int i = 0; i < 10; ++i)
+        p[246 + i] = kDefaultPalette20[10 + i];
     return p;
 }
 inline constexpr std::array<Color, 256> kHalftonePalette256 = makeHalftonePalette256();

@@ -17,7 +17,9 @@ namespace {
 
 constexpr size_t kFileBufferSize = 64 * 1024;
 
-std::string systemReason(int err) { return std::strerror(err); }
+std::string systemReason(int err) {
+    return std::strerror(err);
+}
 
 }  // namespace
 
@@ -25,14 +27,16 @@ void Stream::readExact(void* buffer, size_t n) {
     auto* p = static_cast<uint8_t*>(buffer);
     while (n > 0) {
         size_t got = read(p, n);
-        if (got == 0) throw EReadError("Stream read error");
+        if (got == 0)
+            throw EReadError("Stream read error");
         p += got;
         n -= got;
     }
 }
 
 size_t MemoryStream::read(void* buffer, size_t n) {
-    if (m_pos >= m_data.size()) return 0;
+    if (m_pos >= m_data.size())
+        return 0;
     n = std::min(n, m_data.size() - m_pos);
     std::memcpy(buffer, m_data.data() + m_pos, n);
     m_pos += n;
@@ -40,14 +44,17 @@ size_t MemoryStream::read(void* buffer, size_t n) {
 }
 
 void MemoryStream::write(const void* buffer, size_t n) {
-    if (n == 0) return;
-    if (m_pos + n > m_data.size()) m_data.resize(m_pos + n);
+    if (n == 0)
+        return;
+    if (m_pos + n > m_data.size())
+        m_data.resize(m_pos + n);
     std::memcpy(m_data.data() + m_pos, buffer, n);
     m_pos += n;
 }
 
 void MemoryStream::seek(uint64_t position) {
-    if (position > m_data.size()) m_data.resize(position);
+    if (position > m_data.size())
+        m_data.resize(position);
     m_pos = position;
 }
 
@@ -64,15 +71,22 @@ void MemoryStream::clear() {
 FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-        case Mode::OpenRead: flags |= O_RDONLY; break;
-        case Mode::OpenReadWrite: flags |= O_RDWR; break;
+        case Mode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case Mode::OpenRead:
+            flags |= O_RDONLY;
+            break;
+        case Mode::OpenReadWrite:
+            flags |= O_RDWR;
+            break;
     }
     m_fd = ::open(path.c_str(), flags, 0666);
     if (m_fd < 0) {
         int err = errno;
         if (mode == Mode::Create)
-            throw EFCreateError(formatMessage("Cannot create file \"%s\". %s", {path, systemReason(err)}));
+            throw EFCreateError(
+                formatMessage("Cannot create file \"%s\". %s", {path, systemReason(err)}));
         throw EFOpenError(formatMessage("Cannot open file \"%s\". %s", {path, systemReason(err)}));
     }
     struct stat st {};
@@ -104,7 +118,8 @@ void FileStream::flushBuffer() {
     while (done < m_buffer.size()) {
         ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             int err = errno;
             m_buffer.erase(m_buffer.begin(), m_buffer.begin() + done);
             throwWriteError(err);
@@ -129,8 +144,10 @@ size_t FileStream::read(void* buffer, size_t n) {
 }
 
 void FileStream::write(const void* buffer, size_t n) {
-    if (n == 0) return;
-    if (m_buffer.capacity() < kFileBufferSize) m_buffer.reserve(kFileBufferSize);
+    if (n == 0)
+        return;
+    if (m_buffer.capacity() < kFileBufferSize)
+        m_buffer.reserve(kFileBufferSize);
     const auto* p = static_cast<const uint8_t*>(buffer);
     if (m_buffer.size() + n <= kFileBufferSize) {
         m_buffer.insert(m_buffer.end(), p, p + n);
@@ -147,7 +164,8 @@ void FileStream::write(const void* buffer, size_t n) {
     while (done < n) {
         ssize_t w = ::write(m_fd, p + done, n - done);
         if (w < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throwWriteError(errno);
         }
         done += size_t(w);
@@ -155,7 +173,9 @@ void FileStream::write(const void* buffer, size_t n) {
     }
 }
 
-uint64_t FileStream::position() const { return m_pos; }
+uint64_t FileStream::position() const {
+    return m_pos;
+}
 
 void FileStream::seek(uint64_t position) {
     flushBuffer();
@@ -167,12 +187,14 @@ void FileStream::seek(uint64_t position) {
 
 uint64_t FileStream::size() const {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0) return m_pos;
+    if (::fstat(m_fd, &st) != 0)
+        return m_pos;
     return std::max<uint64_t>(uint64_t(st.st_size), m_pos);
 }
 
 void FileStream::close() {
-    if (m_fd < 0) return;
+    if (m_fd < 0)
+        return;
     try {
         flushBuffer();
     } catch (...) {
@@ -181,10 +203,12 @@ void FileStream::close() {
         throw;
     }
     int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0) throwWriteError(errno);
+    if (::close(fd) != 0)
+        throwWriteError(errno);
 }
 
 void ByteWriter::bytes(const void* data, size_t n) {
+    if (n == 0) return;
     if (n <= sizeof(m_buffer) - m_used) {
         std::memcpy(m_buffer + m_used, data, n);
         m_used += n;
@@ -196,7 +220,8 @@ void ByteWriter::bytes(const void* data, size_t n) {
 
 void ByteWriter::zeros(size_t n) {
     while (n > 0) {
-        if (m_used == sizeof(m_buffer)) flush();
+        if (m_used == sizeof(m_buffer))
+            flush();
         size_t k = std::min(n, sizeof(m_buffer) - m_used);
         std::memset(m_buffer + m_used, 0, k);
         m_used += k;
@@ -205,7 +230,8 @@ void ByteWriter::zeros(size_t n) {
 }
 
 void ByteWriter::flush() {
-    if (m_used == 0) return;
+    if (m_used == 0)
+        return;
     size_t n = std::exchange(m_used, 0);
     m_out.write(m_buffer, n);
 }

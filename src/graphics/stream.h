@@ -84,7 +84,8 @@ public:
     ByteWriter& operator=(const ByteWriter&) = delete;
 
     void u8(uint8_t v) {
-        if (m_used == sizeof(m_buffer)) flush();
+        if (m_used == sizeof(m_buffer))
+            flush();
         m_buffer[m_used++] = v;
     }
     void u16le(uint16_t v) {

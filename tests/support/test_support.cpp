@@ -2,21 +2,25 @@
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <algorithm>
 
 namespace fk::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fotokran-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "fotokran-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary folder");
     m_path = pattern;
 }
 
@@ -43,15 +47,19 @@ void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 CommandResult runCommand(const std::string& command) {
     CommandResult result;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
+    if (!pipe)
+        return result;
     char buffer[4096];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
     int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
@@ -59,6 +67,38 @@ CommandResult runCommand(const std::string& command) {
 
 bool toolAvailable(const std::string& name) {
     return runCommand("command -v " + shellQuote(name) + " >/dev/null").exitCode == 0;
+}
+
+std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()>& work) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "cannot make a pipe";
+    pid_t child = ::fork();
+    if (child < 0) return "cannot start a child process";
+    if (child == 0) {
+        ::close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(limitBytes), rlim_t(limitBytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string message;
+        try {
+            work();
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        ssize_t ignored = ::write(fds[1], message.data(), message.size());
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string message;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) message.append(buffer, size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status)) message += " (child ended abnormally)";
+    return message;
 }
 
 std::string shellQuote(const std::string& text) {
@@ -77,16 +117,22 @@ static std::string envOr(const char* name, const char* fallback) {
     return v && *v ? v : fallback;
 }
 
-std::string python() { return envOr("FOTOKRAN_PYTHON", FOTOKRAN_DEFAULT_PYTHON); }
-std::string toolsDir() { return envOr("FOTOKRAN_TEST_TOOLS", FOTOKRAN_DEFAULT_TOOLS); }
-std::string benchDataDir() { return envOr("FOTOKRAN_BENCH_DATA", FOTOKRAN_DEFAULT_BENCH_DATA); }
+std::string python() {
+    return envOr("FOTOKRAN_PYTHON", FOTOKRAN_DEFAULT_PYTHON);
+}
+std::string toolsDir() {
+    return envOr("FOTOKRAN_TEST_TOOLS", FOTOKRAN_DEFAULT_TOOLS);
+}
+std::string benchDataDir() {
+    return envOr("FOTOKRAN_BENCH_DATA", FOTOKRAN_DEFAULT_BENCH_DATA);
+}
 
 DecodedImage decodeWithPillow(const std::string& path, int frame) {
     TempDir tmp;
     std::string out = tmp.file("decoded.rgb");
-    CommandResult r = runCommand(python() + " " + shellQuote(toolsDir() + "/decode_image.py") +
-                                 " " + shellQuote(path) + " " + shellQuote(out) + " " +
-                                 std::to_string(frame));
+    CommandResult r =
+        runCommand(python() + " " + shellQuote(toolsDir() + "/decode_image.py") + " " +
+                   shellQuote(path) + " " + shellQuote(out) + " " + std::to_string(frame));
     DecodedImage image;
     if (r.exitCode != 0) {
         ADD_FAILURE() << "Pillow could not decode " << path << ": " << r.output;
@@ -108,7 +154,8 @@ DecodedImage decodeWithPillow(const std::string& path, int frame) {
         return image;
     }
     image.pixels.resize(count);
-    for (size_t i = 0; i < count; ++i) image.pixels[i] = {p[3 * i], p[3 * i + 1], p[3 * i + 2]};
+    for (size_t i = 0; i < count; ++i)
+        image.pixels[i] = {p[3 * i], p[3 * i + 1], p[3 * i + 2]};
     return image;
 }
 
@@ -116,7 +163,8 @@ std::vector<Color> pixelsOf(const Bitmap& bitmap) {
     std::vector<Color> out;
     out.reserve(size_t(bitmap.width()) * size_t(bitmap.height()));
     for (int y = 0; y < bitmap.height(); ++y)
-        for (int x = 0; x < bitmap.width(); ++x) out.push_back(bitmap.pixel(x, y));
+        for (int x = 0; x < bitmap.width(); ++x)
+            out.push_back(bitmap.pixel(x, y));
     return out;
 }
 
@@ -126,10 +174,12 @@ Bitmap makeTestPattern(int width, int height, PixelFormat format, uint32_t seed)
     if (isPaletteFormat(format)) {
         const int entries = 1 << bitsPerPixel(format);
         std::vector<RGBQuad> table(static_cast<size_t>(entries));
-        for (auto& q : table) q = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
+        for (auto& q : table)
+            q = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
         b.setColorTable(table);
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) b.setIndex(x, y, uint8_t(rng() % unsigned(entries)));
+            for (int x = 0; x < width; ++x)
+                b.setIndex(x, y, uint8_t(rng() % unsigned(entries)));
     } else {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)

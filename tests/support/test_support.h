@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct CommandResult {
 CommandResult runCommand(const std::string& command);
 bool toolAvailable(const std::string& name);
 std::string shellQuote(const std::string& text);
+
+// Runs `work` in a child process whose files may not grow beyond `limitBytes` (a write past it
+// fails with EFBIG, as on a full disk); returns the message of the exception it raised, "" when
+// it raised none.
+std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()>& work);
 
 // The interpreter that has Pillow, and the folder of the test scripts.
 std::string python();

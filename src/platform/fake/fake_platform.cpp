@@ -25,7 +25,8 @@ void FakeEventPump::processEventsFor(int64_t maxWaitMs) {
     // Events due now run first; then time moves to the next event or to the deadline.
     for (;;) {
         auto it = m_events.begin();
-        if (it == m_events.end() || it->first > deadline) break;
+        if (it == m_events.end() || it->first > deadline)
+            break;
         if (it->first > m_clock.now) {
             waitedMs += it->first - m_clock.now;
             m_clock.now = it->first;
@@ -33,7 +34,8 @@ void FakeEventPump::processEventsFor(int64_t maxWaitMs) {
         auto event = std::move(it->second);
         m_events.erase(it);
         event();  // may wait itself, nested
-        if (m_clock.now >= deadline) return;
+        if (m_clock.now >= deadline)
+            return;
     }
     if (deadline > m_clock.now) {
         waitedMs += deadline - m_clock.now;

@@ -27,7 +27,9 @@ public:
         ++cursorQueries;
         return cursorImage;
     }
-    void setExcludedWindows(const std::vector<WindowHandle>& windows) override { excluded = windows; }
+    void setExcludedWindows(const std::vector<WindowHandle>& windows) override {
+        excluded = windows;
+    }
 
     ScreenRect screen{0, 0, 8, 6};
     Color screenColor{10, 20, 30};
@@ -52,7 +54,9 @@ class FakeEventPump final : public EventPump {
 public:
     explicit FakeEventPump(FakeClock& clock) : m_clock(clock) {}
     // Runs `event` once the clock has reached `atMs`, inside whatever wait is running then.
-    void schedule(int64_t atMs, std::function<void()> event) { m_events.emplace(atMs, std::move(event)); }
+    void schedule(int64_t atMs, std::function<void()> event) {
+        m_events.emplace(atMs, std::move(event));
+    }
     void scheduleIn(int64_t delayMs, std::function<void()> event) {
         schedule(m_clock.now + delayMs, std::move(event));
     }

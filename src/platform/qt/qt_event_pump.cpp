@@ -8,7 +8,8 @@ namespace fk {
 
 void QtEventPump::processEventsFor(int64_t maxWaitMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (maxWaitMs <= 0) return;
+    if (maxWaitMs <= 0)
+        return;
     QEventLoop loop;
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);

@@ -12,7 +12,7 @@ TEST(Bitmap, RowsAreStoredBottomUpAndPaddedToFourBytes) {
     Bitmap b(5, 3, PixelFormat::Bits24);
     EXPECT_EQ(b.stride(), 16u);
     EXPECT_EQ(b.imageSize(), 48u);
-    EXPECT_EQ(b.scanLine(2), b.bits());        // bottom row first
+    EXPECT_EQ(b.scanLine(2), b.bits());       // bottom row first
     EXPECT_EQ(b.scanLine(0), b.bits() + 32);  // top row last
     EXPECT_EQ(Bitmap::strideFor(9, 1), 4u);
     EXPECT_EQ(Bitmap::strideFor(9, 4), 8u);

@@ -17,12 +17,14 @@ using test::pixelsOf;
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
 }
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
+uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
+    return uint16_t(b[at] | (b[at + 1] << 8));
+}
 
 TEST(BmpWriter, HeadersOfA24BitPictureFollowTheFileFormat) {
     Bitmap b(3, 2, PixelFormat::Bits24);
-    b.setPixel(0, 0, {255, 0, 0});   // top left red
-    b.setPixel(2, 1, {0, 0, 255});   // bottom right blue
+    b.setPixel(0, 0, {255, 0, 0});  // top left red
+    b.setPixel(2, 1, {0, 0, 255});  // bottom right blue
     MemoryStream out;
     b.saveToStream(out);
     const auto& bytes = out.bytes();
@@ -100,8 +102,8 @@ TEST_P(BmpEveryDepth, ReadingBackGivesTheSameBitmap) {
     Bitmap first = Bitmap::loadFromStream(s);
     Bitmap second = Bitmap::loadFromStream(s);
     EXPECT_EQ(s.position(), s.size());
-    PixelFormat expected = GetParam().format == PixelFormat::Device ? PixelFormat::Bits32
-                                                                    : GetParam().format;
+    PixelFormat expected =
+        GetParam().format == PixelFormat::Device ? PixelFormat::Bits32 : GetParam().format;
     EXPECT_EQ(first.pixelFormat(), expected);
     EXPECT_EQ(pixelsOf(first), pixelsOf(b));
     EXPECT_EQ(pixelsOf(second), pixelsOf(b));
@@ -121,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Depths, BmpEveryDepth,
 
 TEST(BmpReader, ReadsTopDownFilesAndTheSharedBenchPictures) {
     const std::string path = test::benchDataDir() + "/screen-1080p.bmp";
-    if (!test::fileExists(path)) GTEST_SKIP() << "no bench pictures at " << path;
+    if (!test::fileExists(path))
+        GTEST_SKIP() << "no bench pictures at " << path;
     Bitmap b = Bitmap::loadFromFile(path);
     EXPECT_EQ(b.width(), 1920);
     EXPECT_EQ(b.height(), 1080);

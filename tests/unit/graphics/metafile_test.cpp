@@ -13,15 +13,22 @@ namespace {
 
 using test::shellQuote;
 
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) { return le16(b, at) | (uint32_t(le16(b, at + 2)) << 16); }
+uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
+    return uint16_t(b[at] | (b[at + 1] << 8));
+}
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return le16(b, at) | (uint32_t(le16(b, at + 2)) << 16);
+}
 
 // Left half red, right half blue, a green bar across the top quarter.
 Bitmap sample(int w, int h) {
     Bitmap b(w, h, PixelFormat::Device);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, y < h / 4 ? Color{0, 255, 0} : x < w / 2 ? Color{255, 0, 0} : Color{0, 0, 255});
+            b.setPixel(x, y,
+                       y < h / 4   ? Color{0, 255, 0}
+                       : x < w / 2 ? Color{255, 0, 0}
+                                   : Color{0, 0, 255});
     return b;
 }
 
@@ -46,7 +53,8 @@ void expectSampleColours(const test::DecodedImage& img, const char* reader) {
                std::abs(a.blue - b.blue) < 40;
     };
     EXPECT_TRUE(near(img.at(left + w / 4, top + h * 3 / 4), {255, 0, 0})) << reader << " left half";
-    EXPECT_TRUE(near(img.at(left + w * 3 / 4, top + h * 3 / 4), {0, 0, 255})) << reader << " right half";
+    EXPECT_TRUE(near(img.at(left + w * 3 / 4, top + h * 3 / 4), {0, 0, 255}))
+        << reader << " right half";
     EXPECT_TRUE(near(img.at(left + w / 2, top + h / 10), {0, 255, 0})) << reader << " top bar";
 }
 
@@ -69,7 +77,8 @@ TEST(Metafile, PlaceableHeaderHasKeyBoundsUnitsAndChecksum) {
     EXPECT_EQ(le16(b, 12), 20);
     EXPECT_EQ(le16(b, 14), 96);
     uint16_t x = 0;
-    for (size_t i = 0; i < 20; i += 2) x ^= le16(b, i);
+    for (size_t i = 0; i < 20; i += 2)
+        x ^= le16(b, i);
     EXPECT_EQ(le16(b, 20), x);
     // The metafile header counts every word after the placeable header.
     EXPECT_EQ(le32(b, 22 + 6) * 2, b.size() - 22);
@@ -92,7 +101,8 @@ TEST(Metafile, EnhancedHeaderCountsBytesAndRecords) {
 }
 
 TEST(Metafile, LibwmfDrawsThePlaceablePicture) {
-    if (!test::toolAvailable("wmf2gd")) GTEST_SKIP() << "wmf2gd (libwmf-bin) is not installed";
+    if (!test::toolAvailable("wmf2gd"))
+        GTEST_SKIP() << "wmf2gd (libwmf-bin) is not installed";
     test::TempDir dir;
     saveMetafileToFile(dir.file("shot.wmf"), sample(64, 32));
     auto r = test::runCommand("wmf2gd -t png -o " + shellQuote(dir.file("shot.png")) + " " +
@@ -102,15 +112,16 @@ TEST(Metafile, LibwmfDrawsThePlaceablePicture) {
 }
 
 TEST(Metafile, LibreOfficeDrawsBothFlavours) {
-    if (!test::toolAvailable("soffice")) GTEST_SKIP() << "LibreOffice is not installed";
+    if (!test::toolAvailable("soffice"))
+        GTEST_SKIP() << "LibreOffice is not installed";
     test::TempDir dir;
     saveMetafileToFile(dir.file("a.wmf"), sample(64, 32));
     saveMetafileToFile(dir.file("b.emf"), sample(64, 32));
     for (const char* name : {"a", "b"}) {
         std::string in = dir.file(std::string(name) + (name[0] == 'a' ? ".wmf" : ".emf"));
-        auto r = test::runCommand("cd " + shellQuote(dir.path()) +
-                                  " && HOME=" + shellQuote(dir.path()) +
-                                  " timeout 120 soffice --headless --convert-to png " + shellQuote(in));
+        auto r =
+            test::runCommand("cd " + shellQuote(dir.path()) + " && HOME=" + shellQuote(dir.path()) +
+                             " timeout 120 soffice --headless --convert-to png " + shellQuote(in));
         ASSERT_EQ(r.exitCode, 0) << r.output;
         expectSampleColours(test::decodeWithPillow(dir.file(std::string(name) + ".png")), name);
     }

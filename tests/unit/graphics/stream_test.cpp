@@ -51,7 +51,8 @@ TEST(FileStream, BufferedWritesSeeksAndReadsAgree) {
 }
 
 TEST(FileStream, AFullDiskIsReportedNotSwallowed) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
     FileStream f("/dev/full", FileStream::Mode::OpenReadWrite);
     std::vector<uint8_t> data(100000, 1);
     EXPECT_THROW(
@@ -63,11 +64,21 @@ TEST(FileStream, AFullDiskIsReportedNotSwallowed) {
 }
 
 TEST(FileStream, UnwritableFolderGivesTheCreateError) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
     test::TempDir dir;
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
-    EXPECT_THROW(Bitmap(2, 2, PixelFormat::Bits24).saveToFile(dir.file("x.bmp")), EFCreateError);
+    // A file where a folder should be refuses even the superuser.
+    test::writeFileBytes(dir.file("plain"), {1});
+    try {
+        Bitmap(2, 2, PixelFormat::Bits24).saveToFile(dir.file("plain/x.bmp"));
+        FAIL() << "no error";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + dir.file("plain/x.bmp") + "\". Not a directory");
+    }
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::owner_exec);
+        EXPECT_THROW(Bitmap(2, 2, PixelFormat::Bits24).saveToFile(dir.file("x.bmp")), EFCreateError);
+    }
 }
 
 TEST(MemoryStream, GrowsOnWriteAndReadsBack) {

@@ -1,0 +1,300 @@
+#include "gif/lzw_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gif/gif_messages.h"
+
+namespace fk {
+
+namespace {
+
+// The last code the string table hands out; 4095 is never used.
+constexpr uint32_t kLastCode = 4094;
+
+}  // namespace
+
+THashTable::THashTable() : m_slots(new uint32_t[kSlots]) {
+    Clear();
+}
+
+void THashTable::Clear() {
+    std::fill_n(m_slots.get(), kSlots, kEmpty);
+}
+
+bool THashTable::StoreCode(uint32_t key, uint32_t code) {
+    int slot = KeyHash(key);
+    for (int probes = 0; probes < kMaxProbes; ++probes) {
+        if ((m_slots[slot] >> 12) == (kEmpty >> 12)) {
+            StoreAt(slot, key, code);
+            return true;
+        }
+        slot = NextProbe(slot);
+    }
+    return false;
+}
+
+size_t TGIFStream::read(void*, size_t) {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
+
+void TGIFStream::write(const void*, size_t) {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
+
+uint64_t TGIFStream::position() const {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
+
+void TGIFStream::seek(uint64_t) {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
+
+uint64_t TGIFStream::size() const {
+    throw GIFException(gif_text::kInvalidStreamOperation);
+}
+
+void TGIFWriter::write(const void* buffer, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    while (n > 0) {
+        size_t k = std::min(n, sizeof(m_buffer) - m_fill);
+        std::memcpy(m_buffer + m_fill, p, k);
+        m_fill += k;
+        p += k;
+        n -= k;
+        if (m_fill == sizeof(m_buffer))
+            FlushBlock();
+    }
+}
+
+void TGIFWriter::FlushBlock() {
+    m_buffer[0] = uint8_t(m_fill - 1);
+    size_t n = m_fill;
+    m_fill = 1;
+    m_target.write(m_buffer, n);
+}
+
+void TGIFEncoder::colorNotInTable() {
+    throw GIFException(gif_text::kColorNotInTable);
+}
+
+template <typename Row>
+void TGIFEncoder::walkPixels(Row&& row) const {
+    if (!m_interlace) {
+        row(m_pixels, size_t(m_width) * size_t(m_height));
+        return;
+    }
+    static constexpr int kFirstRow[4] = {0, 4, 2, 1};
+    static constexpr int kRowStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int r = kFirstRow[pass]; r < m_height; r += kRowStep[pass])
+            row(m_pixels + size_t(r) * size_t(m_width), size_t(m_width));
+}
+
+void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
+                                  const uint8_t* pixels, bool interlace, int height, int width) {
+    // Pixels are bytes, so eight bits always suffice; a 1-bit map still needs code size 2.
+    m_codeSize = std::clamp(codeBits, 2, 8);
+    m_colorCount = colorCount;
+    m_pixels = pixels;
+    m_interlace = interlace;
+    m_height = height;
+    m_width = width;
+
+    const uint8_t codeSizeByte = uint8_t(m_codeSize);
+    stream.write(&codeSizeByte, 1);
+
+    m_initialCodeWidth = m_codeSize + 1;
+    m_codeWidth = m_initialCodeWidth;
+    m_largestCode = (1u << m_codeWidth) - 1;
+    m_clearCode = 1u << m_codeSize;
+    m_endCode = m_clearCode + 1;
+    m_accumulator = 0;
+    m_pendingBits = 0;
+    m_clearPending = false;
+
+    TGIFWriter writer(stream);
+    m_writer = &writer;
+    try {
+        if (pixels != nullptr && height > 0 && width > 0)
+            EncodePixels();
+        EmitCode(m_endCode);
+    } catch (...) {
+        // What was coded so far still reaches the stream; the error that stopped us is the one
+        // to report.
+        try {
+            flushBits(false);
+            writer.finish();
+        } catch (...) {
+        }
+        m_writer = nullptr;
+        throw;
+    }
+    m_writer = nullptr;
+    writer.finish();
+
+    const uint8_t terminator = 0;
+    stream.write(&terminator, 1);
+}
+
+void TGIFEncoder::flushBits(bool padLast) {
+    while (m_pendingBits >= 8 || (padLast && m_pendingBits > 0)) {
+        m_writer->putByte(uint8_t(m_accumulator));
+        m_accumulator >>= 8;
+        m_pendingBits = std::max(m_pendingBits - 8, 0);
+    }
+}
+
+void TGIFEncoder::EmitCode(uint32_t code) {
+    putBits(code);
+    if (code == m_endCode)
+        flushBits(true);
+}
+
+void TGIFEncoder::Restart() {
+    m_clearPending = true;
+    EmitCode(m_clearCode);
+}
+
+void TLZWEncoder::adjustWidth() {
+    if (m_clearPending) {
+        m_codeWidth = m_initialCodeWidth;
+        m_largestCode = (1u << m_initialCodeWidth) - 1;
+        m_clearPending = false;
+    } else {
+        ++m_codeWidth;
+        // Codes stop at 4094, so the width never has to pass 12 bits.
+        m_largestCode = m_codeWidth == 12 ? 4096 : (1u << m_codeWidth) - 1;
+    }
+}
+
+void TLZWEncoder::EmitCode(uint32_t code) {
+    TGIFEncoder::EmitCode(code);
+    // A code sent while the next free code has just passed the largest still goes out at the old
+    // width; the width grows after it, in step with the decoder.
+    if (m_nextCode > m_largestCode || m_clearPending)
+        adjustWidth();
+}
+
+void TLZWEncoder::Restart() {
+    TGIFEncoder::Restart();
+    m_table->Clear();
+    m_nextCode = m_clearCode + 2;
+}
+
+template <bool Checked>
+void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
+    THashTable& table = *m_table;
+    TGIFWriter& writer = *m_writer;
+    const uint32_t colorCount = uint32_t(std::max(m_colorCount, 0));
+    // The coding state lives in registers here and goes back to the members around every call
+    // that uses them (a restart, an error).
+    uint32_t prefix = prefixRef;
+    uint64_t accumulator = m_accumulator;
+    int pendingBits = m_pendingBits;
+    int codeWidth = m_codeWidth;
+    uint32_t largestCode = m_largestCode;
+    uint32_t nextCode = m_nextCode;
+    auto store = [&] {
+        prefixRef = prefix;
+        m_accumulator = accumulator;
+        m_pendingBits = pendingBits;
+        m_codeWidth = codeWidth;
+        m_largestCode = largestCode;
+        m_nextCode = nextCode;
+    };
+    auto load = [&] {
+        accumulator = m_accumulator;
+        pendingBits = m_pendingBits;
+        codeWidth = m_codeWidth;
+        largestCode = m_largestCode;
+        nextCode = m_nextCode;
+    };
+
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t c = p[i];
+        if (Checked && c >= colorCount) {
+            store();
+            colorNotInTable();
+        }
+        const uint32_t key = (prefix << 8) | c;
+        int slot = THashTable::KeyHashOf(prefix, c);
+        uint32_t code = 0;
+        if (table.LookupFrom(slot, key, code, slot)) {
+            prefix = code;
+            continue;
+        }
+        // EmitCode(prefix), then the width follows the next free code.
+        accumulator |= uint64_t(prefix) << pendingBits;
+        pendingBits += codeWidth;
+        if (pendingBits >= 32) {
+            writer.put4(uint32_t(accumulator));
+            accumulator >>= 32;
+            pendingBits -= 32;
+        }
+        if (nextCode > largestCode) {
+            ++codeWidth;
+            largestCode = codeWidth == 12 ? 4096 : (1u << codeWidth) - 1;
+        }
+        prefix = c;
+        if (nextCode > kLastCode) {
+            store();
+            Restart();
+            load();
+        } else {
+            if (slot >= 0)
+                table.StoreAt(slot, key, nextCode);
+            ++nextCode;
+        }
+    }
+    store();
+}
+
+void TLZWEncoder::EncodePixels() {
+    m_table = std::make_unique<THashTable>();
+    Restart();
+
+    // Bytes cannot exceed a full map, so only smaller maps need the test per pixel.
+    const bool checked = m_colorCount < 256;
+    bool first = true;
+    uint32_t prefix = 0;
+    walkPixels([&](const uint8_t* p, size_t n) {
+        if (first) {
+            prefix = p[0];
+            if (prefix >= uint32_t(std::max(m_colorCount, 0)))
+                colorNotInTable();
+            first = false;
+            ++p;
+            --n;
+        }
+        if (checked)
+            encodeRun<true>(p, n, prefix);
+        else
+            encodeRun<false>(p, n, prefix);
+    });
+    EmitCode(prefix);
+    m_table.reset();
+}
+
+void TRLEEncoder::EncodePixels() {
+    // After a clear the decoder adds one string per code but the first; stopping three short of
+    // the next power of two keeps it at the initial width, with a margin for lenient decoders.
+    const int perClear = std::max(1, (1 << m_codeSize) - 3);
+    const uint32_t colorCount = uint32_t(std::max(m_colorCount, 0));
+    int sinceClear = perClear;
+    walkPixels([&](const uint8_t* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            const uint32_t c = p[i];
+            if (c >= colorCount)
+                colorNotInTable();
+            if (sinceClear == perClear) {
+                Restart();
+                sinceClear = 0;
+            }
+            EmitCode(c);
+            ++sinceClear;
+        }
+    });
+}
+
+}  // namespace fk

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "graphics/exceptions.h"
+
+namespace fk {
+
+// Errors of the GIF encoder: its document, writer and colour reduction.
+class GIFException : public EInvalidGraphic {
+public:
+    using EInvalidGraphic::EInvalidGraphic;
+};
+
+}  // namespace fk

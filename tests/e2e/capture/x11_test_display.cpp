@@ -1,0 +1,167 @@
+#include "x11_test_display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace fk::test {
+
+TestDisplay::TestDisplay() {
+    m_dpy = XOpenDisplay(nullptr);
+    if (!m_dpy)
+        throw std::runtime_error("the test needs an X display");
+    m_root = DefaultRootWindow(m_dpy);
+}
+
+TestDisplay::~TestDisplay() {
+    XCloseDisplay(m_dpy);
+}
+
+Pixmap TestDisplay::makePixmap(int width, int height,
+                               const std::function<Color(int, int)>& content) {
+    const int screen = DefaultScreen(m_dpy);
+    Pixmap pixmap = XCreatePixmap(m_dpy, m_root, unsigned(width), unsigned(height),
+                                  unsigned(DefaultDepth(m_dpy, screen)));
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            Color c = content(x, y);
+            pixels[size_t(y) * size_t(width) + size_t(x)] =
+                (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
+        }
+    XImage* image = XCreateImage(
+        m_dpy, DefaultVisual(m_dpy, screen), unsigned(DefaultDepth(m_dpy, screen)), ZPixmap, 0,
+        reinterpret_cast<char*>(pixels.data()), unsigned(width), unsigned(height), 32, 0);
+    GC gc = XCreateGC(m_dpy, pixmap, 0, nullptr);
+    XPutImage(m_dpy, pixmap, gc, image, 0, 0, 0, 0, unsigned(width), unsigned(height));
+    XFreeGC(m_dpy, gc);
+    image->data = nullptr;
+    XDestroyImage(image);
+    return pixmap;
+}
+
+Window TestDisplay::createWindow(int x, int y, int width, int height,
+                                 const std::function<Color(int, int)>& content, Managed managed) {
+    Window w = XCreateSimpleWindow(m_dpy, m_root, x, y, unsigned(width), unsigned(height), 0, 0, 0);
+    if (managed == Managed::No) {
+        XSetWindowAttributes attrs{};
+        attrs.override_redirect = True;
+        XChangeWindowAttributes(m_dpy, w, CWOverrideRedirect, &attrs);
+    }
+    Pixmap background = makePixmap(width, height, content);
+    XSetWindowBackgroundPixmap(m_dpy, w, background);
+    XFreePixmap(m_dpy, background);
+    XSizeHints hints{};
+    hints.flags = USPosition | USSize | PMinSize | PMaxSize;
+    hints.x = x;
+    hints.y = y;
+    hints.width = hints.min_width = hints.max_width = width;
+    hints.height = hints.min_height = hints.max_height = height;
+    XSetWMNormalHints(m_dpy, w, &hints);
+    XStoreName(m_dpy, w, "fotokran test window");
+    XSelectInput(m_dpy, w, StructureNotifyMask);
+    XMapWindow(m_dpy, w);
+    XEvent e;
+    do {
+        XNextEvent(m_dpy, &e);
+    } while (!(e.type == MapNotify && e.xmap.window == w));
+    // A window manager frames a managed window after mapping it: wait for the frame.
+    if (managed == Managed::Yes && hasWindowManager())
+        waitFor([&] { return frameOf(w) != w; });
+    settle();
+    return w;
+}
+
+void TestDisplay::destroyWindow(Window w) {
+    XDestroyWindow(m_dpy, w);
+    settle();
+}
+
+void TestDisplay::clientOrigin(Window w, int& x, int& y) {
+    Window child;
+    XTranslateCoordinates(m_dpy, w, m_root, 0, 0, &x, &y, &child);
+}
+
+Window TestDisplay::frameOf(Window w) {
+    for (;;) {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(m_dpy, w, &root, &parent, &children, &count);
+        if (children)
+            XFree(children);
+        if (parent == m_root)
+            return w;
+        w = parent;
+    }
+}
+
+// The first value of a root property holding window ids; 0 when it is not there.
+static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window result = 0;
+    XGetWindowProperty(dpy, root, XInternAtom(dpy, name, False), 0, 1, False, AnyPropertyType,
+                       &type, &format, &count, &after, &data);
+    if (data && count == 1)
+        result = Window(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    return result;
+}
+
+bool TestDisplay::hasWindowManager() {
+    return rootWindowProperty(m_dpy, m_root, "_NET_SUPPORTING_WM_CHECK") != 0;
+}
+
+Window TestDisplay::activeWindow() {
+    return rootWindowProperty(m_dpy, m_root, "_NET_ACTIVE_WINDOW");
+}
+
+void TestDisplay::waitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 100 && !condition(); ++i)
+        usleep(30000);
+}
+
+void TestDisplay::activate(Window w) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(m_dpy, "_NET_ACTIVE_WINDOW", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 2;  // from a pager: always honoured
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_dpy, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XSync(m_dpy, False);
+    waitFor([&] { return activeWindow() == w; });
+    settle();
+}
+
+void TestDisplay::movePointer(int x, int y) {
+    XWarpPointer(m_dpy, None, m_root, 0, 0, 0, 0, x, y);
+    settle();
+}
+
+void TestDisplay::setWallpaper(const std::function<Color(int, int)>& content) {
+    const int screen = DefaultScreen(m_dpy);
+    const int width = DisplayWidth(m_dpy, screen), height = DisplayHeight(m_dpy, screen);
+    Pixmap wallpaper = makePixmap(width, height, content);
+    XSetWindowBackgroundPixmap(m_dpy, m_root, wallpaper);
+    XClearWindow(m_dpy, m_root);
+    Atom id = XInternAtom(m_dpy, "_XROOTPMAP_ID", False);
+    XChangeProperty(m_dpy, m_root, id, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&wallpaper), 1);
+    settle();
+}
+
+void TestDisplay::settle() {
+    XSync(m_dpy, False);
+    usleep(150000);  // the window manager and the server's painting catch up
+    XSync(m_dpy, False);
+}
+
+}  // namespace fk::test

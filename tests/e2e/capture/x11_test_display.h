@@ -1,0 +1,48 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <functional>
+#include <string>
+
+#include "graphics/color.h"
+
+namespace fk::test {
+
+// A client of the test's X display that makes windows of known content.
+class TestDisplay {
+public:
+    TestDisplay();
+    ~TestDisplay();
+    Display* dpy() const { return m_dpy; }
+    Window root() const { return m_root; }
+
+    // A top-level window asking for this place; its content is painted by the server from a
+    // background pixmap, so it survives being covered. Returns once the window is shown.
+    // An unmanaged window (override-redirect) gets no frame and no focus from the window manager.
+    enum class Managed { Yes, No };
+    Window createWindow(int x, int y, int width, int height,
+                        const std::function<Color(int x, int y)>& content,
+                        Managed managed = Managed::Yes);
+    void destroyWindow(Window w);
+    // The window's client area in root coordinates.
+    void clientOrigin(Window w, int& x, int& y);
+    // The window manager's frame around the window (the window itself without one).
+    Window frameOf(Window w);
+    void activate(Window w);
+    void movePointer(int x, int y);
+    // Makes a wallpaper as desktops do: root background and _XROOTPMAP_ID.
+    void setWallpaper(const std::function<Color(int x, int y)>& content);
+    void settle();
+    bool hasWindowManager();
+    Window activeWindow();
+    // Polls for up to three seconds.
+    void waitFor(const std::function<bool()>& condition);
+
+private:
+    Pixmap makePixmap(int width, int height, const std::function<Color(int, int)>& content);
+    Display* m_dpy = nullptr;
+    Window m_root = 0;
+};
+
+}  // namespace fk::test
