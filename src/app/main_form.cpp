@@ -169,6 +169,7 @@ void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
 void TMainForm::showAtStart() {
     if (!m_startMinimized) {
         show();
+        activateWindow();
         return;
     }
     // Without a tray there would be no way back from a hidden window.

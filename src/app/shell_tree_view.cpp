@@ -1,6 +1,8 @@
 #include "app/shell_tree_view.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -40,8 +42,29 @@ private:
     QString m_shown;
 };
 
-ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent) {
+// The desktop theme's folder icons, or the style's where the desktop has no icon theme.
+class FolderIcons final : public QFileIconProvider {
+public:
+    QIcon icon(IconType type) const override {
+        return orStyle(QFileIconProvider::icon(type), type == Drive);
+    }
+    QIcon icon(const QFileInfo& info) const override {
+        return orStyle(QFileIconProvider::icon(info), info.isRoot());
+    }
+
+private:
+    static QIcon orStyle(const QIcon& icon, bool drive) {
+        if (!icon.isNull() && !icon.availableSizes().isEmpty())
+            return icon;
+        return QApplication::style()->standardIcon(drive ? QStyle::SP_DriveHDIcon
+                                                         : QStyle::SP_DirIcon);
+    }
+};
+
+ShellTreeView::ShellTreeView(QWidget* parent)
+    : QTreeView(parent), m_icons(std::make_unique<FolderIcons>()) {
     m_model = new QFileSystemModel(this);
+    m_model->setIconProvider(m_icons.get());
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
     m_model->setReadOnly(true);
     m_model->setRootPath("/");
@@ -51,6 +74,7 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent) {
     for (int column = 1; column < m_model->columnCount(); ++column)
         hideColumn(column);
     setHeaderHidden(true);
+    setIndentation(14);
     setRootIsDecorated(false);
     setItemsExpandable(true);
     setExpandsOnDoubleClick(true);
@@ -62,14 +86,54 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent) {
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onCurrentChanged(current); });
     // Each folder read in the background may be the one the selection waits for.
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] { selectInTree(); });
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
+        selectInTree();
+        if (m_revealPending)
+            reveal();
+    });
+}
+
+ShellTreeView::~ShellTreeView() {
+    // The model goes first: it may still ask for icons while it is torn down.
+    delete m_model;
+    m_model = nullptr;
 }
 
 void ShellTreeView::setPath(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isDir())
         throw Exception(formatMessage("Error setting path: \"%s\"", {path.toStdString()}));
+    m_revealPending = true;
     takeSelection(QDir::cleanPath(info.absoluteFilePath()));
+    reveal();
+}
+
+void ShellTreeView::reveal() {
+    if (currentIndex().isValid())
+        scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+void ShellTreeView::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    // Scrolling needs the laid-out rows of a visible view.
+    if (m_revealPending)
+        QMetaObject::invokeMethod(
+            this, [this] { reveal(); }, Qt::QueuedConnection);
+}
+
+void ShellTreeView::mousePressEvent(QMouseEvent* event) {
+    m_revealPending = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void ShellTreeView::wheelEvent(QWheelEvent* event) {
+    m_revealPending = false;
+    QTreeView::wheelEvent(event);
+}
+
+void ShellTreeView::keyPressEvent(QKeyEvent* event) {
+    m_revealPending = false;
+    QTreeView::keyPressEvent(event);
 }
 
 void ShellTreeView::takeSelection(const QString& path) {

@@ -2,12 +2,14 @@
 
 #include <QString>
 #include <QTreeView>
+#include <memory>
 
 class QFileSystemModel;
 
 namespace fk {
 
 class FolderFilter;
+class FolderIcons;
 
 // The file system's folders under "/", with the system's icons, refreshing itself. It reports
 // the selected folder's path; a path given to it is selected at once as far as the path goes,
@@ -17,6 +19,7 @@ class ShellTreeView : public QTreeView {
     Q_OBJECT
 public:
     explicit ShellTreeView(QWidget* parent = nullptr);
+    ~ShellTreeView() override;
 
     // The selected folder; empty before any is selected.
     const QString& path() const { return m_path; }
@@ -27,15 +30,25 @@ signals:
     // The selected folder changed, by the user or by setPath.
     void changed(const QString& path);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void selectInTree();
+    void reveal();
     void onCurrentChanged(const QModelIndex& current);
     void takeSelection(const QString& path);
 
+    std::unique_ptr<FolderIcons> m_icons;  // outlives the model, which only points at it
     QFileSystemModel* m_model;
     FolderFilter* m_filter;
     QString m_path;
     bool m_selecting = false;
+    // A given path is scrolled into view as its folders load, until the user takes over.
+    bool m_revealPending = false;
 };
 
 }  // namespace fk

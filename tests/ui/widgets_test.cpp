@@ -71,6 +71,15 @@ TEST_F(FolderTree, AGivenPathIsReportedAtOnceAndSelectedWhenRead) {
     EXPECT_EQ(tree.path().toStdString(), dir.file("a/b/c"));
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return selectedInTree() == "c"; }, 5000));
+    // Shown: every folder above it is open, and the view has scrolled to it.
+    tree.resize(245, 101);
+    tree.show();
+    QApplication::processEvents();
+    for (QModelIndex up = tree.currentIndex().parent(); up.isValid(); up = up.parent())
+        EXPECT_TRUE(tree.isExpanded(up)) << qPrintable(up.data().toString());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return tree.viewport()->rect().contains(tree.visualRect(tree.currentIndex())); },
+        5000));
 }
 
 TEST_F(FolderTree, HiddenFoldersShowOnlyOnTheSelectedPath) {
