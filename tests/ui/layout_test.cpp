@@ -193,6 +193,7 @@ TEST_F(FormTest, WithoutASettingsFileTheWindowsStartValuesStay) {
     EXPECT_EQ(control<QSlider>("TrackBar2")->value(), 10);
     EXPECT_EQ(control<QSlider>("TrackBar2")->maximum(), 50);
     EXPECT_EQ(control<QLabel>("Label8")->text(), "10");
+    EXPECT_TRUE(control<QLabel>("Label8")->font().bold());
     EXPECT_EQ(control<QLineEdit>("Edit2")->text(), "10");
     EXPECT_EQ(control<QLineEdit>("Edit4")->text(), "500");
     EXPECT_EQ(control<QLineEdit>("SpinEdit1")->text(), "0");

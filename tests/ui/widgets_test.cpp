@@ -82,6 +82,28 @@ TEST_F(FolderTree, AGivenPathIsReportedAtOnceAndSelectedWhenRead) {
         5000));
 }
 
+TEST_F(FolderTree, ARightClickSelectsTheFolderUnderIt) {
+    fs::create_directories(dir.file("x/left"));
+    fs::create_directories(dir.file("x/right"));
+    tree.resize(245, 300);
+    tree.show();
+    tree.setPath(QString::fromStdString(dir.file("x/left")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selectedInTree() == "left"; }, 5000));
+    QModelIndex other;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QModelIndex parent = tree.currentIndex().parent();
+            for (int r = 0; r < tree.model()->rowCount(parent); ++r)
+                if (tree.model()->index(r, 0, parent).data().toString() == "right")
+                    other = tree.model()->index(r, 0, parent);
+            return other.isValid();
+        },
+        5000));
+    tree.scrollTo(other);
+    QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, tree.visualRect(other).center());
+    EXPECT_EQ(tree.path().toStdString(), dir.file("x/right"));
+}
+
 TEST_F(FolderTree, HiddenFoldersShowOnlyOnTheSelectedPath) {
     fs::create_directories(dir.file(".hidden/inner"));
     fs::create_directories(dir.file(".other"));

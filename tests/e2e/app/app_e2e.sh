@@ -169,7 +169,7 @@ for _ in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$first" 2>/dev/null && fail "the program did not end after Закрыть"
 wait "$first"
 status=$?
-[ "$status" = 0 ] || fail "the program ended with status $status"
+[ "$status" = 0 ] || { cat "$work/first.log" >&2; fail "the program ended with status $status"; }
 grep -qx "Count=$next" "$work/bin/config.ini" || fail "config.ini does not hold Count=$next"
 grep -qx "Timer=250" "$work/bin/config.ini" || fail "config.ini lost Timer"
 echo "app e2e: all checks passed ($next shots)"

@@ -47,7 +47,7 @@ settle
 click_in "$main" $((360 + 42)) $((288 + 18))
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Закрыть"
-wait "$pid" || fail "the program ended with an error"
+wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
 pid=
 grep -qx "StartMinimazed=1" "$work/bin/config.ini" || fail "config.ini lost StartMinimazed"
 echo "app e2e without tray: all checks passed"
