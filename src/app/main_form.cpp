@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <iostream>
 
@@ -151,13 +152,17 @@ void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
     if (m_hooks.showNotice)
         return m_hooks.showNotice(message);
     if (trayAvailable() && QSystemTrayIcon::supportsMessages()) {
-        // Once the icon has found its place in the tray.
-        QMetaObject::invokeMethod(
-            this,
-            [this, message] {
-                m_tray->showMessage(kCaption, message, QSystemTrayIcon::Warning, 15000);
-            },
-            Qt::QueuedConnection);
+        // The message points at the icon, so it waits until the tray has placed the icon.
+        auto* wait = new QTimer(this);
+        auto tries = std::make_shared<int>(0);
+        connect(wait, &QTimer::timeout, this, [this, wait, tries, message] {
+            const QRect place = m_tray->geometry();
+            if ((!place.isValid() || place.topLeft().isNull()) && ++*tries < 25)
+                return;
+            wait->deleteLater();
+            m_tray->showMessage(kCaption, message, QSystemTrayIcon::Warning, 15000);
+        });
+        wait->start(200);
         return;
     }
     auto* note = new QMessageBox(QMessageBox::Information, kCaption, message, QMessageBox::Ok);

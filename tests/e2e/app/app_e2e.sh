@@ -158,6 +158,8 @@ wait_until 15 grep -q "заняты другой программой" "$work/se
 for key in "Print Screen (PrnScr)" "Ctrl + PrnScr" "Shift + PrnScr" "Shift + ScrollLock"; do
   grep -qF "$key" "$work/second.log" || fail "the second copy does not name $key"
 done
+sleep 1
+import -window root "$artifacts/second_copy_notice.png"
 before=$(count_files "$work/shots" 'shot_*.bmp')
 xdotool key Print
 name=$(printf 'shot_%03d.bmp' "$next")
