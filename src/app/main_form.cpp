@@ -126,17 +126,23 @@ void TMainForm::run(const std::function<void()>& command) {
 // ---- start-up and shut-down ----
 
 void TMainForm::FormCreate() {
-    const std::vector<HotKeyAction> refused = m_platform.hotKeys.registerAll(
-        [this](HotKeyAction action) { run([=, this] { HotKeyPressed(action); }); });
-    LoadSettings();
-    m_tray->setIcon(programIcon());
-    m_tray->setToolTip(kCaption);
-    m_tray->show();
+    // Each step on its own: a failure is shown and the start-up goes on.
+    std::vector<HotKeyAction> refused;
+    run([&] {
+        refused = m_platform.hotKeys.registerAll(
+            [this](HotKeyAction action) { run([=, this] { HotKeyPressed(action); }); });
+    });
+    run([this] { LoadSettings(); });
+    run([this] {
+        m_tray->setIcon(programIcon());
+        m_tray->setToolTip(kCaption);
+        m_tray->show();
+    });
     setWindowTitle(kCaption);
     m_series->TimerOn = false;
     m_videoOn = false;
     m_startMinimized = Minimazed->isChecked();
-    tellRefusedKeys(refused);
+    run([&] { tellRefusedKeys(refused); });
 }
 
 void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {

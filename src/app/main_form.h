@@ -132,6 +132,7 @@ private:
     void updatePanels();
     void updateExcludedWindows();
     void selectFolder(const std::string& path);
+    void selectDefaultFolder();
     bool trayAvailable() const;
     std::function<bool(const QUrl&)> urlOpener() const;
 

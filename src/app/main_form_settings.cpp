@@ -106,17 +106,22 @@ void TMainForm::selectFolder(const std::string& path) {
         ~Reset() { flag = false; }
     } reset{m_applyingFolder};
     ShellTreeView1->setPath("/");
-    if (path.empty()) {
-        ShellTreeView1->setPath(qs(m_paths.defaultFolder));
-        return;
-    }
+    if (path.empty()) return selectDefaultFolder();
     try {
         ShellTreeView1->setPath(qs(path));
     } catch (const Exception&) {
         // Shots must not go to "/"; the stored folder is kept for the next start.
-        ShellTreeView1->setPath(qs(m_paths.defaultFolder));
+        selectDefaultFolder();
         m_keptFolder = path;
         throw;
+    }
+}
+
+void TMainForm::selectDefaultFolder() {
+    try {
+        ShellTreeView1->setPath(qs(m_paths.defaultFolder));
+    } catch (const Exception&) {
+        // Not even the home folder is there; the tree stays where it is.
     }
 }
 
@@ -130,7 +135,7 @@ void TMainForm::LoadSettings() {
             selectFolder({});
     } catch (const Exception& e) {
         errors.push_back(e.what());
-        selectFolder({});
+        selectDefaultFolder();
     }
     AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
 

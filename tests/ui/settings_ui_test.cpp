@@ -171,6 +171,17 @@ TEST_F(SettingsOfTheWindow, AFolderThatIsGoneIsReportedAndKeptUnlessTheUserPicks
     EXPECT_EQ(IniFile::loadFile(paths.configFile)->value("FileName", "Path"), dir.file("bin"));
 }
 
+TEST_F(SettingsOfTheWindow, WithNoFolderLeftAtAllTheStartUpStillCompletes) {
+    paths.defaultFolder = dir.file("gone");
+    writeConfig("[FileName]\nPath=/no/such/folder\n");
+    start();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Error setting path: \"/no/such/folder\"");
+    EXPECT_EQ(form->windowTitle(), "Fotokran v0.7");
+    closeForm();
+    EXPECT_EQ(IniFile::loadFile(paths.configFile)->value("FileName", "Path"), "/no/such/folder");
+}
+
 TEST_F(SettingsOfTheWindow, DuplicatesCountOnceAndTheMaskListDoesNotGrow) {
     writeConfig(
         "[Format]\nType=1\nType=3\n[Masks]\nLast=x.bmp\nMask5=five.bmp\n"
