@@ -182,6 +182,12 @@ struct X11Grabber::Impl {
         return XGetWindowAttributes(dpy, w, &attrs) && !trap.failed();
     }
 
+    bool isViewable(Window w) {
+        X11ErrorTrap trap(dpy);
+        XWindowAttributes attrs;
+        return XGetWindowAttributes(dpy, w, &attrs) && !trap.failed() && attrs.map_state == IsViewable;
+    }
+
     // A property holding one window or pixmap id.
     Window windowProperty(Window on, Atom property, Atom type_ = XA_WINDOW) {
         X11ErrorTrap trap(dpy);
@@ -286,21 +292,20 @@ std::optional<WindowHandle> X11Grabber::foregroundWindow() {
     Impl& d = *m_impl;
     Window active = 0;
     // A window manager that has gone can leave its properties behind: trust them only while its
-    // check window still exists.
-    if (d.windowExists(d.windowProperty(d.root, d.netSupportingWmCheck)))
+    // check window still exists. A running one that names no active window means there is none
+    // (the input focus then rests on a hidden window of its own).
+    if (d.windowExists(d.windowProperty(d.root, d.netSupportingWmCheck))) {
         active = d.windowProperty(d.root, d.netActiveWindow);
-    if (!d.windowExists(active)) {
+    } else {
         X11ErrorTrap trap(d.dpy);
         Window focus = 0;
         int revert = 0;
         XGetInputFocus(d.dpy, &focus, &revert);
         active = (trap.failed() || focus == PointerRoot) ? 0 : focus;
     }
-    if (!active || active == d.root || !d.windowExists(active))
-        return std::nullopt;
+    if (!active || active == d.root || !d.windowExists(active)) return std::nullopt;
     Window top = d.topLevelOf(active);
-    if (!top || top == d.root)
-        return std::nullopt;
+    if (!top || top == d.root || !d.isViewable(top)) return std::nullopt;
     return WindowHandle(top);
 }
 

@@ -114,6 +114,15 @@ TEST_F(X11Capture, WindowShotTakesTheActiveWindowWithItsFrame) {
     expectWindowAt(picture, cx - rect.x, cy - rect.y, w, h, "window shot");
 }
 
+TEST_F(X11Capture, NoActiveWindowMeansNoWindowInFront) {
+    Window win = display.createWindow(500, 300, 40, 40, [](int, int) { return Color{1, 2, 3}; });
+    display.activate(win);
+    ASSERT_TRUE(grabber.foregroundWindow().has_value());
+    display.destroyWindow(win);  // the window manager now names no active window
+    display.waitFor([&] { return display.activeWindow() == 0; });
+    EXPECT_FALSE(grabber.foregroundWindow().has_value());
+}
+
 TEST_F(X11Capture, WindowPartlyOffTheScreenKeepsItsSizeWithBlackOutside) {
     const int w = 120, h = 80;
     Window win =
