@@ -3,7 +3,7 @@
 
 #include "app/main_form.h"
 #include "app/program_icon.h"
-#include "app/wait_pump.h"
+#include "platform/qt/qt_event_pump.h"
 #include "platform/platform_loader.h"
 
 #ifdef FOTOKRAN_HAVE_XCB
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<fk::ScreenGrabber> grabber = fk::createScreenGrabber();
     fk::SteadyClock clock;
-    fk::QtWaitPump pump;
+    fk::QtEventPump pump;
     std::unique_ptr<fk::HotKeys> hotKeys;
 #ifdef FOTOKRAN_HAVE_XCB
     hotKeys = fk::X11HotKeys::create();

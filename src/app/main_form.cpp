@@ -28,7 +28,7 @@
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/ui_font.h"
-#include "app/wait_pump.h"
+#include "platform/qt/qt_event_pump.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
 #include "settings/config_location.h"

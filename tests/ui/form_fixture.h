@@ -10,7 +10,7 @@
 
 #include "app/hot_keys.h"
 #include "app/main_form.h"
-#include "app/wait_pump.h"
+#include "platform/qt/qt_event_pump.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"
 
