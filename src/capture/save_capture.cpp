@@ -3,7 +3,6 @@
 #include "capture/naming.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
 #include "graphics/metafile.h"
 #include "jpeg/jpeg_image.h"
 #include "png/png_image.h"

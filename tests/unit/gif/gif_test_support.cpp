@@ -125,7 +125,7 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
 std::vector<PillowFrame> decodeGifWithPillow(const std::string& path) {
     const std::string out = path + ".pillow";
     CommandResult r =
-        runCommand(shellQuote(python()) + " " + shellQuote(FOTOKRAN_GIF_TEST_DIR "/gif_dump.py") +
+        runCommand(shellQuote(python()) + " " + shellQuote(toolsDir() + "/gif_dump.py") +
                    " " + shellQuote(path) + " " + shellQuote(out));
     std::vector<PillowFrame> frames;
     if (r.exitCode != 0) {
