@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "base/stream.h"
 #include "gif/gif_image.h"
 #include "gif/lzw_encoder.h"
-#include "graphics/stream.h"
 #include "support/bench_support.h"
 
 using namespace fk;

@@ -1,7 +1,7 @@
 // BMP writing of the shared screen picture against a plain write of as many bytes.
 #include <cstdio>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "support/bench_support.h"
 
 using namespace fk;

@@ -1,7 +1,7 @@
 // TIFF writing of the shared pictures against a plain write of as many bytes to a new file.
 #include <cstdio>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "support/bench_support.h"
 #include "tiff/tiff_writer.h"
 

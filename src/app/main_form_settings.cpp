@@ -9,7 +9,7 @@
 #include "app/shell_tree_view.h"
 #include "app/spin_edit.h"
 #include "app/text_box.h"
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "settings/autostart.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
@@ -106,7 +106,8 @@ void TMainForm::selectFolder(const std::string& path) {
         ~Reset() { flag = false; }
     } reset{m_applyingFolder};
     ShellTreeView1->setPath("/");
-    if (path.empty()) return selectDefaultFolder();
+    if (path.empty())
+        return selectDefaultFolder();
     try {
         ShellTreeView1->setPath(qs(path));
     } catch (const Exception&) {

@@ -8,7 +8,7 @@
 #include <QHeaderView>
 #include <QSortFilterProxyModel>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 

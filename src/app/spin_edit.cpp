@@ -4,7 +4,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include "graphics/text.h"
+#include "base/text.h"
 
 namespace fk {
 

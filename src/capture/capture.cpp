@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "capture/naming.h"
 #include "capture/save_capture.h"
 #include "graphics/bitmap.h"
-#include "graphics/text.h"
 
 namespace fk {
 

@@ -1,6 +1,6 @@
 #include "capture/naming.h"
 
-#include "graphics/text.h"
+#include "base/text.h"
 
 namespace fk {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/text.h"
+#include "base/text.h"
 
 namespace fk {
 

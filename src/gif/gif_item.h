@@ -5,8 +5,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/stream.h"
 #include "gif/gif_base.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/stream.h"
 #include "gif/gif_base.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

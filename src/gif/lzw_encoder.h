@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/stream.h"
 #include "gif/gif_base.h"
 #include "gif/lzw_tables.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

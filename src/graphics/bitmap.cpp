@@ -4,7 +4,7 @@
 #include <limits>
 #include <unordered_map>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "graphics/palettes.h"
 
 namespace fk {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <limits>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 
 namespace fk {
 

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <limits>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

@@ -8,7 +8,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "graphics/rgb_rows.h"
 #include "jpeg/jpeg_image.h"
 

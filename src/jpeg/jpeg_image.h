@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 

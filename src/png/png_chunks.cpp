@@ -2,7 +2,7 @@
 
 #include <typeinfo>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "png/png_constants.h"
 #include "png/png_crc.h"
 #include "png/png_errors.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 

@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstring>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "png/png_crc.h"
 #include "png/png_image.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 
 namespace fk {
 

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "settings/ini_file.h"
 #include "settings/safe_file.h"
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "settings/text_encoding.h"
 
 namespace fk {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 

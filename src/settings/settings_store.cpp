@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "graphics/exceptions.h"
-#include "graphics/text.h"
+#include "base/exceptions.h"
+#include "base/text.h"
 #include "settings/ini_file.h"
 #include "settings/safe_file.h"
 

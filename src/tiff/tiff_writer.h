@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

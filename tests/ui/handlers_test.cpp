@@ -14,8 +14,8 @@
 
 #include "app/about_box.h"
 #include "app/shell_tree_view.h"
+#include "base/exceptions.h"
 #include "form_fixture.h"
-#include "graphics/exceptions.h"
 #include "settings/autostart.h"
 
 namespace fk::test {

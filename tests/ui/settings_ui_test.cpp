@@ -7,8 +7,8 @@
 #include <random>
 
 #include "app/shell_tree_view.h"
+#include "base/text.h"
 #include "form_fixture.h"
-#include "graphics/text.h"
 #include "settings/ini_file.h"
 
 namespace fk::test {

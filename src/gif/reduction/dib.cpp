@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "gif/reduction/gif_exception.h"
-#include "graphics/exceptions.h"
-#include "graphics/stream.h"
 
 namespace fk {
 

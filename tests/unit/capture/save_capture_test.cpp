@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "base/exceptions.h"
 #include "capture/save_capture.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
 #include "graphics/palettes.h"
 #include "support/test_support.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/exceptions.h"
 #include "capture/capture.h"
-#include "graphics/exceptions.h"
 #include "platform/errors.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "support/test_support.h"
 
 namespace fk::test {
@@ -125,8 +125,8 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
 std::vector<PillowFrame> decodeGifWithPillow(const std::string& path) {
     const std::string out = path + ".pillow";
     CommandResult r =
-        runCommand(shellQuote(python()) + " " + shellQuote(toolsDir() + "/gif_dump.py") +
-                   " " + shellQuote(path) + " " + shellQuote(out));
+        runCommand(shellQuote(python()) + " " + shellQuote(toolsDir() + "/gif_dump.py") + " " +
+                   shellQuote(path) + " " + shellQuote(out));
     std::vector<PillowFrame> frames;
     if (r.exitCode != 0) {
         ADD_FAILURE() << r.output;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/exceptions.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
 #include "graphics/palettes.h"
 #include "support/test_support.h"
 

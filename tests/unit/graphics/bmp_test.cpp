@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
-#include "graphics/stream.h"
 #include "support/test_support.h"
 
 namespace fk {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
 #include "graphics/metafile.h"
-#include "graphics/stream.h"
 #include "support/test_support.h"
 
 namespace fk {

@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
+#include "base/exceptions.h"
+#include "base/stream.h"
 #include "graphics/bitmap.h"
-#include "graphics/exceptions.h"
-#include "graphics/stream.h"
 #include "support/test_support.h"
 
 namespace fk {
@@ -75,9 +75,10 @@ TEST(FileStream, UnwritableFolderGivesTheCreateError) {
                   "Cannot create file \"" + dir.file("plain/x.bmp") + "\". Not a directory");
     }
     if (::geteuid() != 0) {
-        std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                                     std::filesystem::perms::owner_exec);
-        EXPECT_THROW(Bitmap(2, 2, PixelFormat::Bits24).saveToFile(dir.file("x.bmp")), EFCreateError);
+        std::filesystem::permissions(
+            dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        EXPECT_THROW(Bitmap(2, 2, PixelFormat::Bits24).saveToFile(dir.file("x.bmp")),
+                     EFCreateError);
     }
 }
 

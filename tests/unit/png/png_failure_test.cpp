@@ -8,7 +8,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "png_test_util.h"
 #include "support/test_support.h"
 

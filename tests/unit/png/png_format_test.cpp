@@ -4,7 +4,7 @@
 #include <random>
 #include <type_traits>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 #include "png_test_util.h"
 #include "support/test_support.h"
 

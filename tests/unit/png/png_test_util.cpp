@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "graphics/stream.h"
+#include "base/stream.h"
 
 namespace fk::test {
 

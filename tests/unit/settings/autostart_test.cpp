@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "support/test_support.h"
 
 namespace fk {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "settings/text_encoding.h"
 #include "support/test_support.h"
 

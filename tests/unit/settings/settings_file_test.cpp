@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "settings/config_location.h"
 #include "settings/ini_file.h"
 #include "settings/safe_file.h"

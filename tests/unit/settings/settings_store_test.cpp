@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "settings/ini_file.h"
 
 namespace fk {

@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "support/test_support.h"
 
 namespace fk {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "graphics/stream.h"
+#include "base/stream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 
@@ -208,7 +208,8 @@ void FileStream::close() {
 }
 
 void ByteWriter::bytes(const void* data, size_t n) {
-    if (n == 0) return;
+    if (n == 0)
+        return;
     if (n <= sizeof(m_buffer) - m_used) {
         std::memcpy(m_buffer + m_used, data, n);
         m_used += n;

@@ -1,4 +1,4 @@
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 

@@ -1,6 +1,6 @@
-#include "graphics/text.h"
+#include "base/text.h"
 
-#include "graphics/exceptions.h"
+#include "base/exceptions.h"
 
 namespace fk {
 
