@@ -62,15 +62,21 @@ Window TestDisplay::createWindow(int x, int y, int width, int height,
     hints.height = hints.min_height = hints.max_height = height;
     XSetWMNormalHints(m_dpy, w, &hints);
     XStoreName(m_dpy, w, "fotokran test window");
-    XSelectInput(m_dpy, w, StructureNotifyMask);
     XMapWindow(m_dpy, w);
-    XEvent e;
-    do {
-        XNextEvent(m_dpy, &e);
-    } while (!(e.type == MapNotify && e.xmap.window == w));
+    // A window manager that is busy may drop a map request; asking again is harmless.
+    int tries = 0;
+    require(
+        [&] {
+            if (isViewable(w))
+                return true;
+            if (++tries % 60 == 0)
+                XMapWindow(m_dpy, w);
+            return false;
+        },
+        "the test window to be shown");
     // A window manager frames a managed window after mapping it: wait for the frame.
     if (managed == Managed::Yes && hasWindowManager())
-        waitFor([&] { return frameOf(w) != w; });
+        require([&] { return frameOf(w) != w; }, "the window manager's frame");
     settle();
     return w;
 }
@@ -122,9 +128,27 @@ Window TestDisplay::activeWindow() {
     return rootWindowProperty(m_dpy, m_root, "_NET_ACTIVE_WINDOW");
 }
 
-void TestDisplay::waitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 100 && !condition(); ++i)
+bool TestDisplay::waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    for (int waited = 0;; waited += 30) {
+        XSync(m_dpy, False);
+        if (condition())
+            return true;
+        if (waited >= timeoutMs)
+            return false;
         usleep(30000);
+    }
+}
+
+void TestDisplay::require(const std::function<bool()>& condition, const std::string& what,
+                          int timeoutMs) {
+    if (!waitFor(condition, timeoutMs))
+        throw std::runtime_error("gave up waiting " + std::to_string(timeoutMs) + " ms for " +
+                                 what);
+}
+
+bool TestDisplay::isViewable(Window w) {
+    XWindowAttributes attrs{};
+    return XGetWindowAttributes(m_dpy, w, &attrs) != 0 && attrs.map_state == IsViewable;
 }
 
 void TestDisplay::activate(Window w) {
@@ -137,7 +161,7 @@ void TestDisplay::activate(Window w) {
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(m_dpy, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
     XSync(m_dpy, False);
-    waitFor([&] { return activeWindow() == w; });
+    require([&] { return activeWindow() == w; }, "the window to become active");
     settle();
 }
 

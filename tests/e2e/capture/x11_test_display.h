@@ -36,8 +36,12 @@ public:
     void settle();
     bool hasWindowManager();
     Window activeWindow();
-    // Polls for up to three seconds.
-    void waitFor(const std::function<bool()>& condition);
+    // Polls the condition (after syncing with the server) until it holds or the time is up.
+    bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
+    // As waitFor; a condition that never holds fails the test with the thing waited for.
+    void require(const std::function<bool()>& condition, const std::string& what,
+                 int timeoutMs = 10000);
+    bool isViewable(Window w);
 
 private:
     Pixmap makePixmap(int width, int height, const std::function<Color(int, int)>& content);
