@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
@@ -89,6 +90,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class MainFormSettings;
@@ -103,6 +105,11 @@ private:
     void LoadSettings();
     void SaveSettings();
     void tellRefusedKeys(const std::vector<HotKeyAction>& refused);
+    // Without a tray, once per run: how a minimised window comes back (`atStart`: and why the
+    // window is shown although it is to start minimised).
+    void tellNoTrayOnce(bool atStart);
+    // A note that blocks nothing: the tray's balloon where there is one, else a small window.
+    void showNote(const QString& message);
     void HotKeyPressed(HotKeyAction action);
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void N1Click();
@@ -151,6 +158,7 @@ private:
     void setShotDelayText(const std::string& text) override;
     std::string runningNumberText() override;
     void setRunningNumberText(const std::string& text) override;
+    void noFormatSelected() override;
     // TimedSeriesHost
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;
@@ -166,8 +174,12 @@ private:
 
     int m_depth = 0;  // commands running, nested ones included
     bool m_closePending = false;
+    std::vector<bool> m_noFormatTold;  // per running command, the innermost last
+    bool m_noTrayTold = false;
     bool m_finished = false;
     QPointer<TAboutBox> m_aboutBox;
+    QPointer<QMessageBox> m_errorBox;
+    QPointer<QMessageBox> m_noteBox;
 
     // A stored folder that could not be selected is written back unless the user picks another.
     std::optional<std::string> m_keptFolder;

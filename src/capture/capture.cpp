@@ -86,7 +86,8 @@ void Capture::ShootScreen() {
         m_grabber.grabScreen(bitmap);
         const ScreenRect screen = m_grabber.screenRect();
         drawCursorIfAsked(bitmap, screen.x, screen.y);
-        SaveCapture(bitmap, m_host.saveOptions());
+        if (!SaveCapture(bitmap, m_host.saveOptions()))
+            m_host.noFormatSelected();
     } catch (...) {
         advanceRunningNumber();
         throw;
@@ -103,7 +104,8 @@ void Capture::ShootWindow() {
         Bitmap bitmap;
         const ScreenRect rect = m_grabber.grabWindow(*window, bitmap);
         drawCursorIfAsked(bitmap, rect.x, rect.y);
-        SaveCapture(bitmap, m_host.saveOptions());
+        if (!SaveCapture(bitmap, m_host.saveOptions()))
+            m_host.noFormatSelected();
     } catch (...) {
         advanceRunningNumber();
         throw;
