@@ -103,6 +103,7 @@ bool TMainForm::trayAvailable() const {
 }
 
 void TMainForm::showError(const QString& message) {
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     if (m_hooks.showError)
         return m_hooks.showError(message);
     QMessageBox box(QMessageBox::Critical, "Fotokran", message, QMessageBox::Ok);
