@@ -28,9 +28,10 @@
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/ui_font.h"
-#include "platform/qt/qt_event_pump.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
+#include "gif/animation_writer.h"
+#include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
 
 namespace fk {
@@ -80,6 +81,9 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     m_capture = std::make_unique<Capture>(m_platform.grabber, static_cast<CaptureHost&>(*this),
                                           m_platform.clock, m_platform.pump);
     m_series = std::make_unique<TimedSeries>(*m_capture, static_cast<TimedSeriesHost&>(*this));
+    m_video = std::make_unique<VideoRecorder>(
+        *m_capture, static_cast<VideoHost&>(*this),
+        m_platform.videoWorkers > 0 ? m_platform.videoWorkers : defaultWorkerCount());
     createControls();
     connectHandlers();
     FormCreate();
@@ -129,8 +133,8 @@ void TMainForm::FormCreate() {
     // Each step on its own: a failure is shown and the start-up goes on.
     std::vector<HotKeyAction> refused;
     run([&] {
-        refused = m_platform.hotKeys.registerAll(
-            [this](HotKeyAction action) { run([=, this] { HotKeyPressed(action); }); });
+        refused =
+            m_platform.hotKeys.registerAll([this](HotKeyAction action) { hotKeyArrived(action); });
     });
     run([this] { LoadSettings(); });
     run([this] {
@@ -140,7 +144,7 @@ void TMainForm::FormCreate() {
     });
     setWindowTitle(kCaption);
     m_series->TimerOn = false;
-    m_videoOn = false;
+    m_video->VideoOn = false;
     m_startMinimized = Minimazed->isChecked();
     run([&] { tellRefusedKeys(refused); });
 }
@@ -256,7 +260,7 @@ void TMainForm::requestClose() {
         return;
     m_closePending = true;
     m_series->stop();
-    m_videoOn = false;
+    m_video->stop();
     m_platform.pump.endAllWaits();
     if (m_aboutBox)
         m_aboutBox->reject();
@@ -300,7 +304,7 @@ void TMainForm::Button6Click() {
 }
 
 void TMainForm::Button10Click() {
-    throw EInvalidGraphicOperation("Video capture is not available yet");
+    m_video->ToggleVideo();
 }
 
 void TMainForm::Button5Click() {

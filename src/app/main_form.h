@@ -11,6 +11,7 @@
 #include "app/hot_keys.h"
 #include "capture/capture.h"
 #include "capture/timed_series.h"
+#include "capture/video_recorder.h"
 
 class QAction;
 class QCheckBox;
@@ -58,12 +59,13 @@ struct AppPlatform {
     Clock& clock;
     ClosableEventPump& pump;
     HotKeys& hotKeys;
+    int videoWorkers = 0;  // threads that assemble a video; 0 is one per core
 };
 
 // The program's one window: every setting and every command. Creating it runs the start-up
 // (hot keys, settings, tray icon); closing it runs the shut-down and then `finished` tells the
 // program to end.
-class TMainForm : public QWidget, private CaptureHost, private TimedSeriesHost {
+class TMainForm : public QWidget, private CaptureHost, private TimedSeriesHost, private VideoHost {
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "Fotokran v0.7";
@@ -78,7 +80,7 @@ public:
     void DoRestore();
 
     bool TimerOn() const { return m_series->TimerOn; }
-    bool VideoOn() const { return m_videoOn; }
+    bool VideoOn() const { return m_video->VideoOn; }
     bool closePending() const { return m_closePending; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 
@@ -104,6 +106,11 @@ private:
     void SaveSettings();
     void tellRefusedKeys(const std::vector<HotKeyAction>& refused);
     void HotKeyPressed(HotKeyAction action);
+    // Hot keys pressed while a video is assembled wait until it has been written.
+    void hotKeyArrived(HotKeyAction action);
+    // Dispatches the input that arrived while no events were dispatched, dropping every click
+    // and key aimed at the program's windows.
+    void dropPendingInput();
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void N1Click();
     void N2Click();
@@ -155,13 +162,23 @@ private:
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;
     void setSeriesCaption(const std::string& caption) override;
+    // VideoHost
+    std::string videoType() override;
+    int speedPosition() override;
+    void setVideoCaption(const std::string& caption) override;
+    void setMainWindowEnabled(bool enabled) override;
+    void setAssembling(bool on) override;
+    void setProgressMaximum(int frames) override;
+    void setProgressPosition(int frames) override;
 
     AppPlatform m_platform;
     AppPaths m_paths;
     AppHooks m_hooks;
     std::unique_ptr<Capture> m_capture;
     std::unique_ptr<TimedSeries> m_series;
-    bool m_videoOn = false;
+    std::unique_ptr<VideoRecorder> m_video;
+    bool m_assembling = false;
+    std::vector<HotKeyAction> m_waitingKeys;
     bool m_startMinimized = false;
 
     int m_depth = 0;  // commands running, nested ones included
