@@ -66,7 +66,8 @@ FrameFile::FrameFile(std::string path) : m_path(std::move(path)) {
     m_readFd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_readFd < 0) {
         const int err = errno;
-        remove();
+        m_out.reset();
+        ::unlink(m_path.c_str());
         throw EFOpenError(
             formatMessage("Cannot open file \"%s\". %s", {m_path, std::strerror(err)}));
     }
