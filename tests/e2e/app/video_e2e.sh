@@ -75,7 +75,18 @@ sleep 0.7
 xsetroot -solid '#0000ff'
 sleep 0.7
 xdotool key shift+Scroll_Lock
+# A click on "Снимок экрана" while the frames are assembled goes nowhere.
+part_exists() { [ -n "$(find "$work/shots" -name 'video_4.gif.*.part')" ]; }
+clicked=0
+if wait_until 20 part_exists; then
+  click_in "$main" $((272 + 42)) $((268 + 18))
+  part_exists && clicked=1
+fi
 wait_until 120 test -s "$work/shots/video_4.gif" || fail "no video_4.gif"
+if [ "$clicked" = 1 ]; then
+  sleep 1
+  [ "$(count_files "$work/shots" 'shot_*.bmp')" = 0 ] || fail "a click during the assembly acted"
+fi
 wait_until 10 test ! -e "$work/shots/video_4.gif.tmp" || fail "the temporary file is still there"
 [ "$(find "$work/shots" -name '*.part' | wc -l)" = 0 ] || fail "an unfinished file was left"
 
