@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "base/exceptions.h"
 #include "base/stream.h"
@@ -96,9 +98,56 @@ void FrameFile::append(const Bitmap& frame) {
     ++m_frames;
 }
 
+namespace {
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// A record of 32-bit rows as the screen gives them is read straight into 24-bit rows, the form
+// the colour reduction turns it into first: no screen-sized 32-bit copy is made. Returns false
+// for any other kind of record.
+bool readScreenRecord(RecordReader& record, Bitmap& into) {
+    uint8_t header[54];
+    if (record.read(header, sizeof header) != sizeof header)
+        return false;
+    const int32_t width = int32_t(le32(header + 18));
+    const int32_t height = int32_t(le32(header + 22));
+    const uint16_t bits = uint16_t(header[28] | (header[29] << 8));
+    if (header[0] != 'B' || header[1] != 'M' || le32(header + 10) != sizeof header ||
+        le32(header + 14) != 40 || bits != 32 || le32(header + 30) != 0 || width <= 0 ||
+        height <= 0 || int64_t(width) * height > kMaxBitmapPixels ||
+        sizeof header + uint64_t(width) * uint64_t(height) * 4 > record.size())
+        return false;
+    into.prepare(width, height, PixelFormat::Bits24);
+    constexpr int kRowsAtOnce = 32;
+    const size_t rowBytes = size_t(width) * 4;
+    std::vector<uint8_t> rows(rowBytes * kRowsAtOnce);
+    // Stored bottom row first, as the bitmap keeps them.
+    for (int y = 0; y < height; y += kRowsAtOnce) {
+        const int n = std::min(kRowsAtOnce, height - y);
+        record.readExact(rows.data(), rowBytes * size_t(n));
+        for (int r = 0; r < n; ++r) {
+            const uint8_t* s = rows.data() + rowBytes * size_t(r);
+            uint8_t* d = into.bits() + into.stride() * size_t(y + r);
+            for (int x = 0; x < width; ++x, s += 4, d += 3) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 void FrameFile::readFrame(int index, Bitmap& into) const {
     RecordReader record(m_readFd, m_path, m_frameSize * uint64_t(index), m_frameSize);
     try {
+        if (readScreenRecord(record, into))
+            return;
+        record.seek(0);
         into = Bitmap::loadFromStream(record);
     } catch (const Exception& e) {
         throw EReadError(formatMessage("Cannot read frame %s of the temporary file \"%s\". %s",

@@ -27,7 +27,8 @@ public:
     uint64_t frameSize() const { return m_frameSize; }
     // Throws unless the path still names this file and it holds every frame appended.
     void checkWhole() const;
-    // Reads frame `index` into `into`; several threads may read at once.
+    // Reads frame `index` into `into`, reusing its memory; several threads may read at once.
+    // Frames of 32-bit pixels come back as 24-bit bitmaps of the same colours.
     void readFrame(int index, Bitmap& into) const;
     // Closes and deletes the file now; a file that another one has replaced stays.
     void remove();

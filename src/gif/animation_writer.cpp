@@ -34,17 +34,15 @@ struct EncodedFrame {
     std::unique_ptr<TGIFImage> wholeDocument;
 };
 
-EncodedFrame encodeFrame(const TGIFImage& settings, const AnimationSource& source, int index) {
+EncodedFrame encodeFrame(const TGIFImage& settings, const AnimationSource& source, int index,
+                         Bitmap& bitmap) {
     // A document of its own per frame: making a frame touches its document's logical screen.
     auto doc = std::make_unique<TGIFImage>();
     doc->setReductionKind(settings.reductionKind());
     doc->setDitherKind(settings.ditherKind());
     doc->setPaletteBits(settings.paletteBits());
-    {
-        Bitmap bitmap;
-        source.frameBitmap(index, bitmap);
-        doc->AddFrame(bitmap);
-    }
+    source.frameBitmap(index, bitmap);
+    doc->AddFrame(bitmap);
     TGIFSubImage& frame = doc->frame(0);
     if (source.decorate)
         source.decorate(index, frame);
@@ -125,6 +123,7 @@ private:
     };
 
     void work() {
+        Bitmap bitmap;  // one per worker: a fresh screen-sized one per frame costs page faults
         for (;;) {
             int index;
             {
@@ -138,7 +137,7 @@ private:
             }
             Slot result;
             try {
-                result.frame = encodeFrame(m_settings, m_source, index);
+                result.frame = encodeFrame(m_settings, m_source, index, bitmap);
             } catch (...) {
                 result.error = std::current_exception();
             }

@@ -14,7 +14,8 @@ class TGIFSubImage;
 // several at once for different frames; `progress` runs on the caller's thread.
 struct AnimationSource {
     int frameCount = 0;
-    // Fills `into` with frame `index`; the bitmap may be converted in place afterwards.
+    // Fills `into` with frame `index`. `into` may still hold an earlier frame of the same
+    // thread, whose memory can be reused; it may be converted in place afterwards.
     std::function<void(int index, Bitmap& into)> frameBitmap;
     // Adds the frame's extensions once it has been made.
     std::function<void(int index, TGIFSubImage& frame)> decorate;
