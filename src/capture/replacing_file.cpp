@@ -29,6 +29,19 @@ ReplacingFile::~ReplacingFile() {
     ::unlink(m_temporary.c_str());
 }
 
+void ReplacingFile::rethrowNamingTheFile() const {
+    try {
+        throw;
+    } catch (const EStreamError& e) {
+        std::string message = e.what();
+        for (size_t at; (at = message.find(m_temporary)) != std::string::npos;)
+            message.replace(at, m_temporary.size(), m_path);
+        if (dynamic_cast<const EWriteError*>(&e))
+            throw EWriteError(message);
+        throw EStreamError(message);
+    }
+}
+
 void ReplacingFile::commit() {
     try {
         m_stream->close();

@@ -21,6 +21,8 @@ public:
     FileStream& stream() { return *m_stream; }
     // Closes the file and renames it over the final name.
     void commit();
+    // The stream's errors name the temporary file; the user knows the file by its final name.
+    [[noreturn]] void rethrowNamingTheFile() const;
 
 private:
     std::string m_path;
@@ -32,8 +34,12 @@ private:
 template <typename Save>
 void saveStreamReplacing(const std::string& path, Save&& save) {
     ReplacingFile file(path);
-    save(file.stream());
-    file.commit();
+    try {
+        save(file.stream());
+        file.commit();
+    } catch (...) {
+        file.rethrowNamingTheFile();
+    }
 }
 
 }  // namespace fk
