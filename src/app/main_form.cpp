@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -28,9 +29,9 @@
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/ui_font.h"
-#include "platform/qt/qt_event_pump.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
+#include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
 
 namespace fk {
@@ -59,11 +60,17 @@ AppPaths AppPaths::forThisProgram() {
     const std::string userConfig = userConfigFolder(xdg ? xdg : "", home);
     const std::string pictures =
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
+    // A copy installed for the whole system shares its folder with every other program: it keeps
+    // nothing there, also when it could (run by the superuser).
+    const QString installedFolder = QFileInfo(FOTOKRAN_INSTALL_BINDIR).canonicalFilePath();
+    const bool installed = !installedFolder.isEmpty() &&
+                           QFileInfo(qs(exeFolder)).canonicalFilePath() == installedFolder;
     AppPaths paths;
-    paths.configFile = configFilePath(exeFolder, userConfig);
+    paths.configFile =
+        installed ? userConfigFile(userConfig) : configFilePath(exeFolder, userConfig);
     paths.executable = QCoreApplication::applicationFilePath().toStdString();
     paths.autostartFolder = userConfig + "/autostart";
-    paths.defaultFolder = defaultShotFolder(exeFolder, pictures, home);
+    paths.defaultFolder = defaultShotFolder(installed ? "" : exeFolder, pictures, home);
     return paths;
 }
 
