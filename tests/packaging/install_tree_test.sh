@@ -60,7 +60,7 @@ print(f"icon difference: mean {mean:.2f}, {off} pixels off")
 sys.exit(0 if mean < 2 and off < len(pixels) // 200 else 1)
 PY
 
-gzip -dc "$prefix/share/man/man1/fotokran.1.gz" | grep -q -- "--screen" ||
+gzip -dc "$prefix/share/man/man1/fotokran.1.gz" | grep -qF -- '\-\-screen' ||
   fail "the manual page does not read or does not list --screen"
 [ -f "$prefix/share/doc/fotokran/copyright" ] || fail "no copyright file"
 echo "install tree: all checks passed"
