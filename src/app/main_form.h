@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/hot_keys.h"
+#include "app/remote_control.h"
 #include "capture/capture.h"
 #include "capture/timed_series.h"
 #include "capture/video_recorder.h"
@@ -29,6 +31,7 @@ class QUrl;
 namespace fk {
 
 class ClosableEventPump;
+class Notifier;
 class ShellTreeView;
 class SpinEdit;
 class TAboutBox;
@@ -51,6 +54,8 @@ struct AppHooks {
     std::function<void(const QString&)> showNotice;  // a note that blocks nothing
     std::function<bool(const QUrl&)> openUrl;        // a folder or link, in its default program
     std::function<bool()> trayAvailable;
+    // A copy that runs one command and ends: no tray icon, and notes need no answer.
+    bool background = false;
 };
 
 // The display, time and keys the window works with.
@@ -79,6 +84,10 @@ public:
     // Brings the window back from the tray or the task bar.
     void DoRestore();
 
+    // A command from the command line: runs as its hot key would, then answers with the saved
+    // file's path (or the new state) or with the error, which is then not shown here.
+    void remoteCommand(Command command, const RemoteControl::Reply& reply);
+
     bool TimerOn() const { return m_series->TimerOn; }
     bool VideoOn() const { return m_video->VideoOn; }
     bool closePending() const { return m_closePending; }
@@ -87,6 +96,8 @@ public:
 signals:
     // The window has closed and written its settings; the program may end.
     void finished();
+    // A picture or video has been written.
+    void fileSaved(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -114,6 +125,7 @@ private:
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void N1Click();
     void N2Click();
+    void VideoToggle();
 
     // Handlers of the controls.
     void Button8Click();
@@ -137,6 +149,8 @@ private:
     void AutoRunClick();
 
     void updatePanels();
+    // Hidden in the tray, minimised, or never shown.
+    bool isHiddenFromUser() const;
     void updateExcludedWindows();
     void selectFolder(const std::string& path);
     void selectDefaultFolder();
@@ -146,6 +160,8 @@ private:
     // Every entry from the event loop goes through here: errors end in the error box, never in
     // Qt; a close asked for inside a command completes when the outermost command has returned.
     void run(const std::function<void()>& command);
+    // As run, but hands the error back instead of showing it.
+    std::optional<QString> runCaught(const std::function<void()>& command);
     void requestClose();
     void finishClose();
     void showError(const QString& message);
@@ -158,6 +174,7 @@ private:
     void setShotDelayText(const std::string& text) override;
     std::string runningNumberText() override;
     void setRunningNumberText(const std::string& text) override;
+    void pictureSaved(const std::string& path) override;
     // TimedSeriesHost
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;
@@ -182,6 +199,12 @@ private:
     bool m_startMinimized = false;
 
     int m_depth = 0;  // commands running, nested ones included
+    // The files saved while each command of the command line runs; its own file comes last.
+    std::vector<std::vector<QString>*> m_savedBy;
+    // Callers waiting for the running video to be written.
+    std::vector<RemoteControl::Reply> m_videoWaiters;
+    Notifier* m_notifier = nullptr;
+    int m_seriesShots = 0;
     bool m_closePending = false;
     bool m_finished = false;
     QPointer<TAboutBox> m_aboutBox;
@@ -194,6 +217,7 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;
+    QAction* N3 = nullptr;  // notifications on or off
 
     // The controls, by their designer names.
     QGroupBox* GroupBox5;

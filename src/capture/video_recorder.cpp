@@ -46,10 +46,10 @@ void VideoRecorder::RecordVideo() {
     std::unique_ptr<FrameFile> frames;
     bool assembling = false;
     bool closing = false;
+    std::string name;
     try {
         std::string counter = shots.runningNumberText();
-        const std::string name =
-            BuildVideoFileName(shots.saveOptions().folder, counter, m_host.videoType());
+        name = BuildVideoFileName(shots.saveOptions().folder, counter, m_host.videoType());
         shots.setRunningNumberText(counter);
         frames = std::make_unique<FrameFile>(name + ".tmp");
 
@@ -94,6 +94,7 @@ void VideoRecorder::RecordVideo() {
     }
     frames.reset();
     restoreControls(assembling);
+    shots.pictureSaved(name);
     if (closing)
         throw EWaitsEnded();
 }

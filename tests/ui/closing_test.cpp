@@ -30,7 +30,7 @@ TEST_F(Closing, CloseRunsTheShutDownOnce) {
 }
 
 TEST_F(Closing, TheTrayMenusExitClosesTheWindow) {
-    control<QMenu>("PopupMenu1")->actions()[1]->trigger();
+    control<QMenu>("PopupMenu1")->findChild<QAction*>("N2")->trigger();
     EXPECT_EQ(finishedCount, 1);
     EXPECT_TRUE(fileExists(paths.configFile));
 }
@@ -82,7 +82,7 @@ TEST_F(Closing, ClosingWhileRecordingWritesTheVideoBeforeTheProgramEnds) {
 
 TEST_F(Closing, ClosingWhileTheHelpWindowIsOpenClosesBoth) {
     form->show();
-    QTimer::singleShot(0, [&] { control<QMenu>("PopupMenu1")->actions()[1]->trigger(); });
+    QTimer::singleShot(0, [&] { control<QMenu>("PopupMenu1")->findChild<QAction*>("N2")->trigger(); });
     click("Button5");
     EXPECT_EQ(finishedCount, 1);
 }
