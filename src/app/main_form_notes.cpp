@@ -14,16 +14,16 @@ namespace {
 const char* const kNoFormatNote = "Формат снимка не выбран";
 const char* const kNoTrayNote =
     "Области уведомлений нет, и значка Fotokran не видно. Свернутое окно остается на панели "
-    "задач: вернуть его можно оттуда или переключением окон (Alt+Tab). Горячие клавиши работают "
-    "и при свернутом окне.";
+    "задач: вернуть его можно оттуда, переключением окон (Alt+Tab) или новым запуском Fotokran. "
+    "Горячие клавиши работают и при свернутом окне.";
 const char* const kShownAtStart = "Окно Fotokran не свернуто при запуске. ";
 
 }  // namespace
 
 void TMainForm::showNote(const QString& message) {
-    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     if (m_hooks.showNotice)
         return m_hooks.showNotice(message);
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     if (trayAvailable() && QSystemTrayIcon::supportsMessages() && m_tray->isVisible()) {
         // The balloon points at the icon, so it waits until the tray has placed the icon.
         auto* wait = new QTimer(this);

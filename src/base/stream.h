@@ -67,6 +67,8 @@ public:
     void seek(uint64_t position) override;
     uint64_t size() const override;
 
+    // Writes out what is buffered, so that the file holds everything written so far.
+    void flush() { flushBuffer(); }
     // Writes out what is buffered and closes the file (in Replace mode: puts it in place); errors
     // are thrown here, not lost.
     void close();

@@ -41,7 +41,7 @@ void applyGifPalette(TGIFImage& gif, int paletteIndex) {
     }
 }
 
-bool SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
+std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     const std::string& format = options.formatText;
     if (format == "BMP") {
         bitmap.saveToFile(fileName(options));
@@ -65,9 +65,9 @@ bool SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     } else if (format == "TIF") {
         SaveTiffFile(fileName(options), bitmap);
     } else {
-        return false;
+        return {};
     }
-    return true;
+    return fileName(options);
 }
 
 }  // namespace fk

@@ -124,8 +124,15 @@ if [ "$wm" = 1 ]; then
   xprop -id "$main" _NET_WM_STATE | grep -q SKIP_TASKBAR && fail "a window without a task-bar entry"
   click_in "$main" $((448 + 42)) $((288 + 18))
   wait_until 10 is_iconic "$main" || fail "Свернуть did not iconify the window ($(wm_state "$main"))"
-  xdotool windowactivate "$main"
+  # As the note says: starting the program again brings the window back, and that start ends.
+  grep -q "новым запуском Fotokran" "$work/log" || fail "the note does not say how the window comes back"
+  "$work/bin/fotokran" >"$work/second.log" 2>&1 &
+  second=$!
+  wait_until 10 is_normal "$main" || fail "a second start did not bring the window back"
   wait_until 10 is_viewable "$main" || fail "the window did not come back"
+  for _ in $(seq 100); do kill -0 "$second" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$second" 2>/dev/null && fail "the second start did not end"
+  wait "$second" || { cat "$work/second.log" >&2; fail "the second start failed"; }
   settle
 else
   # Nothing can iconify the window: it stays where it is.
