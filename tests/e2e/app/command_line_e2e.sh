@@ -152,6 +152,16 @@ wait_until 5 grep -q "Снятие по таймеру остановлено.*�
 grep -q 'shot_005' "$work/notify.log" && fail "a picture of the series was notified on its own"
 next=$((4 + count))
 
+# The video: the stop waits until the file is written and prints it.
+run_cli 0 --video
+[ "$out" = started ] || fail "--video printed '$out'"
+wait_until 10 test -s "$work/shots/video_$next.gif.tmp" || fail "the video records nothing"
+run_cli 0 --video
+[ "$out" = "$work/shots/video_$next.gif" ] || fail "the video's stop printed '$out' (stderr: $err)"
+[ "$(head -c 6 "$out")" = GIF89a ] && [ ! -e "$out.tmp" ] || fail "the printed video is not a finished GIF"
+wait_until 5 grep -q "Notify.*video_$next.gif" "$work/notify.log" || fail "the written video was not notified"
+next=$((next + 1))
+
 # A second plain start brings the running copy's window forward and ends.
 run_cli 0
 wait_until 10 is_viewable "$main" || fail "a second start did not bring the window back"

@@ -40,10 +40,14 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
     int speedPosition() override { return speed; }
     void setVideoCaption(const std::string& c) override { log.push_back("caption " + c); }
     void setMainWindowEnabled(bool on) override { log.push_back(on ? "enable" : "disable"); }
-    void setAssembling(bool on) override { log.push_back(on ? "busy" : "idle"); }
+    void setAssembling(bool on) override {
+        busy = on;
+        log.push_back(on ? "busy" : "idle");
+    }
     void setProgressMaximum(int n) override { log.push_back("maximum " + std::to_string(n)); }
     void setProgressPosition(int n) override {
-        if (n == 0 || lastProgress != n)
+        // While the frames are assembled a position comes again to repaint the window.
+        if (lastProgress != n || (n == 0 && !busy))
             log.push_back("progress " + std::to_string(n));
         lastProgress = n;
     }
@@ -53,7 +57,8 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
     std::string type = "GIF";
     int palette = 3;
     int speed = 10;
-    int lastProgress = -1;
+    int lastProgress = 0;  // the bar starts empty
+    bool busy = false;
     std::vector<std::string> log;
 };
 
