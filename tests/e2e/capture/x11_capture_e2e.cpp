@@ -408,8 +408,15 @@ TEST(WithoutExtensions, PlainRequestsGiveTheSamePicture) {
         display.createWindow(100, 100, w, h, [&](int x, int y) { return pattern(x, y, w, h); });
     int x = 0, y = 0;
     display.clientOrigin(win, x, y);
-    // Leaving windows out needs Composite: without it the grab goes on as a plain one.
-    grabber.setExcludedWindows({WindowHandle(display.frameOf(win))});
+    // Leaving windows out needs Composite: without it the caller is told, and the grab goes on
+    // as a plain one.
+    try {
+        grabber.setExcludedWindows({WindowHandle(display.frameOf(win))});
+        ADD_FAILURE() << "leaving a window out without Composite was not refused";
+    } catch (const EGrabError& e) {
+        EXPECT_STREQ(e.what(),
+                     "The display has no Composite extension to leave windows out of pictures");
+    }
     Bitmap screen;
     grabber.grabScreen(screen);
     expectWindowAt(screen, x, y, w, h, "without extensions");
