@@ -140,7 +140,11 @@ void TMainForm::LoadSettings() {
         errors.push_back(e.what());
         selectDefaultFolder();
     }
-    AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
+    try {
+        AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
+    } catch (const Exception& e) {
+        errors.push_back(e.what());  // the entry stays as it is: the box is not touched
+    }
 
     Gifspeed->hide();
     updatePanels();

@@ -399,6 +399,17 @@ TEST_F(Handlers, AutostartWritesAndRemovesTheDesktopEntry) {
     EXPECT_FALSE(fileExists(autostartEntryPath(paths.autostartFolder)));
     EXPECT_TRUE(errors.empty());
 
+    // An entry that cannot be removed is told, not taken for gone.
+    autoRun->setChecked(true);
+    const std::string entry = autostartEntryPath(paths.autostartFolder);
+    std::filesystem::remove(entry);
+    std::filesystem::create_directories(entry + "/inside");
+    autoRun->setChecked(false);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Failed to delete data for 'Fotokran'. Is a directory");
+    errors.clear();
+    std::filesystem::remove_all(entry);
+
     std::filesystem::create_directories(paths.autostartFolder);
     std::filesystem::permissions(paths.autostartFolder, std::filesystem::perms::owner_read |
                                                             std::filesystem::perms::owner_exec);
