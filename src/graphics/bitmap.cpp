@@ -6,6 +6,7 @@
 
 #include "base/exceptions.h"
 #include "graphics/palettes.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -31,14 +32,6 @@ std::vector<RGBQuad> defaultTable(PixelFormat f) {
         default:
             return {};
     }
-}
-
-// 5- and 6-bit channels widen to 8 bits by scaling, as the common BMP readers do.
-inline uint8_t widen5(unsigned v) {
-    return uint8_t(v * 255 / 31);
-}
-inline uint8_t widen6(unsigned v) {
-    return uint8_t(v * 255 / 63);
 }
 
 constexpr int64_t kMaxPixels = kMaxBitmapPixels;
@@ -155,36 +148,9 @@ void Bitmap::setIndex(int x, int y, uint8_t index) {
 }
 
 Color Bitmap::pixel(int x, int y) const {
-    const uint8_t* row = scanLine(y);
-    switch (m_format) {
-        case PixelFormat::Bits1:
-        case PixelFormat::Bits4:
-        case PixelFormat::Bits8: {
-            uint8_t i = index(x, y);
-            if (i >= m_colorTable.size())
-                return {};
-            const RGBQuad& q = m_colorTable[i];
-            return {q.red, q.green, q.blue};
-        }
-        case PixelFormat::Bits15: {
-            unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-            return {widen5((v >> 10) & 31), widen5((v >> 5) & 31), widen5(v & 31)};
-        }
-        case PixelFormat::Bits16: {
-            unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-            return {widen5((v >> 11) & 31), widen6((v >> 5) & 63), widen5(v & 31)};
-        }
-        case PixelFormat::Bits24: {
-            const uint8_t* p = row + 3 * x;
-            return {p[2], p[1], p[0]};
-        }
-        case PixelFormat::Device:
-        case PixelFormat::Bits32: {
-            const uint8_t* p = row + 4 * x;
-            return {p[2], p[1], p[0]};
-        }
-    }
-    return {};
+    uint8_t rgb[3];
+    decodePixels(m_format, scanLine(y), m_colorTable, x, 1, rgb);
+    return {rgb[0], rgb[1], rgb[2]};
 }
 
 uint8_t Bitmap::nearestIndex(Color c) const {

@@ -21,10 +21,9 @@ constexpr std::array<uint8_t, 64> kWiden6 = [] {
 
 }  // namespace
 
-void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
-    const int width = bitmap.width();
-    const uint8_t* src = bitmap.bits() + size_t(bitmap.height() - 1 - row) * bitmap.stride();
-    const auto& table = bitmap.colorTable();
+void decodePixels(PixelFormat format, const uint8_t* row, const std::vector<RGBQuad>& table, int x,
+                  int count, uint8_t* rgb) {
+    const int end = x + count;
     auto putIndex = [&](unsigned i) {
         const RGBQuad q = i < table.size() ? table[i] : RGBQuad{};
         rgb[0] = q.red;
@@ -32,37 +31,37 @@ void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
         rgb[2] = q.blue;
         rgb += 3;
     };
-    switch (bitmap.pixelFormat()) {
+    switch (format) {
         case PixelFormat::Bits1:
-            for (int x = 0; x < width; ++x)
-                putIndex((src[x >> 3] >> (7 - (x & 7))) & 1);
+            for (; x < end; ++x)
+                putIndex((row[x >> 3] >> (7 - (x & 7))) & 1);
             break;
         case PixelFormat::Bits4:
-            for (int x = 0; x < width; ++x)
-                putIndex((x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
+            for (; x < end; ++x)
+                putIndex((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
             break;
         case PixelFormat::Bits8:
-            for (int x = 0; x < width; ++x)
-                putIndex(src[x]);
+            for (; x < end; ++x)
+                putIndex(row[x]);
             break;
         case PixelFormat::Bits15:
-            for (int x = 0; x < width; ++x, src += 2, rgb += 3) {
-                unsigned v = src[0] | (src[1] << 8);
+            for (const uint8_t* src = row + 2 * size_t(x); x < end; ++x, src += 2, rgb += 3) {
+                const unsigned v = src[0] | (src[1] << 8);
                 rgb[0] = kWiden5[(v >> 10) & 31];
                 rgb[1] = kWiden5[(v >> 5) & 31];
                 rgb[2] = kWiden5[v & 31];
             }
             break;
         case PixelFormat::Bits16:
-            for (int x = 0; x < width; ++x, src += 2, rgb += 3) {
-                unsigned v = src[0] | (src[1] << 8);
+            for (const uint8_t* src = row + 2 * size_t(x); x < end; ++x, src += 2, rgb += 3) {
+                const unsigned v = src[0] | (src[1] << 8);
                 rgb[0] = kWiden5[(v >> 11) & 31];
                 rgb[1] = kWiden6[(v >> 5) & 63];
                 rgb[2] = kWiden5[v & 31];
             }
             break;
         case PixelFormat::Bits24:
-            for (int x = 0; x < width; ++x, src += 3, rgb += 3) {
+            for (const uint8_t* src = row + 3 * size_t(x); x < end; ++x, src += 3, rgb += 3) {
                 rgb[0] = src[2];
                 rgb[1] = src[1];
                 rgb[2] = src[0];
@@ -70,13 +69,18 @@ void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
             break;
         case PixelFormat::Bits32:
         case PixelFormat::Device:
-            for (int x = 0; x < width; ++x, src += 4, rgb += 3) {
+            for (const uint8_t* src = row + 4 * size_t(x); x < end; ++x, src += 4, rgb += 3) {
                 rgb[0] = src[2];
                 rgb[1] = src[1];
                 rgb[2] = src[0];
             }
             break;
     }
+}
+
+void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
+    decodePixels(bitmap.pixelFormat(), bitmap.scanLine(row), bitmap.colorTable(), 0,
+                 bitmap.width(), rgb);
 }
 
 }  // namespace fk
