@@ -19,6 +19,16 @@ constexpr std::array<uint8_t, 64> kWiden6 = [] {
     return t;
 }();
 
+// Blue, green, red (and an unused byte) to red, green, blue; the step is fixed for the compiler.
+template <size_t Step>
+void bgrToRgb(const uint8_t* src, int count, uint8_t* rgb) {
+    for (int i = 0; i < count; ++i, src += Step, rgb += 3) {
+        rgb[0] = src[2];
+        rgb[1] = src[1];
+        rgb[2] = src[0];
+    }
+}
+
 }  // namespace
 
 void decodePixels(PixelFormat format, const uint8_t* row, const std::vector<RGBQuad>& table, int x,
@@ -45,42 +55,33 @@ void decodePixels(PixelFormat format, const uint8_t* row, const std::vector<RGBQ
                 putIndex(row[x]);
             break;
         case PixelFormat::Bits15:
+        case PixelFormat::Bits16: {
+            // 5-5-5, or 5-6-5 with the extra bit in green.
+            const bool wideGreen = format == PixelFormat::Bits16;
+            const int redShift = wideGreen ? 11 : 10;
+            const unsigned greenMask = wideGreen ? 63 : 31;
+            const uint8_t* greenLevels = wideGreen ? kWiden6.data() : kWiden5.data();
             for (const uint8_t* src = row + 2 * size_t(x); x < end; ++x, src += 2, rgb += 3) {
                 const unsigned v = src[0] | (src[1] << 8);
-                rgb[0] = kWiden5[(v >> 10) & 31];
-                rgb[1] = kWiden5[(v >> 5) & 31];
+                rgb[0] = kWiden5[(v >> redShift) & 31];
+                rgb[1] = greenLevels[(v >> 5) & greenMask];
                 rgb[2] = kWiden5[v & 31];
             }
             break;
-        case PixelFormat::Bits16:
-            for (const uint8_t* src = row + 2 * size_t(x); x < end; ++x, src += 2, rgb += 3) {
-                const unsigned v = src[0] | (src[1] << 8);
-                rgb[0] = kWiden5[(v >> 11) & 31];
-                rgb[1] = kWiden6[(v >> 5) & 63];
-                rgb[2] = kWiden5[v & 31];
-            }
-            break;
+        }
         case PixelFormat::Bits24:
-            for (const uint8_t* src = row + 3 * size_t(x); x < end; ++x, src += 3, rgb += 3) {
-                rgb[0] = src[2];
-                rgb[1] = src[1];
-                rgb[2] = src[0];
-            }
+            bgrToRgb<3>(row + 3 * size_t(x), count, rgb);
             break;
         case PixelFormat::Bits32:
         case PixelFormat::Device:
-            for (const uint8_t* src = row + 4 * size_t(x); x < end; ++x, src += 4, rgb += 3) {
-                rgb[0] = src[2];
-                rgb[1] = src[1];
-                rgb[2] = src[0];
-            }
+            bgrToRgb<4>(row + 4 * size_t(x), count, rgb);
             break;
     }
 }
 
 void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
-    decodePixels(bitmap.pixelFormat(), bitmap.scanLine(row), bitmap.colorTable(), 0,
-                 bitmap.width(), rgb);
+    decodePixels(bitmap.pixelFormat(), bitmap.scanLine(row), bitmap.colorTable(), 0, bitmap.width(),
+                 rgb);
 }
 
 }  // namespace fk

@@ -57,4 +57,30 @@ std::string differences(const Bitmap& got, const Bitmap& want) {
            std::to_string(firstY);
 }
 
+ShotPairs::ShotPairs(ScreenGrabber& grabber) : m_capture(grabber, m_host, m_clock, m_pump) {
+    m_host.options = {"BMP", 100, 3, m_dir.path(), "shot_#.bmp", "0"};
+}
+
+std::string ShotPairs::file(int n) const {
+    return m_dir.file("shot_" + std::to_string(n) + ".bmp");
+}
+
+template <typename Shoot>
+std::pair<Bitmap, Bitmap> ShotPairs::pair(Shoot&& shoot) {
+    const int first = std::stoi(m_host.options.counterText);
+    m_host.withCursor = false;
+    shoot();
+    m_host.withCursor = true;
+    shoot();
+    return {Bitmap::loadFromFile(file(first)), Bitmap::loadFromFile(file(first + 1))};
+}
+
+std::pair<Bitmap, Bitmap> ShotPairs::screenWithoutAndWithCursor() {
+    return pair([this] { m_capture.ShootScreen(); });
+}
+
+std::pair<Bitmap, Bitmap> ShotPairs::windowWithoutAndWithCursor() {
+    return pair([this] { m_capture.ShootWindow(); });
+}
+
 }  // namespace fk::test

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "capture/capture.h"
 #include "graphics/bitmap.h"
 #include "platform/event_pump.h"
 #include "platform/screen_grabber.h"
+#include "support/test_support.h"
 
 namespace fk::test {
 
@@ -38,6 +40,29 @@ struct ShotHost final : CaptureHost {
 
 struct NoEvents final : EventPump {
     void processEventsFor(int64_t) override {}
+};
+
+// Shots through the capture pipeline, written as BMP files into a folder of their own and read
+// back: each pair is taken with the cursor switched off, then on.
+class ShotPairs {
+public:
+    explicit ShotPairs(ScreenGrabber& grabber);
+    std::pair<Bitmap, Bitmap> screenWithoutAndWithCursor();
+    std::pair<Bitmap, Bitmap> windowWithoutAndWithCursor();
+    // The file of shot number n.
+    std::string file(int n) const;
+    // The running number after the shots so far.
+    const std::string& counter() const { return m_host.options.counterText; }
+
+private:
+    template <typename Shoot>
+    std::pair<Bitmap, Bitmap> pair(Shoot&& shoot);
+
+    TempDir m_dir;
+    ShotHost m_host;
+    SteadyClock m_clock;
+    NoEvents m_pump;
+    Capture m_capture;
 };
 
 }  // namespace fk::test

@@ -131,30 +131,16 @@ TEST_F(X11Capture, CursorIsDrawnWhereThePointerIsOnScreenAndOverAWindow) {
     EXPECT_EQ(cursor->x, cx + 50);
     EXPECT_EQ(cursor->y, cy + 60);
 
-    test::TempDir dir;
-    Host host;
-    host.options = {"BMP", 100, 3, dir.path(), "shot_#.bmp", "0"};
-    SteadyClock clock;
-    NoEvents pump;
-    Capture capture(grabber, host, clock, pump);
-
-    capture.ShootScreen();  // shot_0: no cursor
-    host.withCursor = true;
-    capture.ShootScreen();  // shot_1: with the cursor
-    expectCursorBox(Bitmap::loadFromFile(dir.file("shot_1.bmp")),
-                    Bitmap::loadFromFile(dir.file("shot_0.bmp")), cursor->x - cursor->hotX,
-                    cursor->y - cursor->hotY, *cursor);
-
-    host.withCursor = false;
-    capture.ShootWindow();  // shot_2
-    host.withCursor = true;
-    capture.ShootWindow();  // shot_3
+    test::ShotPairs shots(grabber);
+    const auto [screen, screenWithCursor] = shots.screenWithoutAndWithCursor();
+    expectCursorBox(screenWithCursor, screen, cursor->x - cursor->hotX, cursor->y - cursor->hotY,
+                    *cursor);
+    const auto [window, windowWithCursor] = shots.windowWithoutAndWithCursor();
     Bitmap frameShot;
     ScreenRect rect = grabber.grabWindow(*grabber.foregroundWindow(), frameShot);
-    expectCursorBox(Bitmap::loadFromFile(dir.file("shot_3.bmp")),
-                    Bitmap::loadFromFile(dir.file("shot_2.bmp")), cursor->x - rect.x - cursor->hotX,
+    expectCursorBox(windowWithCursor, window, cursor->x - rect.x - cursor->hotX,
                     cursor->y - rect.y - cursor->hotY, *cursor);
-    EXPECT_EQ(host.options.counterText, "4");
+    EXPECT_EQ(shots.counter(), "4");
 }
 
 // A managed window left out by its own id, as the program knows its windows: the picture is the

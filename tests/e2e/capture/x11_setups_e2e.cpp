@@ -21,9 +21,7 @@
 namespace fk {
 namespace {
 
-using test::NoEvents;
 using test::pattern;
-using test::ShotHost;
 using test::TestDisplay;
 
 // Virtual monitors made with xrandr for one test, and removed again after it.
@@ -68,17 +66,8 @@ TEST(Monitors, ThePrimaryMonitorAwayFromTheOriginIsThePictureAndTheCursorFollows
     const auto cursor = grabber.cursor();
     ASSERT_TRUE(cursor.has_value());
 
-    test::TempDir dir;
-    ShotHost host;
-    host.options = {"BMP", 100, 3, dir.path(), "shot_#.bmp", "0"};
-    SteadyClock clock;
-    NoEvents pump;
-    Capture capture(grabber, host, clock, pump);
-    capture.ShootScreen();
-    host.withCursor = true;
-    capture.ShootScreen();
-    const Bitmap without = Bitmap::loadFromFile(dir.file("shot_0.bmp"));
-    const Bitmap with = Bitmap::loadFromFile(dir.file("shot_1.bmp"));
+    test::ShotPairs shots(grabber);
+    const auto [without, with] = shots.screenWithoutAndWithCursor();
     ASSERT_EQ(without.width(), 960);
     ASSERT_EQ(without.height(), 900);
     test::expectWindowAt(without, wx - 960, wy - 180, w, h, "the primary monitor's picture");
@@ -95,20 +84,11 @@ TEST(WithoutXfixes, ShotsHaveNoCursor) {
     EXPECT_FALSE(grabber.hasXfixes());
     EXPECT_FALSE(grabber.cursor().has_value());
 
-    test::TempDir dir;
-    ShotHost host;
-    host.options = {"BMP", 100, 3, dir.path(), "shot_#.bmp", "0"};
-    SteadyClock clock;
-    NoEvents pump;
-    Capture capture(grabber, host, clock, pump);
-    capture.ShootScreen();
-    host.withCursor = true;
-    capture.ShootScreen();
-    EXPECT_EQ(host.options.counterText, "2");
-    const auto plain = test::readFileBytes(dir.file("shot_0.bmp"));
-    ASSERT_GT(plain.size(), 54u);
-    EXPECT_TRUE(plain == test::readFileBytes(dir.file("shot_1.bmp")))
-        << "the shot with the cursor switched on differs";
+    test::ShotPairs shots(grabber);
+    const auto [without, with] = shots.screenWithoutAndWithCursor();
+    EXPECT_EQ(shots.counter(), "2");
+    ASSERT_EQ(without.width(), 1920);
+    EXPECT_TRUE(with == without) << "the shot with the cursor switched on differs";
 }
 
 // The server resources of every client of this process, by the names of their types, and the
