@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/stream.h"
 #include "gif/gif_base.h"
@@ -140,6 +142,14 @@ protected:
     virtual void Restart();
     virtual void EncodePixels() = 0;
 
+    // Writes the code size byte and sets up the coding state and the sub-block packer.
+    void startFrame(Stream& stream, int codeBits, int colorCount, const uint8_t* pixels,
+                    bool interlace, int height, int width);
+    // The end code, the last sub-block and the terminator.
+    void finishFrame();
+    // After an error: what was coded so far still reaches the stream, without a terminator.
+    void abandonFrame() noexcept;
+
     // Calls `row(first, count)` for each run of pixels in the order the decoder expects them:
     // the whole buffer at once, or row by row in the four interlace passes.
     template <typename Row>
@@ -167,7 +177,8 @@ protected:
     int m_height = 0;
     bool m_interlace = false;
     const uint8_t* m_pixels = nullptr;
-    TGIFWriter* m_writer = nullptr;
+    Stream* m_stream = nullptr;
+    std::unique_ptr<TGIFWriter> m_writer;
     uint64_t m_accumulator = 0;
     int m_pendingBits = 0;
     int m_codeWidth = 0;
@@ -179,6 +190,15 @@ protected:
 };
 
 class TLZWEncoder final : public TGIFEncoder {
+public:
+    // The image data of a frame that is not interlaced, handed over in pieces as its rows
+    // become ready, top row first: BeginFrame, AddPixels until width * height pixels have been
+    // given, EndFrame. The bytes are those EncodeFrameData writes. After an error the frame is
+    // ended as EncodeFrameData ends it and the encoder takes no more pixels.
+    void BeginFrame(Stream& stream, int codeBits, int colorCount, int height, int width);
+    void AddPixels(const uint8_t* pixels, size_t count);
+    void EndFrame();
+
 protected:
     void EmitCode(uint32_t code) override;
     void Restart() override;
@@ -186,12 +206,23 @@ protected:
 
 private:
     void adjustWidth();
+    void beginPixels();
+    void addPixels(const uint8_t* p, size_t n);
+    void endPixels();
     // The string table walk over a run of pixels; `Checked` tests each index against the colours.
     template <bool Checked>
-    void encodeRun(const uint8_t* p, size_t n, uint32_t& prefix);
+    void encodeRun(const uint8_t* p, size_t n);
+    size_t throughRun(const uint8_t* p, size_t i, size_t n);
 
     uint32_t m_nextCode = 0;
     std::unique_ptr<THashTable> m_table;
+    bool m_started = false;  // the first pixel has been read
+    uint32_t m_prefix = 0;
+    // The codes of the strings of 2, 3, ... pixels of colour c known so far (row c of
+    // m_sameColour), so that a run of one colour needs no table look-up per pixel.
+    static constexpr size_t kCodes = 4096;
+    std::array<uint16_t, 256> m_sameCount{};
+    std::unique_ptr<uint16_t[]> m_sameColour;
 };
 
 // Writes every pixel as a literal code and a clear code often enough that the code width never

@@ -8,6 +8,10 @@
 
 #include "graphics/color.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fk {
 
 // Gives, for one colour, a palette index and that entry's colour.
@@ -42,24 +46,31 @@ public:
 
     uint8_t MatchColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
                        uint8_t& outBlue) override {
-        const uint8_t index = Nearest(red, green, blue);
-        const PaletteEntry& e = m_colors[index];
-        outRed = e.red;
-        outGreen = e.green;
-        outBlue = e.blue;
-        return index;
+        const uint32_t e = NearestPacked(red, green, blue);
+        outBlue = uint8_t(e);
+        outGreen = uint8_t(e >> 8);
+        outRed = uint8_t(e >> 16);
+        return uint8_t(e >> 24);
     }
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 
     // The index MatchColor gives.
     uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) {
-        const uint32_t key = (uint32_t(red) << 16) | (uint32_t(green) << 8) | blue;
-        uint32_t& memo = m_memo[MemoSlot(key)];
-        if (memo >> 8 == key)
-            return uint8_t(memo);
-        const uint8_t index = SearchCells(red, green, blue);
-        memo = key << 8 | index;
-        return index;
+        return uint8_t(NearestPacked(red, green, blue) >> 24);
+    }
+    // The chosen entry as four bytes, lowest first: blue, green, red and its index.
+    uint32_t NearestPacked(uint8_t red, uint8_t green, uint8_t blue) {
+        return NearestPacked(uint32_t(blue) | uint32_t(green) << 8 | uint32_t(red) << 16);
+    }
+    // The same for a colour given as blue, green and red bytes, lowest first.
+    uint32_t NearestPacked(uint32_t bgr) {
+        uint64_t& memo = m_memo[(bgr * 2654435761u) >> (32 - kMemoBits)];
+        if (uint32_t(memo >> 32) == bgr)
+            return uint32_t(memo);
+        const uint32_t at = m_coarse[CoarseCell(bgr)];
+        const uint32_t e = at < kUnbuilt ? m_eights[at].Nearest(bgr) : CrowdedOrNew(bgr);
+        memo = uint64_t(bgr) << 32 | e;
+        return e;
     }
     // The reference answer: a plain search over every entry.
     uint8_t LinearSearch(uint8_t red, uint8_t green, uint8_t blue) const;
@@ -71,18 +82,32 @@ private:
     static constexpr int kShifts[3] = {5, 3, 2};
     static constexpr int kFineShift = 2;
     static constexpr int kFineBits = 8 - kFineShift;
-    static constexpr uint32_t kUnbuilt = 0xFFFFFFFFu;
+    static constexpr uint32_t kFineUnbuilt = 0xFFFFFFFFu;
     // A fine cell with one candidate holds that candidate's index above this flag instead of an
     // offset into the pool.
     static constexpr uint32_t kSingle = 0x40000000u;
 
-    // Recent colours and their answers, few enough to stay in the fastest cache: colour above
-    // the index byte.
-    static constexpr int kMemoBits = 12;
-    static constexpr size_t MemoSlot(uint32_t key) {
-        return (key * 2654435761u) >> (32 - kMemoBits);
+    // Recent colours (above) and their entries (below), few enough to stay in the fastest cache;
+    // an unused slot holds a colour no question has.
+    static constexpr int kMemoBits = 11;
+    std::array<uint64_t, size_t(1) << kMemoBits> m_memo;
+
+    // The coarse cells are those of the middle level.
+    static constexpr int kCoarseShift = kShifts[1];
+    static constexpr uint32_t kUnbuilt = 0xFFFFFFFEu;
+    static constexpr uint32_t kCrowded = 0xFFFFFFFFu;  // more candidates than an Eight holds
+    static size_t CoarseCell(uint32_t bgr) {
+        return ((bgr >> 3) & 0x1F) | ((bgr >> 6) & 0x3E0) | ((bgr >> 9) & 0x7C00);
     }
-    std::array<uint32_t, size_t(1) << kMemoBits> m_memo;
+    // The candidates of a coarse cell by ascending index, as blue, green, red and index bytes; a
+    // list shorter than eight repeats its first candidate, which never wins over itself.
+    struct alignas(32) Eight {
+        uint32_t entry[8];
+        uint32_t Nearest(uint32_t bgr) const;
+    };
+    // Builds the colour's coarse cell on first use; a cell with more than eight candidates answers
+    // through the fine grid.
+    uint32_t CrowdedOrNew(uint32_t bgr);
 
     static size_t FineCell(uint8_t red, uint8_t green, uint8_t blue) {
         return (size_t(red >> kFineShift) << (2 * kFineBits)) |
@@ -100,7 +125,7 @@ private:
     uint8_t SearchCells(uint8_t red, uint8_t green, uint8_t blue) {
         uint32_t offset = m_levels[2][FineCell(red, green, blue)];
         if (offset >= kSingle) {
-            if (offset != kUnbuilt)
+            if (offset != kFineUnbuilt)
                 return uint8_t(offset);
             offset = BuildFineCell(red, green, blue);
             if (offset >= kSingle)
@@ -124,9 +149,12 @@ private:
                        uint32_t fromCount);
 
     Palette FEntries;
-    std::array<PaletteEntry, 256> m_colors{};       // FEntries, then black
+    std::array<PaletteEntry, 256> m_colors{};  // FEntries, then black
+    std::array<uint32_t, 256> m_packed{};      // m_colors as NearestPacked gives them
+    std::vector<uint32_t> m_coarse;            // per coarse cell: its Eight, or a mark
+    std::vector<Eight> m_eights;
     std::vector<uint32_t> m_distinct;               // every distinct colour at its first index
-    std::array<std::vector<uint32_t>, 3> m_levels;  // per cell: offset into m_pool, or kUnbuilt
+    std::array<std::vector<uint32_t>, 3> m_levels;  // per cell: offset into m_pool, or unbuilt
     std::vector<uint32_t> m_pool;  // per cell: count, then the candidates by ascending index
 };
 
@@ -156,5 +184,45 @@ public:
                        uint8_t& outBlue) override;
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 };
+
+inline uint32_t TSlowColorLookup::Eight::Nearest(uint32_t bgr) const {
+#if defined(__SSE2__)
+    // Eight squared distances at once, each shifted above the candidate's place in the list, so
+    // that the least value is the nearest candidate and, of equally near ones, the first. The
+    // values stay below 2^24 and so compare exactly as floats.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)), zero);
+    const __m128i q = _mm_unpacklo_epi64(colour, colour);
+    const __m128i colourOnly = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+    auto squares = [&](__m128i pair) {
+        const __m128i d = _mm_sub_epi16(pair, q);
+        return _mm_castsi128_ps(_mm_madd_epi16(d, _mm_and_si128(d, colourOnly)));
+    };
+    auto keys = [&](const uint32_t* four, __m128i places) {
+        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
+        const __m128 a = squares(_mm_unpacklo_epi8(x, zero));
+        const __m128 b = squares(_mm_unpackhi_epi8(x, zero));
+        const __m128i sums =
+            _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                          _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+        return _mm_cvtepi32_ps(_mm_or_si128(_mm_slli_epi32(sums, 3), places));
+    };
+    __m128 m = _mm_min_ps(keys(entry, _mm_setr_epi32(0, 1, 2, 3)),
+                          keys(entry + 4, _mm_setr_epi32(4, 5, 6, 7)));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
+    return entry[_mm_cvttss_si32(m) & 7];
+#else
+    uint32_t best = UINT32_MAX;
+    for (uint32_t k = 0; k < 8; ++k) {
+        const int db = int(entry[k] & 0xFF) - int(bgr & 0xFF);
+        const int dg = int((entry[k] >> 8) & 0xFF) - int((bgr >> 8) & 0xFF);
+        const int dr = int((entry[k] >> 16) & 0xFF) - int((bgr >> 16) & 0xFF);
+        const uint32_t key = uint32_t(dr * dr + dg * dg + db * db) << 3 | k;
+        best = best < key ? best : key;
+    }
+    return entry[best & 7];
+#endif
+}
 
 }  // namespace fk
