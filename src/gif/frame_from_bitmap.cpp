@@ -138,8 +138,7 @@ Bitmap TGIFSubImage::reduceAlongside(Bitmap& source, const TGIFImage& doc, int t
         }
         throw;
     }
-    progress.cancel();  // lets the coder go if the reduction stopped short
-    lzw.join();
+    lzw.join();  // a reduction that stopped short has let it go already
     if (complete)
         m_encoded = EncodedImageData{encoded.takeBytes(), kCodeBits, kColorCount};
     return result;

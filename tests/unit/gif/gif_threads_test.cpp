@@ -126,11 +126,15 @@ TEST(GifThreads, ChangedPixelsAndAMovedColourMapStillGiveTheSingleThreadedBytes)
         return doc;
     };
     auto one = make(1), two = make(2);
+    EXPECT_EQ(one->frame(0).encodedImageData(8, 256), nullptr);
+    ASSERT_NE(two->frame(0).encodedImageData(8, 256), nullptr) << "not coded beside";
+    EXPECT_EQ(two->frame(0).encodedImageData(8, 2), nullptr);
     ASSERT_EQ(saveToBytes(*two), saveToBytes(*one));
 
     // One pixel changed after the frame was made.
     one->frame(0).data()[100] ^= 1;
     two->frame(0).data()[100] ^= 1;
+    EXPECT_EQ(two->frame(0).encodedImageData(8, 256), nullptr);
     EXPECT_EQ(saveToBytes(*two), saveToBytes(*one));
 
     // The frame's 256-entry map moved into the header: the same code size and colour count.
