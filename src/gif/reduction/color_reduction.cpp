@@ -82,7 +82,7 @@ std::unique_ptr<TDitherEngine> CreateDitherer(TDitherKind kind, int width, TColo
 }
 
 // Rows stored for a follower are told in groups: waking it up costs more than a row.
-constexpr int kRowsPerReport = 16;
+constexpr int kRowsPerReport = 32;
 
 bool isOctree(TPaletteKind kind) {
     return kind == pkOctree || kind == pkOctreeSystem;
@@ -94,20 +94,24 @@ int octreeColors(TPaletteKind kind, int paletteBits) {
     return 1 << (paletteBits < 0 ? 0 : (paletteBits > 8 ? 8 : paletteBits));
 }
 
-// The 24-bit copy of a 32-bit bitmap that converting it in place gives, made in bands.
-void convertRows(const Bitmap& from, Bitmap& to, int threads) {
+// Rows first..last - 1 of the 24-bit copy of a 32-bit bitmap that converting it in place gives.
+void convertRows(const Bitmap& from, Bitmap& to, int first, int last) {
     const int width = from.width();
-    forEachBand(threads, from.height(), [&](int first, int last) {
-        for (int r = first; r < last; ++r) {
-            const uint8_t* s = from.scanLine(r);
-            uint8_t* d = to.scanLine(r);
-            for (int x = 0; x < width; ++x, s += 4, d += 3) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-            }
+    for (int r = first; r < last; ++r) {
+        const uint8_t* s = from.scanLine(r);
+        uint8_t* d = to.scanLine(r);
+        for (int x = 0; x < width; ++x, s += 4, d += 3) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
         }
-    });
+    }
+}
+
+// All of it, in bands.
+void convertRows(const Bitmap& from, Bitmap& to, int threads) {
+    forEachBand(threads, from.height(),
+                [&](int first, int last) { convertRows(from, to, first, last); });
 }
 
 // Tells the follower of a reduction about finished rows, and lets it go when the reduction ends
@@ -161,51 +165,68 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     }
 
     const int threads = resolveThreadCount(options.threads);
-    const PixelFormat format = source.pixelFormat();
-    const bool wide = format == PixelFormat::Device || format == PixelFormat::Bits32;
+    const int width = source.width(), height = source.height();
+    const bool wide =
+        source.pixelFormat() == PixelFormat::Device || source.pixelFormat() == PixelFormat::Bits32;
+    // Matching without error diffusion treats each pixel on its own: bands of rows go to
+    // threads of their own, each with a matcher of its own (a matcher keeps caches).
+    const bool bands = threads > 1 && ditherKind == dkPlain && width > 0 && height > 1;
+    // The source converted to 24 bits as the reader would convert it in place.
+    Bitmap converted;
+    // Whether the bands convert their own rows just before they match them.
+    bool convertInBands = false;
     std::optional<Palette> early;
     if (threads > 1 && wide && paletteKind <= pkCustom) {
-        // The bitmap is converted to 24 bits as the reader would do it, on other threads; the
-        // octree meanwhile counts the colours of the 32-bit rows, which are the same colours.
-        Bitmap converted;
-        WorkerThread convert([&] {
-            converted = Bitmap(source.width(), source.height(), PixelFormat::Bits24);
-            convertRows(source, converted, std::max(threads - 1, 1));
-        });
-        if (isOctree(paletteKind))
+        if (isOctree(paletteKind)) {
+            // The octree counts the colours of the 32-bit rows, which are the same colours,
+            // while another thread converts.
+            WorkerThread convert([&] {
+                converted = Bitmap(width, height, PixelFormat::Bits24);
+                convertRows(source, converted, std::max(threads - 1, 1));
+            });
             early = MakeOctreePaletteOfPixels(source, octreeColors(paletteKind, paletteBits), 8,
                                               paletteKind == pkOctreeSystem);
-        convert.join();
-        source = std::move(converted);
+            convert.join();
+        } else {
+            converted = Bitmap(width, height, PixelFormat::Bits24);
+            convertInBands = bands;
+            if (!convertInBands)
+                convertRows(source, converted, threads);
+        }
+        if (!convertInBands)
+            source = std::move(converted);
     }
 
-    TDIBReader reader(source, PixelFormat::Bits24);
+    // A fixed palette needs no pixels, so the rows still to be converted can be the reader's.
+    Bitmap& rows = convertInBands ? converted : source;
+    TDIBReader reader(rows, PixelFormat::Bits24);
     if (paletteKind > pkCustom)
         return result;
     const Palette palette =
         early ? std::move(*early)
-              : BuildPalette(paletteKind, source, reader, paletteBits, customPalette);
+              : BuildPalette(paletteKind, rows, reader, paletteBits, customPalette);
     std::unique_ptr<TColorLookup> matcher = CreateLookup(paletteKind, palette);
     if (matcher->ColorCount() == 0)
         return result;
-    std::unique_ptr<TDitherEngine> ditherer = CreateDitherer(ditherKind, source.width(), *matcher);
+    std::unique_ptr<TDitherEngine> ditherer = CreateDitherer(ditherKind, width, *matcher);
     if (!ditherer)
         return result;
 
-    const int width = source.width(), height = source.height();
     TDIBWriter writer(result, PixelFormat::Bits8, width, height, &palette);
-    if (threads > 1 && ditherKind == dkPlain && height > 1) {
-        // Each pixel is matched on its own, so bands of rows go to threads of their own, each
-        // with a matcher of its own (a matcher keeps caches).
+    if (bands) {
         writer.ScanRow(0);  // allocates the rows before the threads share them
         forEachBand(threads, height, [&](int first, int last) {
             std::unique_ptr<TColorLookup> own = CreateLookup(paletteKind, palette);
             for (int row = first; row < last; ++row) {
+                if (convertInBands)
+                    convertRows(source, converted, row, row + 1);
                 uint8_t* to = writer.ScanRow(row);
                 own->MatchPixels(reader.ScanRow(row), to, width);
                 report.row(row, to, first, last);
             }
         });
+        if (convertInBands)
+            source = std::move(converted);
     } else {
         for (int row = 0; row < height; ++row) {
             const uint8_t* from = reader.ScanRow(row);
