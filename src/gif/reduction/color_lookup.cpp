@@ -59,12 +59,12 @@ TSlowColorLookup::TSlowColorLookup(const Palette& palette)
     }
     for (int level = 0; level < 3; ++level)
         m_levels[size_t(level)].assign(size_t(1) << (3 * (8 - kShifts[level])), kFineUnbuilt);
-    m_coarse.assign(size_t(1) << (3 * (8 - kCoarseShift)), kUnbuilt);
+    m_eights = std::make_unique_for_overwrite<Eight[]>(kCoarseCells);
     m_memo.fill(~uint64_t(0));
     if (m_distinct.empty()) {
         // Every colour answers index 0, black.
         std::fill(m_levels[2].begin(), m_levels[2].end(), kSingle);
-        std::fill(m_coarse.begin(), m_coarse.end(), kCrowded);
+        m_crowded.fill(~uint64_t(0));
     }
 }
 
@@ -145,12 +145,13 @@ uint32_t TSlowColorLookup::BuildFineCell(uint8_t red, uint8_t green, uint8_t blu
 
 uint32_t TSlowColorLookup::CrowdedOrNew(uint32_t bgr) {
     const uint8_t red = uint8_t(bgr >> 16), green = uint8_t(bgr >> 8), blue = uint8_t(bgr);
-    uint32_t& at = m_coarse[CoarseCell(bgr)];
-    if (at == kUnbuilt) {
+    const size_t cell = CoarseCell(bgr);
+    const uint64_t bit = uint64_t(1) << (cell & 63);
+    if (!(m_crowded[cell >> 6] & bit)) {
         const uint32_t list = Cell(1, red, green, blue);
         const uint32_t count = m_pool[list];
         if (count > 8) {
-            at = kCrowded;
+            m_crowded[cell >> 6] |= bit;
         } else {
             Eight eight;
             for (uint32_t k = 0; k < 8; ++k) {
@@ -159,9 +160,9 @@ uint32_t TSlowColorLookup::CrowdedOrNew(uint32_t bgr) {
                 eight.entry[k] =
                     ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF) | (c & 0xFF000000u);
             }
-            at = uint32_t(m_eights.size());
-            m_eights.push_back(eight);
-            return m_eights[at].Nearest(bgr);
+            m_eights[cell] = eight;
+            m_built[cell >> 6] |= bit;
+            return eight.Nearest(bgr);
         }
     }
     return m_packed[SearchCells(red, green, blue)];

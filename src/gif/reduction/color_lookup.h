@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "graphics/color.h"
@@ -67,8 +68,9 @@ public:
         uint64_t& memo = m_memo[(bgr * 2654435761u) >> (32 - kMemoBits)];
         if (uint32_t(memo >> 32) == bgr)
             return uint32_t(memo);
-        const uint32_t at = m_coarse[CoarseCell(bgr)];
-        const uint32_t e = at < kUnbuilt ? m_eights[at].Nearest(bgr) : CrowdedOrNew(bgr);
+        const size_t cell = CoarseCell(bgr);
+        const uint32_t e = (m_built[cell >> 6] >> (cell & 63)) & 1 ? m_eights[cell].Nearest(bgr)
+                                                                   : CrowdedOrNew(bgr);
         memo = uint64_t(bgr) << 32 | e;
         return e;
     }
@@ -94,8 +96,7 @@ private:
 
     // The coarse cells are those of the middle level.
     static constexpr int kCoarseShift = kShifts[1];
-    static constexpr uint32_t kUnbuilt = 0xFFFFFFFEu;
-    static constexpr uint32_t kCrowded = 0xFFFFFFFFu;  // more candidates than an Eight holds
+    static constexpr size_t kCoarseCells = size_t(1) << (3 * (8 - kCoarseShift));
     static size_t CoarseCell(uint32_t bgr) {
         return ((bgr >> 3) & 0x1F) | ((bgr >> 6) & 0x3E0) | ((bgr >> 9) & 0x7C00);
     }
@@ -151,8 +152,11 @@ private:
     Palette FEntries;
     std::array<PaletteEntry, 256> m_colors{};  // FEntries, then black
     std::array<uint32_t, 256> m_packed{};      // m_colors as NearestPacked gives them
-    std::vector<uint32_t> m_coarse;            // per coarse cell: its Eight, or a mark
-    std::vector<Eight> m_eights;
+    // Per coarse cell: its Eight once built, and whether it has more candidates than an Eight
+    // holds; cells are built when a colour first reaches them.
+    std::unique_ptr<Eight[]> m_eights;
+    std::array<uint64_t, kCoarseCells / 64> m_built{};
+    std::array<uint64_t, kCoarseCells / 64> m_crowded{};
     std::vector<uint32_t> m_distinct;               // every distinct colour at its first index
     std::array<std::vector<uint32_t>, 3> m_levels;  // per cell: offset into m_pool, or unbuilt
     std::vector<uint32_t> m_pool;  // per cell: count, then the candidates by ascending index
@@ -185,30 +189,57 @@ public:
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 };
 
-inline uint32_t TSlowColorLookup::Eight::Nearest(uint32_t bgr) const {
 #if defined(__SSE2__)
-    // Eight squared distances at once, each shifted above the candidate's place in the list, so
-    // that the least value is the nearest candidate and, of equally near ones, the first. The
-    // values stay below 2^24 and so compare exactly as floats.
+namespace lookup_detail {
+
+// The squared distances of the colour `q` (blue, green, red, 0, twice, as 16-bit lanes) to four
+// entries.
+inline __m128i distances(const uint32_t* four, __m128i q) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i colour = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)), zero);
-    const __m128i q = _mm_unpacklo_epi64(colour, colour);
     const __m128i colourOnly = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
     auto squares = [&](__m128i pair) {
         const __m128i d = _mm_sub_epi16(pair, q);
         return _mm_castsi128_ps(_mm_madd_epi16(d, _mm_and_si128(d, colourOnly)));
     };
-    auto keys = [&](const uint32_t* four, __m128i places) {
-        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
-        const __m128 a = squares(_mm_unpacklo_epi8(x, zero));
-        const __m128 b = squares(_mm_unpackhi_epi8(x, zero));
-        const __m128i sums =
-            _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
-                          _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
-        return _mm_cvtepi32_ps(_mm_or_si128(_mm_slli_epi32(sums, 3), places));
-    };
-    __m128 m = _mm_min_ps(keys(entry, _mm_setr_epi32(0, 1, 2, 3)),
-                          keys(entry + 4, _mm_setr_epi32(4, 5, 6, 7)));
+    const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
+    const __m128 a = squares(_mm_unpacklo_epi8(x, zero));
+    const __m128 b = squares(_mm_unpackhi_epi8(x, zero));
+    return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+}
+
+inline __m128i query(uint32_t bgr) {
+    const __m128i colour =
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)), _mm_setzero_si128());
+    return _mm_unpacklo_epi64(colour, colour);
+}
+
+}  // namespace lookup_detail
+#endif
+
+// Each squared distance goes above the candidate's place in the list, so that the least value is
+// the nearest candidate and, of equally near ones, the first.
+inline uint32_t TSlowColorLookup::Eight::Nearest(uint32_t bgr) const {
+#if defined(__SSE2__)
+    using namespace lookup_detail;
+    // Distances below 4095 as 16-bit values, all eight in one register; a colour that far from
+    // every candidate is looked at again in 32 bits.
+    const __m128i q = query(bgr);
+    __m128i d = _mm_packs_epi32(distances(entry, q), distances(entry + 4, q));
+    d = _mm_min_epi16(d, _mm_set1_epi16(4095));
+    __m128i key = _mm_or_si128(_mm_slli_epi16(d, 3), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+    key = _mm_min_epi16(key, _mm_shuffle_epi32(key, _MM_SHUFFLE(1, 0, 3, 2)));
+    key = _mm_min_epi16(key, _mm_shuffle_epi32(key, _MM_SHUFFLE(2, 3, 0, 1)));
+    key = _mm_min_epi16(key, _mm_shufflelo_epi16(key, _MM_SHUFFLE(2, 3, 0, 1)));
+    const int least = _mm_cvtsi128_si32(key) & 0xFFFF;
+    if (least < 4095 << 3) [[likely]]
+        return entry[least & 7];
+    // The values stay below 2^24 and so compare exactly as floats.
+    const __m128 lo = _mm_cvtepi32_ps(
+        _mm_or_si128(_mm_slli_epi32(distances(entry, q), 3), _mm_setr_epi32(0, 1, 2, 3)));
+    const __m128 hi = _mm_cvtepi32_ps(
+        _mm_or_si128(_mm_slli_epi32(distances(entry + 4, q), 3), _mm_setr_epi32(4, 5, 6, 7)));
+    __m128 m = _mm_min_ps(lo, hi);
     m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
     m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
     return entry[_mm_cvttss_si32(m) & 7];
