@@ -15,6 +15,26 @@
 
 namespace fk {
 
+// A colour's blue, green and red as the 16-bit lanes the nearest-colour search works on (twice,
+// each followed by a 0), where the processor has vector registers.
+struct ColourLanes {
+#if defined(__SSE2__)
+    __m128i q;
+    // From a clamped colour's bytes in the low lanes of a vector, the spare byte 0.
+    static ColourLanes ofBytes(__m128i bytes) {
+        const __m128i words = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+        return {_mm_unpacklo_epi64(words, words)};
+    }
+    static ColourLanes of(uint32_t bgr) {
+        return ofBytes(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)));
+    }
+#else
+    static ColourLanes of(uint32_t) {
+        return {};
+    }
+#endif
+};
+
 // Gives, for one colour, a palette index and that entry's colour.
 class TColorLookup {
 public:
@@ -64,13 +84,16 @@ public:
         return NearestPacked(uint32_t(blue) | uint32_t(green) << 8 | uint32_t(red) << 16);
     }
     // The same for a colour given as blue, green and red bytes, lowest first.
-    uint32_t NearestPacked(uint32_t bgr) {
+    uint32_t NearestPacked(uint32_t bgr) { return NearestPacked(bgr, ColourLanes::of(bgr)); }
+    // The same with the colour also in lanes, as a vector loop may have it already.
+    uint32_t NearestPacked(uint32_t bgr, ColourLanes lanes) {
         uint64_t& memo = m_memo[(bgr * 2654435761u) >> (32 - kMemoBits)];
         if (uint32_t(memo >> 32) == bgr)
             return uint32_t(memo);
         const size_t cell = CoarseCell(bgr);
-        const uint32_t e = (m_built[cell >> 6] >> (cell & 63)) & 1 ? m_eights[cell].Nearest(bgr)
-                                                                   : CrowdedOrNew(bgr);
+        const uint32_t e = (m_built[cell >> 6] >> (cell & 63)) & 1
+                               ? m_eights[cell].Nearest(bgr, lanes)
+                               : CrowdedOrNew(bgr);
         memo = uint64_t(bgr) << 32 | e;
         return e;
     }
@@ -104,7 +127,7 @@ private:
     // list shorter than eight repeats its first candidate, which never wins over itself.
     struct alignas(32) Eight {
         uint32_t entry[8];
-        uint32_t Nearest(uint32_t bgr) const;
+        uint32_t Nearest(uint32_t bgr, ColourLanes lanes) const;
     };
     // Builds the colour's coarse cell on first use; a cell with more than eight candidates answers
     // through the fine grid.
@@ -208,23 +231,18 @@ inline __m128i distances(const uint32_t* four, __m128i q) {
                          _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
 }
 
-inline __m128i query(uint32_t bgr) {
-    const __m128i colour =
-        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)), _mm_setzero_si128());
-    return _mm_unpacklo_epi64(colour, colour);
-}
-
 }  // namespace lookup_detail
 #endif
 
 // Each squared distance goes above the candidate's place in the list, so that the least value is
 // the nearest candidate and, of equally near ones, the first.
-inline uint32_t TSlowColorLookup::Eight::Nearest(uint32_t bgr) const {
+inline uint32_t TSlowColorLookup::Eight::Nearest([[maybe_unused]] uint32_t bgr,
+                                                 [[maybe_unused]] ColourLanes lanes) const {
 #if defined(__SSE2__)
     using namespace lookup_detail;
     // Distances below 4095 as 16-bit values, all eight in one register; a colour that far from
     // every candidate is looked at again in 32 bits.
-    const __m128i q = query(bgr);
+    const __m128i q = lanes.q;
     __m128i d = _mm_packs_epi32(distances(entry, q), distances(entry + 4, q));
     d = _mm_min_epi16(d, _mm_set1_epi16(4095));
     __m128i key = _mm_or_si128(_mm_slli_epi16(d, 3), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));

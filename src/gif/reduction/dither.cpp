@@ -147,10 +147,10 @@ namespace {
 
 // The chosen entry for a colour given as blue, green and red bytes, lowest first; the entry as
 // four bytes: blue, green, red and index.
-inline uint32_t matchPacked(TSlowColorLookup& matcher, uint32_t bgr) {
-    return matcher.NearestPacked(bgr);
+inline uint32_t matchPacked(TSlowColorLookup& matcher, uint32_t bgr, ColourLanes lanes) {
+    return matcher.NearestPacked(bgr, lanes);
 }
-inline uint32_t matchPacked(TColorLookup& matcher, uint32_t bgr) {
+inline uint32_t matchPacked(TColorLookup& matcher, uint32_t bgr, ColourLanes) {
     uint8_t r, g, b;
     const uint8_t index =
         matcher.MatchColor(uint8_t(bgr >> 16), uint8_t(bgr >> 8), uint8_t(bgr), r, g, b);
@@ -181,8 +181,14 @@ void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* ind
     for (; col != end; col += d, cur += step, below += step) {
         const uint8_t* p = bgr + 3 * size_t(col);
         const I4 pixel = fromBytes(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16);
-        const uint32_t v = toClampedBytes(pixel + divideTruncating<5>(load(cur) + owed + half));
-        const uint32_t chosen = matchPacked(matcher, v);
+        const I4 adjusted = pixel + divideTruncating<5>(owed + (load(cur) + half));
+        const uint32_t v = toClampedBytes(adjusted);
+#if defined(__SSE2__)
+        const ColourLanes vLanes = ColourLanes::ofBytes(toClampedByteLanes(adjusted));
+#else
+        const ColourLanes vLanes = ColourLanes::of(v);
+#endif
+        const uint32_t chosen = matchPacked(matcher, v, vLanes);
         indexes[col] = uint8_t(chosen >> 24);
         const I4 e = fromBytes(v) - fromBytes(chosen & 0xFFFFFF);
         owed = owedNext + shiftLeft<3>(e);

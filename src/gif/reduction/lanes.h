@@ -49,6 +49,10 @@ inline I4 fromBytes(uint32_t bytes) {
 inline uint32_t toClampedBytes(I4 a) {
     return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(a.v, a.v)));
 }
+// The same bytes in the low lanes of a vector.
+inline __m128i toClampedByteLanes(I4 a) {
+    return _mm_packus_epi16(a.v, a.v);
+}
 // Division by 2^Bits, truncating toward zero.
 template <int Bits>
 inline I4 divideTruncating(I4 a) {
