@@ -7,6 +7,10 @@
 
 #include "gif/gif_messages.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fk {
 
 namespace {
@@ -220,17 +224,44 @@ size_t runEnd(const uint8_t* p, size_t i, size_t n, uint8_t colour) {
     return i;
 }
 
-uint32_t loadWord(const uint8_t* p) {
-    uint32_t word;
-    std::memcpy(&word, p, 4);
-    return word;
+// Where the first run of at least 8 pixels of one colour at or after p[i] starts, or n.
+size_t longRunFrom(const uint8_t* p, size_t i, size_t n) {
+    size_t m = i;
+#if defined(__SSE2__)
+    // Bit k of a mask: pixel m + k equals the one after it. Seven such bits in a row start a run
+    // of eight; windows ten apart find every such row of bits.
+    for (; m + 17 <= n; m += 10) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m + 1));
+        uint32_t x = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        x &= x >> 1;
+        x &= x >> 2;
+        x &= x >> 3;
+        if (x != 0) {
+            size_t start = m + size_t(std::countr_zero(x));
+            while (start > i && p[start - 1] == p[start])
+                --start;
+            return start;
+        }
+    }
+#endif
+    for (size_t same = 1; m + 1 < n; ++m) {
+        same = p[m + 1] == p[m] ? same + 1 : 1;
+        if (same == 8) {
+            size_t start = m + 1 - 7;
+            while (start > i && p[start - 1] == p[start])
+                --start;
+            return start;
+        }
+    }
+    return n;
 }
 
 }  // namespace
 
-template <bool Checked>
+template <bool Checked, bool Bounded>
 void TLZWEncoder::encodeRun(const uint8_t* p, size_t n) {
-    THashTable& table = *m_table;
+    uint32_t* const slots = m_table->Slots();
     TGIFWriter& writer = *m_writer;
     const uint32_t colorCount = uint32_t(std::max(m_colorCount, 0));
     // The coding state lives in registers here and goes back to the members around every call
@@ -258,7 +289,8 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n) {
         nextCode = m_nextCode;
     };
 
-    for (size_t i = 0; i < n; ++i) {
+    // One pixel through the table; true when it started a new prefix.
+    auto step = [&](size_t i) __attribute__((always_inline)) {
         const uint32_t c = p[i];
         if (Checked && c >= colorCount) {
             store();
@@ -267,9 +299,9 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n) {
         const uint32_t key = (prefix << 8) | c;
         int slot = THashTable::KeyHashOf(prefix, c);
         uint32_t code = 0;
-        if (table.LookupFrom(slot, key, code, slot)) {
+        if (THashTable::LookupIn<Bounded>(slots, slot, key, code, slot)) {
             prefix = code;
-            continue;
+            return false;
         }
         // EmitCode(prefix), then the width follows the next free code.
         accumulator |= uint64_t(prefix) << pendingBits;
@@ -283,22 +315,35 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n) {
             ++codeWidth;
             largestCode = codeWidth == 12 ? 4096 : (1u << codeWidth) - 1;
         }
+        prefix = c;
         if (nextCode > kLastCode) {
-            prefix = c;
             store();
             Restart();
             load();
         } else {
             if (slot >= 0)
-                table.StoreAt(slot, key, nextCode);
+                THashTable::StoreIn(slots, slot, key, nextCode);
             ++nextCode;
-            prefix = c;
         }
-        // A run of one colour ahead: taken through that colour's list.
-        if (i + 4 < n && loadWord(p + i + 1) == 0x01010101u * c) {
-            store();
-            i = throughRun(p, i + 1, n) - 1;
-            load();
+        return true;
+    };
+
+    for (size_t i = 0; i < n;) {
+        // Up to the next long run of one colour the table is asked pixel by pixel; in the run,
+        // once a new prefix starts there, the run is taken through that colour's list.
+        const size_t runAt = longRunFrom(p, i, n);
+        for (; i < runAt; ++i)
+            step(i);
+        if (i == n)
+            break;
+        const size_t end = runEnd(p, runAt, n, p[runAt]);
+        for (; i < end; ++i) {
+            if (step(i) && i + 1 < end) {
+                store();
+                i = throughRun(p, i + 1, n);
+                load();
+                break;
+            }
         }
     }
     store();
@@ -373,11 +418,13 @@ void TLZWEncoder::addPixels(const uint8_t* p, size_t n) {
         ++p;
         --n;
     }
-    // Bytes cannot exceed a full map, so only smaller maps need the test per pixel.
+    // Bytes cannot exceed a full map, so only smaller maps need the test per pixel. From code
+    // size 7 on, a table holds at most 4093 - 128 strings, fewer than the 4004 slots of a probe
+    // sequence, so a walk needs no count of its probes.
     if (m_colorCount < 256)
-        encodeRun<true>(p, n);
+        m_codeSize >= 7 ? encodeRun<true, false>(p, n) : encodeRun<true, true>(p, n);
     else
-        encodeRun<false>(p, n);
+        m_codeSize >= 7 ? encodeRun<false, false>(p, n) : encodeRun<false, true>(p, n);
 }
 
 void TLZWEncoder::endPixels() {

@@ -51,11 +51,18 @@ public:
     bool Lookup(uint32_t key, uint32_t& code, int& slot) const {
         return LookupFrom(KeyHash(key), key, code, slot);
     }
-    // The same, given KeyHash(key) as `home`.
+    // The same, given KeyHash(key) as `home`. `Bounded` false is for a table known to hold
+    // fewer strings than a probe sequence has slots, whose walk always meets an empty slot.
+    template <bool Bounded = true>
     bool LookupFrom(int home, uint32_t key, uint32_t& code, int& slot) const {
+        return LookupIn<Bounded>(m_slots.get(), home, key, code, slot);
+    }
+    // The same over the slots Slots() gives, for a caller that keeps their address at hand.
+    template <bool Bounded = true>
+    static bool LookupIn(const uint32_t* slots, int home, uint32_t key, uint32_t& code, int& slot) {
         int s = home;
-        for (int probes = 0; probes < kMaxProbes; ++probes) {
-            const uint32_t v = m_slots[s];
+        for (int probes = 0; !Bounded || probes < kMaxProbes; ++probes) {
+            const uint32_t v = slots[s];
             if ((v >> 12) == key) {
                 code = v & 0xFFF;
                 return true;
@@ -69,9 +76,12 @@ public:
         slot = -1;
         return false;
     }
-    void StoreAt(int slot, uint32_t key, uint32_t code) {
-        m_slots[slot] = (key << 12) | (code & 0xFFF);
+    void StoreAt(int slot, uint32_t key, uint32_t code) { StoreIn(m_slots.get(), slot, key, code); }
+    static void StoreIn(uint32_t* slots, int slot, uint32_t key, uint32_t code) {
+        slots[slot] = (key << 12) | (code & 0xFFF);
     }
+    // Stays the same for the table's life.
+    uint32_t* Slots() { return m_slots.get(); }
 
 private:
     std::unique_ptr<uint32_t[]> m_slots;
@@ -210,7 +220,7 @@ private:
     void addPixels(const uint8_t* p, size_t n);
     void endPixels();
     // The string table walk over a run of pixels; `Checked` tests each index against the colours.
-    template <bool Checked>
+    template <bool Checked, bool Bounded>
     void encodeRun(const uint8_t* p, size_t n);
     size_t throughRun(const uint8_t* p, size_t i, size_t n);
 
