@@ -21,7 +21,10 @@ using namespace fk;
 
 namespace {
 
-constexpr int kRuns = 11;
+// Ours and Pillow take turns, kRounds times kRuns runs each, so that a load that comes and goes
+// on the machine weighs on both alike.
+constexpr int kRounds = 3;
+constexpr int kRuns = 5;
 
 double msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
@@ -117,7 +120,7 @@ void benchLzw(const Bitmap& picture, const std::string& name) {
 }
 
 // Pillow's medians for the picture: kind -> milliseconds.
-std::map<std::string, double> pillowMs(const std::string& picture) {
+std::map<std::string, double> pillowMs(const std::string& picture, bool print) {
     const std::string command =
         std::string(FOTOKRAN_PYTHON) + " '" FOTOKRAN_BENCH_GIF_DIR "/pillow_gif_timer.py' '" +
         picture + "' '" + bench::scratchFile("pillow.gif") + "' " + std::to_string(kRuns);
@@ -132,8 +135,9 @@ std::map<std::string, double> pillowMs(const std::string& picture) {
     unsigned long bytes = 0;
     while (std::fscanf(timer, "%31s %lf %lu", kind, &ms, &bytes) == 3) {
         result[kind] = ms;
-        std::printf("Pillow %-6s %s: %.1f ms, %lu bytes\n", kind,
-                    std::filesystem::path(picture).filename().c_str(), ms, bytes);
+        if (print)
+            std::printf("Pillow %-6s %s: %.1f ms, %lu bytes\n", kind,
+                        std::filesystem::path(picture).filename().c_str(), ms, bytes);
     }
     if (pclose(timer) != 0 || result.size() != 3) {
         std::printf("the Pillow timer failed: %s\n", command.c_str());
@@ -143,9 +147,10 @@ std::map<std::string, double> pillowMs(const std::string& picture) {
 }
 
 // A shot's GIF save as the program makes it: the captured bitmap in the display's format, then
-// AssignBitmap and WriteToFile; the copy of the shot is made outside the timing.
-double saveMs(const Bitmap& picture, const PaletteChoice& p, int threads, const std::string& path) {
-    std::vector<double> times;
+// AssignBitmap and WriteToFile; the copy of the shot is made outside the timing. Adds kRuns
+// times to `times`.
+void timeSaves(const Bitmap& picture, const PaletteChoice& p, int threads, const std::string& path,
+               std::vector<double>& times) {
     for (int i = 0; i <= kRuns; ++i) {
         Bitmap shot = picture;
         const auto start = std::chrono::steady_clock::now();
@@ -159,7 +164,6 @@ double saveMs(const Bitmap& picture, const PaletteChoice& p, int threads, const 
         if (i > 0)  // the first run warms up
             times.push_back(msSince(start));
     }
-    return median(times);
 }
 
 }  // namespace
@@ -174,22 +178,32 @@ int main(int argc, char** argv) {
             continue;
 
         const std::string file = bench::benchPicture(name);
-        const std::map<std::string, double> pillow = pillowMs(file);
+        const std::string path = bench::scratchFile("bench.gif");
+        std::map<std::string, std::vector<double>> pillowRounds;
+        std::vector<std::vector<double>> all(std::size(kPalettes)), single(std::size(kPalettes));
+        for (int round = 0; round < kRounds; ++round) {
+            for (const auto& [kind, ms] : pillowMs(file, round == 0))
+                pillowRounds[kind].push_back(ms);
+            for (size_t i = 0; i < std::size(kPalettes); ++i) {
+                timeSaves(picture, kPalettes[i], 0, path, all[i]);
+                timeSaves(picture, kPalettes[i], 1, path, single[i]);
+            }
+        }
         const std::string magickOut = bench::scratchFile("magick.gif");
         const double magickMs = medianProcessMs("convert " + file + " -colors 256 " + magickOut);
         std::printf("ImageMagick %s: %.1f ms, %ju bytes\n", name, magickMs,
                     std::uintmax_t(std::filesystem::file_size(magickOut)));
-        const std::string path = bench::scratchFile("bench.gif");
-        for (const PaletteChoice& p : kPalettes) {
-            const double single = saveMs(picture, p, 1, path);
-            const double all = saveMs(picture, p, 0, path);
+        for (size_t i = 0; i < std::size(kPalettes); ++i) {
+            const PaletteChoice& p = kPalettes[i];
+            const double pillow = median(pillowRounds.at(p.pillowKind));
+            const double ours = median(all[i]), oneThread = median(single[i]);
+            timeSaves(picture, p, 0, path, all[i]);  // leaves this palette's file for its size
             const std::string what = std::string(p.caption) + ", " + name;
-            const std::string peer = std::string("Pillow ") + p.pillowKind;
-            bench::reportRatio(what, all, peer, pillow.at(p.pillowKind), p.pillowGoal);
-            bench::reportRatio(what, all, "convert -colors 256", magickMs, p.magickGoal);
-            std::printf("    one thread %.2f ms (%.2fx Pillow); file %ju bytes\n", single,
-                        single / pillow.at(p.pillowKind),
-                        std::uintmax_t(std::filesystem::file_size(path)));
+            bench::reportRatio(what, ours, std::string("Pillow ") + p.pillowKind, pillow,
+                               p.pillowGoal);
+            bench::reportRatio(what, ours, "convert -colors 256", magickMs, p.magickGoal);
+            std::printf("    one thread %.2f ms (%.2fx Pillow); file %ju bytes\n", oneThread,
+                        oneThread / pillow, std::uintmax_t(std::filesystem::file_size(path)));
         }
     }
     return 0;

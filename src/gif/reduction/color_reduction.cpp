@@ -169,8 +169,10 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     const bool wide =
         source.pixelFormat() == PixelFormat::Device || source.pixelFormat() == PixelFormat::Bits32;
     // Matching without error diffusion treats each pixel on its own: bands of rows go to
-    // threads of their own, each with a matcher of its own (a matcher keeps caches).
-    const bool bands = threads > 1 && ditherKind == dkPlain && width > 0 && height > 1;
+    // threads of their own, each with a matcher of its own (a matcher keeps caches). A thread
+    // that follows the rows as they are made counts as one of them.
+    const int bandThreads = options.progress ? threads - 1 : threads;
+    const bool bands = bandThreads > 1 && ditherKind == dkPlain && width > 0 && height > 1;
     // The source converted to 24 bits as the reader would convert it in place.
     Bitmap converted;
     // Whether the bands convert their own rows just before they match them.
@@ -215,7 +217,7 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     TDIBWriter writer(result, PixelFormat::Bits8, width, height, &palette);
     if (bands) {
         writer.ScanRow(0);  // allocates the rows before the threads share them
-        forEachBand(threads, height, [&](int first, int last) {
+        forEachBand(bandThreads, height, [&](int first, int last) {
             std::unique_ptr<TColorLookup> own = CreateLookup(paletteKind, palette);
             for (int row = first; row < last; ++row) {
                 if (convertInBands)

@@ -43,8 +43,9 @@ struct ReductionOptions {
     int threads = 1;
     // When set, receives the result's indexes as well (width * height bytes, top row first),
     // and `progress`, when set, hears of every row as it is stored there, so that another thread
-    // can take the rows while later ones are made. `progress` is cancelled when the reduction
-    // ends without having finished every row (an empty result or an error).
+    // can take the rows while later ones are made; that thread counts as one of `threads` while
+    // rows are made. `progress` is cancelled when the reduction ends without having finished
+    // every row (an empty result or an error).
     uint8_t* indexes = nullptr;
     RowProgress* progress = nullptr;
 };
