@@ -191,7 +191,9 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
             convert.join();
         } else {
             converted = Bitmap(width, height, PixelFormat::Bits24);
-            convertInBands = bands;
+            // Only a palette of the program's own is sure not to be empty and so to reach the
+            // bands.
+            convertInBands = bands && paletteKind != pkCustom;
             if (!convertInBands)
                 convertRows(source, converted, threads);
         }

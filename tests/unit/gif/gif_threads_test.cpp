@@ -28,7 +28,8 @@ const Setting kProgram[] = {{pkBlackWhite, dkPlain},
                             {pkOctreeSystem, dkBurkes}};
 const Setting kOthers[] = {{pkWebCube, dkBurkes},  {pkOctree, dkFloydSteinberg},
                            {pkHalftone, dkPlain},  {pkSystem20, dkStucki},
-                           {pkTrueColor, dkPlain}, {pkGray4, dkSteveArche}};
+                           {pkTrueColor, dkPlain}, {pkGray4, dkSteveArche},
+                           {pkCustom, dkPlain}};  // no palette given: no picture
 
 struct Result {
     Bytes file;
