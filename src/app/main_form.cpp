@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -7,6 +8,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,14 +25,17 @@
 #include <iostream>
 
 #include "app/about_box.h"
+#include "app/notifier.h"
 #include "app/program_icon.h"
 #include "app/shell_tree_view.h"
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/ui_font.h"
-#include "platform/qt/qt_event_pump.h"
+#include "app/window_placement.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
+#include "gif/animation_writer.h"
+#include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
 
 namespace fk {
@@ -59,11 +64,17 @@ AppPaths AppPaths::forThisProgram() {
     const std::string userConfig = userConfigFolder(xdg ? xdg : "", home);
     const std::string pictures =
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
+    // A copy installed for the whole system shares its folder with every other program: it keeps
+    // nothing there, also when it could (run by the superuser).
+    const QString installedFolder = QFileInfo(FOTOKRAN_INSTALL_BINDIR).canonicalFilePath();
+    const bool installed = !installedFolder.isEmpty() &&
+                           QFileInfo(qs(exeFolder)).canonicalFilePath() == installedFolder;
     AppPaths paths;
-    paths.configFile = configFilePath(exeFolder, userConfig);
+    paths.configFile =
+        installed ? userConfigFile(userConfig) : configFilePath(exeFolder, userConfig);
     paths.executable = QCoreApplication::applicationFilePath().toStdString();
     paths.autostartFolder = userConfig + "/autostart";
-    paths.defaultFolder = defaultShotFolder(exeFolder, pictures, home);
+    paths.defaultFolder = defaultShotFolder(installed ? "" : exeFolder, pictures, home);
     return paths;
 }
 
@@ -80,8 +91,21 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     m_capture = std::make_unique<Capture>(m_platform.grabber, static_cast<CaptureHost&>(*this),
                                           m_platform.clock, m_platform.pump);
     m_series = std::make_unique<TimedSeries>(*m_capture, static_cast<TimedSeriesHost&>(*this));
+    m_video = std::make_unique<VideoRecorder>(
+        *m_capture, static_cast<VideoHost&>(*this),
+        m_platform.videoWorkers > 0 ? m_platform.videoWorkers : defaultWorkerCount());
+    m_notifier = new Notifier(
+        urlOpener(),
+        [this](const QString& summary, const QString& body) {
+            if (!m_hooks.background && trayAvailable() && QSystemTrayIcon::supportsMessages())
+                m_tray->showMessage(summary, body, QSystemTrayIcon::Information, 8000);
+        },
+        this);
+    m_notifier->setActions(!m_hooks.background);
     createControls();
     connectHandlers();
+    // The program's dialogs are left out of shots too, from the moment they show.
+    qApp->installEventFilter(this);
     FormCreate();
 }
 
@@ -101,26 +125,42 @@ bool TMainForm::trayAvailable() const {
 void TMainForm::showError(const QString& message) {
     if (m_hooks.showError)
         return m_hooks.showError(message);
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     QMessageBox box(QMessageBox::Critical, "Fotokran", message, QMessageBox::Ok);
+    m_errorBox = &box;
     box.exec();
 }
 
 void TMainForm::run(const std::function<void()>& command) {
+    if (const std::optional<QString> error = runCaught(command))
+        showError(*error);
+}
+
+std::optional<QString> TMainForm::runCaught(const std::function<void()>& command) {
     // Once closing, nothing new starts; what runs is being unwound.
     if (m_closePending)
-        return;
+        return std::nullopt;
+    std::optional<QString> error;
     ++m_depth;
+    m_noFormatTold.push_back(false);
     try {
         command();
     } catch (const EWaitsEnded&) {
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
+        error = QString::fromUtf8(e.what());
     } catch (...) {
-        showError("Unknown error");
+        error = "Unknown error";
     }
+    m_noFormatTold.pop_back();
     --m_depth;
-    if (m_depth == 0 && m_closePending)
+    // The error is shown (or handed back) before the pending close completes.
+    if (m_depth == 0 && m_closePending) {
+        if (error)
+            showError(*error);
         finishClose();
+        return std::nullopt;
+    }
+    return error;
 }
 
 // ---- start-up and shut-down ----
@@ -129,63 +169,32 @@ void TMainForm::FormCreate() {
     // Each step on its own: a failure is shown and the start-up goes on.
     std::vector<HotKeyAction> refused;
     run([&] {
-        refused = m_platform.hotKeys.registerAll(
-            [this](HotKeyAction action) { run([=, this] { HotKeyPressed(action); }); });
+        refused =
+            m_platform.hotKeys.registerAll([this](HotKeyAction action) { hotKeyArrived(action); });
     });
     run([this] { LoadSettings(); });
     run([this] {
         m_tray->setIcon(programIcon());
         m_tray->setToolTip(kCaption);
-        m_tray->show();
+        if (!m_hooks.background)
+            m_tray->show();
     });
     setWindowTitle(kCaption);
     m_series->TimerOn = false;
-    m_videoOn = false;
+    m_video->VideoOn = false;
     m_startMinimized = Minimazed->isChecked();
     run([&] { tellRefusedKeys(refused); });
 }
 
-void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
-    if (refused.empty())
-        return;
-    QStringList names;
-    for (HotKeyAction a : refused)
-        names << qs(hotKeyName(a));
-    const QString message =
-        "Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
-        names.join(", ");
-    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
-    if (m_hooks.showNotice)
-        return m_hooks.showNotice(message);
-    if (trayAvailable() && QSystemTrayIcon::supportsMessages()) {
-        // The message points at the icon, so it waits until the tray has placed the icon.
-        auto* wait = new QTimer(this);
-        auto tries = std::make_shared<int>(0);
-        connect(wait, &QTimer::timeout, this, [this, wait, tries, message] {
-            const QRect place = m_tray->geometry();
-            if ((!place.isValid() || place.topLeft().isNull()) && ++*tries < 25)
-                return;
-            wait->deleteLater();
-            m_tray->showMessage(kCaption, message, QSystemTrayIcon::Warning, 15000);
-        });
-        wait->start(200);
-        return;
-    }
-    auto* note = new QMessageBox(QMessageBox::Information, kCaption, message, QMessageBox::Ok);
-    note->setAttribute(Qt::WA_DeleteOnClose);
-    note->setModal(false);
-    note->show();
-}
-
 void TMainForm::showAtStart() {
-    if (!m_startMinimized) {
+    keepTitleBarOnScreen(this);
+    // Without a tray there would be nothing on the screen to bring the window back with.
+    if (m_startMinimized && !trayAvailable())
+        tellNoTrayOnce(true);
+    if (!m_startMinimized || !trayAvailable()) {
         show();
         activateWindow();
-        return;
     }
-    // Without a tray there would be no way back from a hidden window.
-    if (!trayAvailable())
-        showMinimized();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -199,6 +208,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::DoRestore() {
+    keepTitleBarOnScreen(this);
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -237,8 +247,90 @@ void TMainForm::HotKeyPressed(HotKeyAction action) {
             m_series->ToggleTimedSeries();
             break;
         case HotKeyAction::Video:
-            Button10Click();
+            VideoToggle();
             break;
+    }
+}
+
+void TMainForm::VideoToggle() {
+    if (VideoOn()) {
+        Button10Click();
+        return;
+    }
+    // The command that starts the video returns once the video is written (or has failed):
+    // then whoever asked for the stop learns the outcome.
+    std::vector<QString> saved;
+    m_savedBy.push_back(&saved);
+    auto answer = [this](bool ok, const QString& text) {
+        for (const RemoteControl::Reply& reply : std::exchange(m_videoWaiters, {}))
+            reply(ok, text);
+    };
+    try {
+        Button10Click();
+    } catch (const EWaitsEnded&) {
+        m_savedBy.pop_back();
+        answer(!saved.empty(), saved.empty() ? "the program closed" : saved.back());
+        throw;
+    } catch (const std::exception& e) {
+        m_savedBy.pop_back();
+        answer(false, QString::fromUtf8(e.what()));
+        throw;
+    }
+    m_savedBy.pop_back();
+    answer(!saved.empty(), saved.empty() ? "no video was written" : saved.back());
+}
+
+void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply) {
+    // The files this command saves, apart from those of commands nested in its waits.
+    auto shot = [&](HotKeyAction action, const char* nothing) {
+        std::vector<QString> saved;
+        m_savedBy.push_back(&saved);
+        const std::optional<QString> error = runCaught([&] { HotKeyPressed(action); });
+        m_savedBy.pop_back();
+        if (error)
+            reply(false, *error);
+        else if (saved.empty())
+            reply(false, nothing);
+        else
+            reply(true, saved.back());
+    };
+    switch (command) {
+        case Command::Screen:
+            shot(HotKeyAction::ShootScreen,
+                 "no picture was written (no output format is selected)");
+            return;
+        case Command::Window:
+            shot(HotKeyAction::ShootWindow,
+                 "no picture was written (no window in front, or no output format is selected)");
+            return;
+        case Command::Series: {
+            const bool starting = !TimerOn();
+            // A running series holds its command until it stops: answer first.
+            reply(true, starting ? "started" : "stopped");
+            run([this] { HotKeyPressed(HotKeyAction::TimedSeries); });
+            return;
+        }
+        case Command::Video:
+            if (VideoOn()) {
+                m_videoWaiters.push_back(reply);
+            } else {
+                reply(true, "started");
+            }
+            run([this] { HotKeyPressed(HotKeyAction::Video); });
+            return;
+        case Command::Show:
+            DoRestore();
+            reply(true, {});
+            return;
+        case Command::Quit:
+            reply(true, {});
+            close();
+            return;
+        case Command::Start:
+        case Command::Help:
+        case Command::Version:
+            reply(false, "not a command of the running program");
+            return;
     }
 }
 
@@ -256,10 +348,13 @@ void TMainForm::requestClose() {
         return;
     m_closePending = true;
     m_series->stop();
-    m_videoOn = false;
+    m_video->stop();
     m_platform.pump.endAllWaits();
+    // Open windows that wait for the user would hold the close back, at the session's end too.
     if (m_aboutBox)
         m_aboutBox->reject();
+    if (m_errorBox)
+        m_errorBox->reject();
     if (m_depth == 0)
         finishClose();
 }
@@ -300,7 +395,7 @@ void TMainForm::Button6Click() {
 }
 
 void TMainForm::Button10Click() {
-    throw EInvalidGraphicOperation("Video capture is not available yet");
+    m_video->ToggleVideo();
 }
 
 void TMainForm::Button5Click() {
@@ -318,10 +413,12 @@ void TMainForm::Button3Click() {
 }
 
 void TMainForm::Button2Click() {
-    if (trayAvailable())
+    if (trayAvailable()) {
         hide();
-    else
-        showMinimized();
+        return;
+    }
+    tellNoTrayOnce(false);
+    showMinimized();
 }
 
 void TMainForm::Button1Click() {
@@ -392,14 +489,23 @@ void TMainForm::TrackBar1Change() {
 }
 
 void TMainForm::updateExcludedWindows() {
-    // Windows the screen shots must leave out while the transparency switch is on.
+    // Windows the screen shots must leave out while the transparency switch is on: this one and
+    // the program's dialogs that are open (help, notes, errors).
     std::vector<WindowHandle> own;
     if (CheckBox1->isChecked()) {
         own.push_back(WindowHandle(winId()));
-        if (m_aboutBox)
-            own.push_back(WindowHandle(m_aboutBox->winId()));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != this && w->isVisible() && qobject_cast<QDialog*>(w))
+                own.push_back(WindowHandle(w->winId()));
     }
     m_platform.grabber.setExcludedWindows(own);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
+        qobject_cast<QDialog*>(watched) && CheckBox1->isChecked())
+        updateExcludedWindows();
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---- what the shots and the series read ----
@@ -442,6 +548,32 @@ void TMainForm::setIntervalText(const std::string& t) {
 }
 void TMainForm::setSeriesCaption(const std::string& caption) {
     Button6->setText(qs(caption));
+    if (!isHiddenFromUser() || !N3->isChecked())
+        return;
+    if (caption == TimedSeries::kRunningCaption) {
+        m_seriesShots = 0;
+        m_notifier->note("Снятие по таймеру запущено", "Снимки пишутся в папку " + Edit3->text());
+    } else {
+        m_notifier->note("Снятие по таймеру остановлено",
+                         "Снимков: " + QString::number(m_seriesShots));
+    }
+}
+
+bool TMainForm::isHiddenFromUser() const {
+    return !isVisible() || isMinimized();
+}
+
+void TMainForm::pictureSaved(const std::string& path) {
+    const QString file = qs(path);
+    for (std::vector<QString>* saved : m_savedBy)
+        saved->push_back(file);
+    emit fileSaved(file);
+    if (TimerOn()) {
+        ++m_seriesShots;  // the series tells its count when it stops
+        return;
+    }
+    if (isHiddenFromUser() && N3->isChecked())
+        m_notifier->fileSaved(file);
 }
 
 }  // namespace fk

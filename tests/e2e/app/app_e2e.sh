@@ -130,7 +130,7 @@ click_in "$main" $((272 + 42)) $((288 + 18))
 wait_until 10 window_named "Помощь :: О программе" || fail "the help window did not open"
 help=$(window_named "Помощь :: О программе")
 sleep 0.3
-import -window "$help" "$artifacts/help_window.png" || fail "no screenshot of the help window"
+import -window "$help" "$artifacts/help_window_96dpi.png" || fail "no screenshot of the help window"
 xdotool windowactivate --sync "$help" key Return
 wait_until 10 no_window_named "Помощь :: О программе" || fail "OK did not close help"
 
@@ -149,8 +149,9 @@ wait_until 10 is_viewable "$main" || fail "a click on the tray icon did not brin
 xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR ||
   fail "the window came back with a task-bar entry"
 
-# A second copy: no hot keys, and it says so; Print still belongs to the first copy.
-"$work/second/fotokran" >"$work/second.log" 2>&1 &
+# A second copy that cannot reach the first over the session bus: no hot keys, and it says so;
+# Print still belongs to the first copy.
+DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" "$work/second/fotokran" >"$work/second.log" 2>&1 &
 pids+=($!)
 second=$!
 wait_until 15 grep -q "заняты другой программой" "$work/second.log" ||

@@ -9,7 +9,7 @@
 #include "base/exceptions.h"
 #include "settings/config_location.h"
 #include "settings/ini_file.h"
-#include "settings/safe_file.h"
+#include "base/safe_file.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 
@@ -65,6 +65,8 @@ struct FixedControls final : SettingsControls {
     void setLastMask(const std::string&) override {}
     std::vector<std::string> masks() override { return {"s_#.bmp"}; }
     void setMasks(const std::vector<std::string>&) override {}
+    bool notifications() override { return true; }
+    void setNotifications(bool) override {}
 };
 
 TEST(SaveSettingsFile, MakesMissingFoldersAndKeepsUnknownKeys) {
