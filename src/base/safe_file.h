@@ -79,8 +79,8 @@ private:
 
 // Replaces the file's content all at once through a ReplacementFile written to the disk before it
 // is renamed, so a failure (a full disk, say) leaves the old file whole. Missing folders are made;
-// an existing file of ours keeps its permissions, and a symbolic link that we, or the owner of
-// its folder, made keeps pointing at the file (another user's link is replaced, not followed).
+// an existing file of ours keeps its permissions, and a symbolic link that we (or the superuser)
+// made keeps pointing at the file; another user's link is replaced, not followed.
 // A read-only file or folder is not written. Any failure throws EWriteError(errorMessage).
 void writeFileSafely(const std::string& path, std::string_view bytes,
                      const std::string& errorMessage);
