@@ -121,9 +121,9 @@ bool writeAll(int fd, std::string_view bytes) {
 bool isWritableLocation(const std::string& path) {
     const std::string target = resolved(path);
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0)
+    if (::lstat(target.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
         return S_ISREG(st.st_mode) && hasWriteBit(st) && ::access(target.c_str(), W_OK) == 0;
-    // A new file: the nearest existing folder decides.
+    // A new file, or a link that is to be replaced: the nearest existing folder decides.
     std::string folder = parentOf(target);
     while (::stat(folder.c_str(), &st) != 0) {
         const std::string up = parentOf(folder);
