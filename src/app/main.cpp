@@ -1,10 +1,11 @@
 #include <QApplication>
+#include <cstdlib>
 #include <memory>
 
 #include "app/main_form.h"
 #include "app/program_icon.h"
-#include "platform/qt/qt_event_pump.h"
 #include "platform/platform_loader.h"
+#include "platform/qt/qt_event_pump.h"
 
 #ifdef FOTOKRAN_HAVE_XCB
 #include "app/x11_hot_keys.h"
@@ -31,5 +32,15 @@ int main(int argc, char** argv) {
     QObject::connect(&form, &fk::TMainForm::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.showAtStart();
-    return QApplication::exec();
+
+    // Qt ends the process with exit() when the X connection breaks. The settings are written
+    // then too: without the running number the next start would overwrite the last pictures.
+    static fk::TMainForm* live = &form;
+    std::atexit([] {
+        if (live)
+            live->saveSettingsAtExit();
+    });
+    const int status = QApplication::exec();
+    live = nullptr;
+    return status;
 }

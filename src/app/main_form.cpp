@@ -28,9 +28,9 @@
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/ui_font.h"
-#include "platform/qt/qt_event_pump.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
+#include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
 
 namespace fk {
@@ -99,6 +99,8 @@ bool TMainForm::trayAvailable() const {
 }
 
 void TMainForm::showError(const QString& message) {
+    // Also on stderr, so that a session log keeps what a box that is gone said.
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     if (m_hooks.showError)
         return m_hooks.showError(message);
     QMessageBox box(QMessageBox::Critical, "Fotokran", message, QMessageBox::Ok);
@@ -282,6 +284,17 @@ void TMainForm::FormClose() {
         showError(QString::fromUtf8(e.what()));
     }
     m_tray->hide();
+}
+
+void TMainForm::saveSettingsAtExit() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        std::cerr << "Fotokran: " << e.what() << std::endl;
+    }
 }
 
 // ---- handlers ----
