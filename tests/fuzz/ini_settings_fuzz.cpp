@@ -99,6 +99,11 @@ const std::string& configPath() {
             std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
         const auto folder = base / ("fotokran-ini-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
+        static const std::filesystem::path made = folder;
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(made, ignored);
+        });
         return (folder / "config.ini").string();
     }();
     return path;

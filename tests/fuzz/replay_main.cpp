@@ -2,12 +2,48 @@
 // does with the kept crashers and seeds; a failing check aborts with its message.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+// As libFuzzer does, a single allocation above 2 GiB counts as a failure: an input must not make
+// a reader reserve memory it does not describe.
+namespace {
+constexpr size_t kAllocationLimit = size_t(2) << 30;
+void* allocate(size_t n) {
+    if (n > kAllocationLimit) {
+        std::fprintf(stderr, "replay: an allocation of %zu bytes\n", n);
+        std::abort();
+    }
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(size_t n) {
+    return allocate(n);
+}
+void* operator new[](size_t n) {
+    return allocate(n);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
