@@ -73,6 +73,12 @@ end=$(date +%s.%N)
 xdotool key shift+Print
 no_window_named Fotokran || fail "${names[$format]}: an error box came up: $(cat "$work/log")"
 kill -0 "$pid" || fail "${names[$format]}: the program ended"
+# "Закрыть" ends it as a user would.
+main=$(window_named "Fotokran v0.7")
+click_in "$main" $((360 + 42)) $((288 + 18))
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+wait "$pid" || fail "${names[$format]}: the program did not close cleanly"
+pid=
 
 per_shot=$(echo "($end - $start) * 1000 / $shots" | bc)
 printf '%-4s %5d shots %4s ms/shot | fds %3d -> %3d | shm %d -> %d | rss %6d -> %6d kB | X windows %d -> %d, pixmaps %d -> %d (%d -> %d kB), GCs %d -> %d, pictures %d -> %d\n' \

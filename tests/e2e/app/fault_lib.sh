@@ -66,6 +66,38 @@ start_program() {
   await_main
 }
 
+# start_series FOLDER INTERVAL: the program started on a BMP series into the folder, and the
+# series started (the screen is 640x480: every picture has the same size).
+bmp_bytes=$((640 * 480 * 4 + 54))
+start_series() {
+  write_config "$1" 1 "$2" shot_###.bmp
+  start_program
+  xdotool key shift+Print
+}
+
+# fill_during_shot FOLDER: a tiny file system at the folder holding keep.bin (its checksum in
+# $keep); one shot fits, the second fails for want of space and the user is told.
+fill_during_shot() {
+  need_root
+  tiny_fs "$1" 2100k
+  head -c 300000 /dev/urandom >"$1/keep.bin"
+  keep=$(md5sum <"$1/keep.bin")
+  write_config "$1" 1 10 shot_###.bmp
+  start_program
+  xdotool key Print
+  wait_until 10 complete_picture "$1/shot_000.bmp" || fail "Print wrote no shot_000.bmp"
+  xdotool key Print
+  expect_error "Cannot write file \"$1/shot_001.bmp\". No space left on device"
+}
+# fill_during_series FOLDER: room for two and a half more pictures, then a series; the third
+# picture fails, the user is told once and the series ends.
+fill_during_series() {
+  mount -o remount,size=$(($(used_bytes "$1") + bmp_bytes * 5 / 2)) "$1"
+  xdotool key shift+Print
+  expect_error "No space left on device"
+  expect_series_stopped "$1"
+}
+
 # The error box is the one window titled "Fotokran" alone.
 error_box() { xdotool search --onlyvisible --name '^Fotokran$' 2>/dev/null | head -n1 | grep .; }
 no_error_box() { ! error_box >/dev/null; }
