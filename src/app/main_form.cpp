@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include <iostream>
 
 #include "app/about_box.h"
+#include "app/notifier.h"
 #include "app/program_icon.h"
 #include "app/shell_tree_view.h"
 #include "app/spin_edit.h"
@@ -30,6 +32,7 @@
 #include "app/ui_font.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
+#include "gif/animation_writer.h"
 #include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
 
@@ -59,11 +62,17 @@ AppPaths AppPaths::forThisProgram() {
     const std::string userConfig = userConfigFolder(xdg ? xdg : "", home);
     const std::string pictures =
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
+    // A copy installed for the whole system shares its folder with every other program: it keeps
+    // nothing there, also when it could (run by the superuser).
+    const QString installedFolder = QFileInfo(FOTOKRAN_INSTALL_BINDIR).canonicalFilePath();
+    const bool installed = !installedFolder.isEmpty() &&
+                           QFileInfo(qs(exeFolder)).canonicalFilePath() == installedFolder;
     AppPaths paths;
-    paths.configFile = configFilePath(exeFolder, userConfig);
+    paths.configFile =
+        installed ? userConfigFile(userConfig) : configFilePath(exeFolder, userConfig);
     paths.executable = QCoreApplication::applicationFilePath().toStdString();
     paths.autostartFolder = userConfig + "/autostart";
-    paths.defaultFolder = defaultShotFolder(exeFolder, pictures, home);
+    paths.defaultFolder = defaultShotFolder(installed ? "" : exeFolder, pictures, home);
     return paths;
 }
 
@@ -80,6 +89,17 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     m_capture = std::make_unique<Capture>(m_platform.grabber, static_cast<CaptureHost&>(*this),
                                           m_platform.clock, m_platform.pump);
     m_series = std::make_unique<TimedSeries>(*m_capture, static_cast<TimedSeriesHost&>(*this));
+    m_video = std::make_unique<VideoRecorder>(
+        *m_capture, static_cast<VideoHost&>(*this),
+        m_platform.videoWorkers > 0 ? m_platform.videoWorkers : defaultWorkerCount());
+    m_notifier = new Notifier(
+        urlOpener(),
+        [this](const QString& summary, const QString& body) {
+            if (!m_hooks.background && trayAvailable() && QSystemTrayIcon::supportsMessages())
+                m_tray->showMessage(summary, body, QSystemTrayIcon::Information, 8000);
+        },
+        this);
+    m_notifier->setActions(!m_hooks.background);
     createControls();
     connectHandlers();
     FormCreate();
@@ -99,30 +119,42 @@ bool TMainForm::trayAvailable() const {
 }
 
 void TMainForm::showError(const QString& message) {
-    // Also on stderr, so that a session log keeps what a box that is gone said.
-    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     if (m_hooks.showError)
         return m_hooks.showError(message);
+    // Also on stderr, so that a session log keeps what a box that is gone said.
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     QMessageBox box(QMessageBox::Critical, "Fotokran", message, QMessageBox::Ok);
     box.exec();
 }
 
 void TMainForm::run(const std::function<void()>& command) {
+    if (const std::optional<QString> error = runCaught(command))
+        showError(*error);
+}
+
+std::optional<QString> TMainForm::runCaught(const std::function<void()>& command) {
     // Once closing, nothing new starts; what runs is being unwound.
     if (m_closePending)
-        return;
+        return std::nullopt;
+    std::optional<QString> error;
     ++m_depth;
     try {
         command();
     } catch (const EWaitsEnded&) {
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
+        error = QString::fromUtf8(e.what());
     } catch (...) {
-        showError("Unknown error");
+        error = "Unknown error";
     }
     --m_depth;
-    if (m_depth == 0 && m_closePending)
+    // The error is shown (or handed back) before the pending close completes.
+    if (m_depth == 0 && m_closePending) {
+        if (error)
+            showError(*error);
         finishClose();
+        return std::nullopt;
+    }
+    return error;
 }
 
 // ---- start-up and shut-down ----
@@ -131,18 +163,19 @@ void TMainForm::FormCreate() {
     // Each step on its own: a failure is shown and the start-up goes on.
     std::vector<HotKeyAction> refused;
     run([&] {
-        refused = m_platform.hotKeys.registerAll(
-            [this](HotKeyAction action) { run([=, this] { HotKeyPressed(action); }); });
+        refused =
+            m_platform.hotKeys.registerAll([this](HotKeyAction action) { hotKeyArrived(action); });
     });
     run([this] { LoadSettings(); });
     run([this] {
         m_tray->setIcon(programIcon());
         m_tray->setToolTip(kCaption);
-        m_tray->show();
+        if (!m_hooks.background)
+            m_tray->show();
     });
     setWindowTitle(kCaption);
     m_series->TimerOn = false;
-    m_videoOn = false;
+    m_video->VideoOn = false;
     m_startMinimized = Minimazed->isChecked();
     run([&] { tellRefusedKeys(refused); });
 }
@@ -239,8 +272,90 @@ void TMainForm::HotKeyPressed(HotKeyAction action) {
             m_series->ToggleTimedSeries();
             break;
         case HotKeyAction::Video:
-            Button10Click();
+            VideoToggle();
             break;
+    }
+}
+
+void TMainForm::VideoToggle() {
+    if (VideoOn()) {
+        Button10Click();
+        return;
+    }
+    // The command that starts the video returns once the video is written (or has failed):
+    // then whoever asked for the stop learns the outcome.
+    std::vector<QString> saved;
+    m_savedBy.push_back(&saved);
+    auto answer = [this](bool ok, const QString& text) {
+        for (const RemoteControl::Reply& reply : std::exchange(m_videoWaiters, {}))
+            reply(ok, text);
+    };
+    try {
+        Button10Click();
+    } catch (const EWaitsEnded&) {
+        m_savedBy.pop_back();
+        answer(!saved.empty(), saved.empty() ? "the program closed" : saved.back());
+        throw;
+    } catch (const std::exception& e) {
+        m_savedBy.pop_back();
+        answer(false, QString::fromUtf8(e.what()));
+        throw;
+    }
+    m_savedBy.pop_back();
+    answer(!saved.empty(), saved.empty() ? "no video was written" : saved.back());
+}
+
+void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply) {
+    // The files this command saves, apart from those of commands nested in its waits.
+    auto shot = [&](HotKeyAction action, const char* nothing) {
+        std::vector<QString> saved;
+        m_savedBy.push_back(&saved);
+        const std::optional<QString> error = runCaught([&] { HotKeyPressed(action); });
+        m_savedBy.pop_back();
+        if (error)
+            reply(false, *error);
+        else if (saved.empty())
+            reply(false, nothing);
+        else
+            reply(true, saved.back());
+    };
+    switch (command) {
+        case Command::Screen:
+            shot(HotKeyAction::ShootScreen,
+                 "no picture was written (no output format is selected)");
+            return;
+        case Command::Window:
+            shot(HotKeyAction::ShootWindow,
+                 "no picture was written (no window in front, or no output format is selected)");
+            return;
+        case Command::Series: {
+            const bool starting = !TimerOn();
+            // A running series holds its command until it stops: answer first.
+            reply(true, starting ? "started" : "stopped");
+            run([this] { HotKeyPressed(HotKeyAction::TimedSeries); });
+            return;
+        }
+        case Command::Video:
+            if (VideoOn()) {
+                m_videoWaiters.push_back(reply);
+            } else {
+                reply(true, "started");
+            }
+            run([this] { HotKeyPressed(HotKeyAction::Video); });
+            return;
+        case Command::Show:
+            DoRestore();
+            reply(true, {});
+            return;
+        case Command::Quit:
+            reply(true, {});
+            close();
+            return;
+        case Command::Start:
+        case Command::Help:
+        case Command::Version:
+            reply(false, "not a command of the running program");
+            return;
     }
 }
 
@@ -258,7 +373,7 @@ void TMainForm::requestClose() {
         return;
     m_closePending = true;
     m_series->stop();
-    m_videoOn = false;
+    m_video->stop();
     m_platform.pump.endAllWaits();
     if (m_aboutBox)
         m_aboutBox->reject();
@@ -313,7 +428,7 @@ void TMainForm::Button6Click() {
 }
 
 void TMainForm::Button10Click() {
-    throw EInvalidGraphicOperation("Video capture is not available yet");
+    m_video->ToggleVideo();
 }
 
 void TMainForm::Button5Click() {
@@ -455,6 +570,32 @@ void TMainForm::setIntervalText(const std::string& t) {
 }
 void TMainForm::setSeriesCaption(const std::string& caption) {
     Button6->setText(qs(caption));
+    if (!isHiddenFromUser() || !N3->isChecked())
+        return;
+    if (caption == TimedSeries::kRunningCaption) {
+        m_seriesShots = 0;
+        m_notifier->note("Снятие по таймеру запущено", "Снимки пишутся в папку " + Edit3->text());
+    } else {
+        m_notifier->note("Снятие по таймеру остановлено",
+                         "Снимков: " + QString::number(m_seriesShots));
+    }
+}
+
+bool TMainForm::isHiddenFromUser() const {
+    return !isVisible() || isMinimized();
+}
+
+void TMainForm::pictureSaved(const std::string& path) {
+    const QString file = qs(path);
+    for (std::vector<QString>* saved : m_savedBy)
+        saved->push_back(file);
+    emit fileSaved(file);
+    if (TimerOn()) {
+        ++m_seriesShots;  // the series tells its count when it stops
+        return;
+    }
+    if (isHiddenFromUser() && N3->isChecked())
+        m_notifier->fileSaved(file);
 }
 
 }  // namespace fk

@@ -8,9 +8,12 @@
 #include <optional>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/hot_keys.h"
+#include "app/remote_control.h"
 #include "capture/capture.h"
 #include "capture/timed_series.h"
+#include "capture/video_recorder.h"
 
 class QAction;
 class QCheckBox;
@@ -28,6 +31,7 @@ class QUrl;
 namespace fk {
 
 class ClosableEventPump;
+class Notifier;
 class ShellTreeView;
 class SpinEdit;
 class TAboutBox;
@@ -50,6 +54,8 @@ struct AppHooks {
     std::function<void(const QString&)> showNotice;  // a note that blocks nothing
     std::function<bool(const QUrl&)> openUrl;        // a folder or link, in its default program
     std::function<bool()> trayAvailable;
+    // A copy that runs one command and ends: no tray icon, and notes need no answer.
+    bool background = false;
 };
 
 // The display, time and keys the window works with.
@@ -58,12 +64,13 @@ struct AppPlatform {
     Clock& clock;
     ClosableEventPump& pump;
     HotKeys& hotKeys;
+    int videoWorkers = 0;  // threads that assemble a video; 0 is one per core
 };
 
 // The program's one window: every setting and every command. Creating it runs the start-up
 // (hot keys, settings, tray icon); closing it runs the shut-down and then `finished` tells the
 // program to end.
-class TMainForm : public QWidget, private CaptureHost, private TimedSeriesHost {
+class TMainForm : public QWidget, private CaptureHost, private TimedSeriesHost, private VideoHost {
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "Fotokran v0.7";
@@ -77,8 +84,12 @@ public:
     // Brings the window back from the tray or the task bar.
     void DoRestore();
 
+    // A command from the command line: runs as its hot key would, then answers with the saved
+    // file's path (or the new state) or with the error, which is then not shown here.
+    void remoteCommand(Command command, const RemoteControl::Reply& reply);
+
     bool TimerOn() const { return m_series->TimerOn; }
-    bool VideoOn() const { return m_videoOn; }
+    bool VideoOn() const { return m_video->VideoOn; }
     bool closePending() const { return m_closePending; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 
@@ -89,6 +100,8 @@ public:
 signals:
     // The window has closed and written its settings; the program may end.
     void finished();
+    // A picture or video has been written.
+    void fileSaved(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -108,9 +121,15 @@ private:
     void SaveSettings();
     void tellRefusedKeys(const std::vector<HotKeyAction>& refused);
     void HotKeyPressed(HotKeyAction action);
+    // Hot keys pressed while a video is assembled wait until it has been written.
+    void hotKeyArrived(HotKeyAction action);
+    // Dispatches the input that arrived while no events were dispatched, dropping every click
+    // and key aimed at the program's windows.
+    void dropPendingInput();
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void N1Click();
     void N2Click();
+    void VideoToggle();
 
     // Handlers of the controls.
     void Button8Click();
@@ -134,6 +153,8 @@ private:
     void AutoRunClick();
 
     void updatePanels();
+    // Hidden in the tray, minimised, or never shown.
+    bool isHiddenFromUser() const;
     void updateExcludedWindows();
     void selectFolder(const std::string& path);
     void selectDefaultFolder();
@@ -143,6 +164,8 @@ private:
     // Every entry from the event loop goes through here: errors end in the error box, never in
     // Qt; a close asked for inside a command completes when the outermost command has returned.
     void run(const std::function<void()>& command);
+    // As run, but hands the error back instead of showing it.
+    std::optional<QString> runCaught(const std::function<void()>& command);
     void requestClose();
     void finishClose();
     void showError(const QString& message);
@@ -155,20 +178,37 @@ private:
     void setShotDelayText(const std::string& text) override;
     std::string runningNumberText() override;
     void setRunningNumberText(const std::string& text) override;
+    void pictureSaved(const std::string& path) override;
     // TimedSeriesHost
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;
     void setSeriesCaption(const std::string& caption) override;
+    // VideoHost
+    std::string videoType() override;
+    int speedPosition() override;
+    void setVideoCaption(const std::string& caption) override;
+    void setMainWindowEnabled(bool enabled) override;
+    void setAssembling(bool on) override;
+    void setProgressMaximum(int frames) override;
+    void setProgressPosition(int frames) override;
 
     AppPlatform m_platform;
     AppPaths m_paths;
     AppHooks m_hooks;
     std::unique_ptr<Capture> m_capture;
     std::unique_ptr<TimedSeries> m_series;
-    bool m_videoOn = false;
+    std::unique_ptr<VideoRecorder> m_video;
+    bool m_assembling = false;
+    std::vector<HotKeyAction> m_waitingKeys;
     bool m_startMinimized = false;
 
     int m_depth = 0;  // commands running, nested ones included
+    // The files saved while each command of the command line runs; its own file comes last.
+    std::vector<std::vector<QString>*> m_savedBy;
+    // Callers waiting for the running video to be written.
+    std::vector<RemoteControl::Reply> m_videoWaiters;
+    Notifier* m_notifier = nullptr;
+    int m_seriesShots = 0;
     bool m_closePending = false;
     bool m_finished = false;
     QPointer<TAboutBox> m_aboutBox;
@@ -181,6 +221,7 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;
+    QAction* N3 = nullptr;  // notifications on or off
 
     // The controls, by their designer names.
     QGroupBox* GroupBox5;

@@ -164,6 +164,10 @@ void TMainForm::createControls() {
     PopupMenu1->setObjectName("PopupMenu1");
     N1 = PopupMenu1->addAction("Показать");
     N1->setObjectName("N1");
+    N3 = PopupMenu1->addAction("Уведомления");
+    N3->setObjectName("N3");
+    N3->setCheckable(true);
+    N3->setChecked(true);
     N2 = PopupMenu1->addAction("Выход");
     N2->setObjectName("N2");
 }
@@ -176,7 +180,7 @@ void TMainForm::connectHandlers() {
     onClick(Button8, &TMainForm::Button8Click);
     onClick(Button7, &TMainForm::Button7Click);
     onClick(Button6, &TMainForm::Button6Click);
-    onClick(Button10, &TMainForm::Button10Click);
+    onClick(Button10, &TMainForm::VideoToggle);
     onClick(Button5, &TMainForm::Button5Click);
     onClick(Button3, &TMainForm::Button3Click);
     onClick(Button2, &TMainForm::Button2Click);

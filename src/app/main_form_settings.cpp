@@ -94,6 +94,8 @@ public:
         f.Mask->addItems(items);
         f.Mask->setEditText(text);
     }
+    bool notifications() override { return f.N3->isChecked(); }
+    void setNotifications(bool on) override { f.N3->setChecked(on); }
 
 private:
     TMainForm& f;

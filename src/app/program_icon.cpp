@@ -5,10 +5,10 @@
 
 namespace fk {
 
-QPixmap programPixmap(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+QImage programImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 128.0, size / 128.0);
 
@@ -39,7 +39,12 @@ QPixmap programPixmap(int size) {
     p.drawEllipse(QPointF(67, 78), 4, 4);
     p.setBrush(QColor(220, 60, 50));
     p.drawEllipse(QPointF(106, 64), 4, 4);
-    return pixmap;
+    p.end();
+    return image;
+}
+
+QPixmap programPixmap(int size) {
+    return QPixmap::fromImage(programImage(size));
 }
 
 QIcon programIcon() {

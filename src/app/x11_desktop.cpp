@@ -75,6 +75,20 @@ void setSkipTaskbar(QWidget* window, bool skip) {
     xcb_flush(c);
 }
 
+void flushDisplay() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection())
+        xcb_flush(x11->connection());
+}
+
+void syncDisplay() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t* c = x11->connection();
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 }  // namespace fk
 
 #else
@@ -82,6 +96,8 @@ void setSkipTaskbar(QWidget* window, bool skip) {
 namespace fk {
 
 void setSkipTaskbar(QWidget*, bool) {}
+void flushDisplay() {}
+void syncDisplay() {}
 
 }  // namespace fk
 

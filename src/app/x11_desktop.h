@@ -9,4 +9,11 @@ namespace fk {
 // Does nothing where the program does not run on X11.
 void setSkipTaskbar(QWidget* window, bool skip);
 
+// Sends what the program has drawn and asked for to the display at once, without dispatching
+// events.
+void flushDisplay();
+// Waits until the display has handled every request, so that every event it sent before has
+// arrived and can be dispatched.
+void syncDisplay();
+
 }  // namespace fk

@@ -62,6 +62,8 @@ public:
     void seek(uint64_t position) override;
     uint64_t size() const override;
 
+    // Writes out what is buffered, so that the file holds everything written so far.
+    void flush() { flushBuffer(); }
     // Writes out what is buffered and closes the file; errors are thrown here, not lost.
     void close();
     const std::string& path() const { return m_path; }

@@ -81,17 +81,20 @@ void Capture::drawCursorIfAsked(Bitmap& bitmap, int offsetX, int offsetY) {
 }
 
 void Capture::ShootScreen() {
+    std::string saved;
     try {
         Bitmap bitmap;
         m_grabber.grabScreen(bitmap);
         const ScreenRect screen = m_grabber.screenRect();
         drawCursorIfAsked(bitmap, screen.x, screen.y);
-        SaveCapture(bitmap, m_host.saveOptions());
+        saved = SaveCapture(bitmap, m_host.saveOptions());
     } catch (...) {
         advanceRunningNumber();
         throw;
     }
     advanceRunningNumber();
+    if (!saved.empty())
+        m_host.pictureSaved(saved);
 }
 
 void Capture::ShootWindow() {
@@ -99,16 +102,19 @@ void Capture::ShootWindow() {
     const std::optional<WindowHandle> window = m_grabber.foregroundWindow();
     if (!window)
         return;
+    std::string saved;
     try {
         Bitmap bitmap;
         const ScreenRect rect = m_grabber.grabWindow(*window, bitmap);
         drawCursorIfAsked(bitmap, rect.x, rect.y);
-        SaveCapture(bitmap, m_host.saveOptions());
+        saved = SaveCapture(bitmap, m_host.saveOptions());
     } catch (...) {
         advanceRunningNumber();
         throw;
     }
     advanceRunningNumber();
+    if (!saved.empty())
+        m_host.pictureSaved(saved);
 }
 
 }  // namespace fk

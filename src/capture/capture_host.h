@@ -25,6 +25,8 @@ public:
     virtual void setShotDelayText(const std::string& text) = 0;
     virtual std::string runningNumberText() = 0;
     virtual void setRunningNumberText(const std::string& text) = 0;
+    // A picture or video has been written to this path.
+    virtual void pictureSaved(const std::string& path) { (void)path; }
 };
 
 }  // namespace fk

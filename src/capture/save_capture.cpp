@@ -41,7 +41,7 @@ void applyGifPalette(TGIFImage& gif, int paletteIndex) {
     }
 }
 
-void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
+std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
     const std::string& format = options.formatText;
     if (format == "BMP") {
         bitmap.saveToFile(fileName(options));
@@ -64,7 +64,10 @@ void SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
         gif.WriteToFile(fileName(options));
     } else if (format == "TIF") {
         SaveTiffFile(fileName(options), bitmap);
+    } else {
+        return {};
     }
+    return fileName(options);
 }
 
 }  // namespace fk

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "capture/capture_host.h"
 
 namespace fk {
@@ -9,8 +11,9 @@ class TGIFImage;
 
 // Writes one shot in the selected format to the file the naming rules give; with no format
 // selected writes nothing. The bitmap is handed over: an encoder may convert it in place or take
-// its pixels, so its content is undefined afterwards.
-void SaveCapture(Bitmap& bitmap, const SaveOptions& options);
+// its pixels, so its content is undefined afterwards. Returns the written file's path, empty when
+// nothing was written.
+std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options);
 
 // Sets the document's palette and dithering from the GIF palette list's index (shots and video
 // use the same table); -1 or an unknown index leaves the document's defaults.

@@ -26,11 +26,15 @@ std::string userConfigFolder(const std::string& xdgConfigHome, const std::string
     return home + "/.config";
 }
 
+std::string userConfigFile(const std::string& userConfig) {
+    return userConfig + "/fotokran/config.ini";
+}
+
 std::string configFilePath(const std::string& executableFolder, const std::string& userConfig) {
     const std::string beside = executableFolder + "/config.ini";
     if (::access(beside.c_str(), F_OK) == 0 || isWritableFolder(executableFolder))
         return beside;
-    return userConfig + "/fotokran/config.ini";
+    return userConfigFile(userConfig);
 }
 
 std::string defaultShotFolder(const std::string& executableFolder, const std::string& pictures,

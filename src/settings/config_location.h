@@ -7,6 +7,9 @@ namespace fk {
 // The user's config folder: $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config.
 std::string userConfigFolder(const std::string& xdgConfigHome, const std::string& home);
 
+// config.ini in the "fotokran" folder of the user's config folder.
+std::string userConfigFile(const std::string& userConfig);
+
 // config.ini beside the executable when it exists there or that folder is writable; otherwise
 // config.ini in the "fotokran" folder of the user's config folder.
 std::string configFilePath(const std::string& executableFolder, const std::string& userConfig);

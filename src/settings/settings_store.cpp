@@ -18,6 +18,7 @@ constexpr std::string_view kVideo = "VideoFormat";
 constexpr std::string_view kShoot = "ShootSettings";
 constexpr std::string_view kMasks = "Masks";
 constexpr std::string_view kMaskPrefix = "Mask";
+constexpr std::string_view kDesktop = "Desktop";
 
 class Loader {
 public:
@@ -83,6 +84,7 @@ std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& c) {
     in.step([&] { c.setCaptureCursor(in.flag(kShoot, "CaptureCursor", "0")); });
     in.step([&] { c.setDelayText(in.text(kShoot, "Delay", "0")); });
     in.step([&] { c.setTimerText(in.text(kShoot, "Timer", "0")); });
+    in.step([&] { c.setNotifications(in.flag(kDesktop, "Notifications", "1")); });
     return in.takeErrors();
 }
 
@@ -108,6 +110,7 @@ void SaveSettings(IniFile& ini, SettingsControls& c) {
     const std::vector<std::string> masks = c.masks();
     for (size_t i = 0; i < masks.size(); ++i)
         ini.appendValue(kMasks, std::string(kMaskPrefix) + std::to_string(i), masks[i]);
+    ini.setValue(kDesktop, "Notifications", flagText(c.notifications()));
 }
 
 void SaveSettingsFile(const std::string& path, SettingsControls& controls) {

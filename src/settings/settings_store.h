@@ -57,6 +57,10 @@ public:
     virtual std::vector<std::string> masks() = 0;
     // Fills the mask list without changing the mask's text.
     virtual void setMasks(const std::vector<std::string>& masks) = 0;
+
+    // Desktop notifications of pictures taken while the window is hidden.
+    virtual bool notifications() = 0;
+    virtual void setNotifications(bool on) = 0;
 };
 
 // Applies every setting of the file to the controls, key by key in the file's fixed order. A key

@@ -15,7 +15,8 @@ namespace {
 struct Values {
     int left = 0, top = 0, alpha = 0, format = 0, quality = 0, palette = 0, videoType = 0,
         speed = 0;
-    bool useAlpha = false, minimized = false, useDelay = false, cursor = false;
+    bool useAlpha = false, minimized = false, useDelay = false, cursor = false,
+         notifications = false;
     std::string folder, counter, delay, timer, lastMask;
     std::vector<std::string> masks;
     bool operator==(const Values&) const = default;
@@ -61,6 +62,8 @@ public:
     void setLastMask(const std::string& text) override { v.lastMask = text; }
     std::vector<std::string> masks() override { return v.masks; }
     void setMasks(const std::vector<std::string>& masks) override { v.masks = masks; }
+    bool notifications() override { return v.notifications; }
+    void setNotifications(bool on) override { v.notifications = on; }
 };
 
 // What a text becomes in the file: one line, and no blanks at either end.

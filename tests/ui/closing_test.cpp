@@ -30,7 +30,7 @@ TEST_F(Closing, CloseRunsTheShutDownOnce) {
 }
 
 TEST_F(Closing, TheTrayMenusExitClosesTheWindow) {
-    control<QMenu>("PopupMenu1")->actions()[1]->trigger();
+    control<QMenu>("PopupMenu1")->findChild<QAction*>("N2")->trigger();
     EXPECT_EQ(finishedCount, 1);
     EXPECT_TRUE(fileExists(paths.configFile));
 }
@@ -69,9 +69,20 @@ TEST_F(Closing, NothingNewStartsOnceTheWindowIsClosing) {
     EXPECT_EQ(finishedCount, 1);
 }
 
+TEST_F(Closing, ClosingWhileRecordingWritesTheVideoBeforeTheProgramEnds) {
+    pump.events.scheduleIn(12, [&] { form->close(); });
+    click("Button10");
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_FALSE(form->VideoOn());
+    EXPECT_EQ(decodeWithPillow(paths.defaultFolder + "/video_0.gif", 2).width, 8);
+    EXPECT_FALSE(fileExists(paths.defaultFolder + "/video_0.gif.tmp"));
+    EXPECT_EQ(IniFile::loadFile(paths.configFile)->value("FileName", "Count"), "1");
+}
+
 TEST_F(Closing, ClosingWhileTheHelpWindowIsOpenClosesBoth) {
     form->show();
-    QTimer::singleShot(0, [&] { control<QMenu>("PopupMenu1")->actions()[1]->trigger(); });
+    QTimer::singleShot(0, [&] { control<QMenu>("PopupMenu1")->findChild<QAction*>("N2")->trigger(); });
     click("Button5");
     EXPECT_EQ(finishedCount, 1);
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -163,12 +164,50 @@ TEST_F(Handlers, TheSeriesButtonStartsAndStopsTheSeries) {
     EXPECT_EQ(grabber.screenGrabs, 3);
 }
 
-TEST_F(Handlers, TheVideoButtonSaysVideoIsNotAvailable) {
+TEST_F(Handlers, TheVideoButtonRecordsUntilPressedAgainThenWritesTheVideo) {
+    form->show();
+    auto* button = control<QPushButton>("Button10");
+    auto* progress = control<QProgressBar>("ProgressBar1");
+    QString recording, waiting;
+    bool enabledWhileWaiting = true;
+    pump.events.scheduleIn(12, [&] {
+        recording = button->text();
+        EXPECT_TRUE(form->VideoOn());
+        keys.press(HotKeyAction::Video);  // the key does what the button does
+        waiting = button->text();
+        enabledWhileWaiting = form->isEnabled();
+    });
+    // A key pressed while the frames are assembled waits until the video is written.
+    int grabsWhenPressed = -1;
+    std::vector<int> positions;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) {
+        positions.push_back(value);
+        if (value == 1) {
+            grabsWhenPressed = grabber.screenGrabs;
+            keys.press(HotKeyAction::ShootScreen);
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+            EXPECT_FALSE(form->isEnabled());
+        }
+    });
     click("Button10");
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "Video capture is not available yet");
+
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(recording, "СТОП!");
+    EXPECT_EQ(waiting, "ЖДИТЕ!");
+    EXPECT_FALSE(enabledWhileWaiting);
+    EXPECT_EQ(button->text(), "Съемка видео");
     EXPECT_FALSE(form->VideoOn());
-    EXPECT_EQ(control<QPushButton>("Button10")->text(), "Съемка видео");
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 0}));
+    EXPECT_EQ(progress->maximum(), 3);
+    EXPECT_EQ(shots(), std::vector<std::string>{"video_0.gif"});
+    EXPECT_EQ(text("SpinEdit1"), "1");
+    EXPECT_EQ(decodeWithPillow(paths.defaultFolder + "/video_0.gif", 2).width, 8);
+    EXPECT_EQ(grabber.screenGrabs, grabsWhenPressed);
+
+    QApplication::processEvents();  // the waiting key's turn
+    EXPECT_EQ(grabber.screenGrabs, grabsWhenPressed + 1);
 }
 
 TEST_F(Handlers, TheHelpButtonOpensTheHelpWindowWithTheVersion) {
@@ -332,8 +371,13 @@ TEST_F(Handlers, TheHotKeysRunTheirCommands) {
     EXPECT_FALSE(form->TimerOn());
     EXPECT_EQ(grabber.screenGrabs, 4);  // one before, two of the series, one nested
 
+    const std::string video =
+        paths.defaultFolder + "/video_" + text("SpinEdit1").toStdString() + ".gif";
+    pump.events.scheduleIn(20, [&] { keys.press(HotKeyAction::Video); });
     keys.press(HotKeyAction::Video);
-    EXPECT_EQ(errors, std::vector<QString>{"Video capture is not available yet"});
+    EXPECT_FALSE(form->VideoOn());
+    EXPECT_TRUE(fileExists(video));
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(Handlers, TheTrayIconBringsTheWindowBackAndOpensItsMenu) {

@@ -218,11 +218,13 @@ TEST_F(FormTest, TheTrayIconHasItsTipAndMenu) {
     EXPECT_EQ(icon->toolTip(), "Fotokran v0.7");
     EXPECT_FALSE(icon->icon().isNull());
     auto* menu = control<QMenu>("PopupMenu1");
-    ASSERT_EQ(menu->actions().size(), 2);
+    ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions()[0]->text(), "Показать");
     EXPECT_EQ(menu->actions()[0]->objectName(), "N1");
-    EXPECT_EQ(menu->actions()[1]->text(), "Выход");
-    EXPECT_EQ(menu->actions()[1]->objectName(), "N2");
+    EXPECT_EQ(menu->actions()[1]->text(), "Уведомления");
+    EXPECT_TRUE(menu->actions()[1]->isCheckable());
+    EXPECT_EQ(menu->actions()[2]->text(), "Выход");
+    EXPECT_EQ(menu->actions()[2]->objectName(), "N2");
     EXPECT_TRUE(keys.registered);
     EXPECT_TRUE(notices.empty());
 }

@@ -52,7 +52,7 @@ TEST_F(SettingsOfTheWindow, AFirstStartWritesTheStartValuesWithNoFormat) {
                   "[Format]\nType=-1\nJPEG_Quality=100\nGIF_palette=3\n\n"
                   "[VideoFormat]\nVideoType=0\nGIFSpeed=10\n\n"
                   "[ShootSettings]\nUseDelay=0\nCaptureCursor=0\nDelay=10\nTimer=500\n\n"
-                  "[Masks]\nLast=scr_###.jpg\n");
+                  "[Masks]\nLast=scr_###.jpg\n\n[Desktop]\nNotifications=1\n");
     EXPECT_FALSE(keys.registered);
     EXPECT_EQ(keys.unregistered, 1);
 }

@@ -5,9 +5,15 @@
 namespace fk {
 
 void FakeGrabber::grabScreen(Bitmap& into) {
+    if (into.width() == screen.width && into.height() == screen.height &&
+        into.pixelFormat() == PixelFormat::Device)
+        ++grabsIntoReadyBitmap;
+    into.prepare(screen.width, screen.height, PixelFormat::Device);
+    if (painter)
+        painter(screenGrabs, into);
+    else
+        into.fill(screenColor);
     ++screenGrabs;
-    into = Bitmap(screen.width, screen.height, PixelFormat::Device);
-    into.fill(screenColor);
 }
 
 ScreenRect FakeGrabber::grabWindow(WindowHandle window, Bitmap& into) {

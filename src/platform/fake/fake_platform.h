@@ -37,7 +37,10 @@ public:
     std::optional<WindowHandle> foreground;
     std::optional<CursorImage> cursorImage;
     std::vector<WindowHandle> excluded;
+    // Paints grab number `grab` (from 0) instead of the plain screen colour.
+    std::function<void(int grab, Bitmap& into)> painter;
     int screenGrabs = 0;
+    int grabsIntoReadyBitmap = 0;  // grabs given a bitmap of the screen's size already
     int windowGrabs = 0;
     int cursorQueries = 0;
 };

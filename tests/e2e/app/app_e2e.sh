@@ -149,8 +149,9 @@ wait_until 10 is_viewable "$main" || fail "a click on the tray icon did not brin
 xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR ||
   fail "the window came back with a task-bar entry"
 
-# A second copy: no hot keys, and it says so; Print still belongs to the first copy.
-"$work/second/fotokran" >"$work/second.log" 2>&1 &
+# A second copy that cannot reach the first over the session bus: no hot keys, and it says so;
+# Print still belongs to the first copy.
+DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" "$work/second/fotokran" >"$work/second.log" 2>&1 &
 pids+=($!)
 second=$!
 wait_until 15 grep -q "заняты другой программой" "$work/second.log" ||

@@ -65,6 +65,8 @@ struct FixedControls final : SettingsControls {
     void setLastMask(const std::string&) override {}
     std::vector<std::string> masks() override { return {"s_#.bmp"}; }
     void setMasks(const std::vector<std::string>&) override {}
+    bool notifications() override { return true; }
+    void setNotifications(bool) override {}
 };
 
 TEST(SaveSettingsFile, MakesMissingFoldersAndKeepsUnknownKeys) {

@@ -14,7 +14,7 @@ struct FakeControls final : SettingsControls {
     std::vector<std::string> calls;
     int x = 0, y = 0, alphaLevel = 255, format = -1, quality = 100, palette = 3, video = 0,
         speed = 10;
-    bool transparent = false, minimized = false, delayOn = false, cursorOn = false;
+    bool transparent = false, minimized = false, delayOn = false, cursorOn = false, notes = true;
     std::string path = "/start", counter = "0", delay = "10", timer = "500", last = "scr_###.jpg";
     std::vector<std::string> list;
     std::string badFolder;  // selecting this one fails
@@ -62,15 +62,19 @@ struct FakeControls final : SettingsControls {
     void setLastMask(const std::string& v) override { note("Last"), last = v; }
     std::vector<std::string> masks() override { return list; }
     void setMasks(const std::vector<std::string>& v) override { note("Masks"), list = v; }
+    bool notifications() override { return notes; }
+    void setNotifications(bool v) override { note("Notifications"), notes = v; }
 };
 
 TEST(LoadSettings, AppliesEveryKeyInTheFixedOrder) {
     FakeControls c;
     EXPECT_TRUE(LoadSettings(IniFile::parse("[WindowPosition]\nX=3\n"), c).empty());
     const std::vector<std::string> order = {
-        "X",         "Y",        "UseAlpha", "StartMinimazed", "Alpha",        "Path",
-        "Last",      "Masks",    "Count",    "Type",           "JPEG_Quality", "GIF_palette",
-        "VideoType", "GIFSpeed", "UseDelay", "CaptureCursor",  "Delay",        "Timer"};
+        "X",         "Y",        "UseAlpha",     "StartMinimazed",
+        "Alpha",     "Path",     "Last",         "Masks",
+        "Count",     "Type",     "JPEG_Quality", "GIF_palette",
+        "VideoType", "GIFSpeed", "UseDelay",     "CaptureCursor",
+        "Delay",     "Timer",    "Notifications"};
     EXPECT_EQ(c.calls, order);
 }
 
@@ -166,7 +170,8 @@ TEST(SaveSettings, WritesEveryKeyInTheFixedOrderIntoAFreshFile) {
               "[Format]\nType=-1\nJPEG_Quality=100\nGIF_palette=3\n\n"
               "[VideoFormat]\nVideoType=0\nGIFSpeed=10\n\n"
               "[ShootSettings]\nUseDelay=0\nCaptureCursor=0\nDelay=10\nTimer=500\n\n"
-              "[Masks]\nLast=scr_###.jpg\nMask0=a_##.png\nMask1=b.bmp\n");
+              "[Masks]\nLast=scr_###.jpg\nMask0=a_##.png\nMask1=b.bmp\n\n"
+              "[Desktop]\nNotifications=1\n");
 }
 
 TEST(SaveSettings, TheMaskListNeverDoublesFromStartToStart) {

@@ -1,0 +1,164 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QTimer>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "app/main_form.h"
+#include "app/program_icon.h"
+#include "app/remote_control.h"
+#include "platform/platform_loader.h"
+#include "platform/qt/qt_event_pump.h"
+
+#ifdef FOTOKRAN_HAVE_XCB
+#include "app/x11_hot_keys.h"
+#endif
+
+namespace fk {
+
+namespace {
+
+// How long a command waits for the running copy; a copy busy writing a long video may need it.
+int commandTimeoutMs() {
+    if (const char* text = std::getenv("FOTOKRAN_COMMAND_TIMEOUT")) {
+        const int seconds = std::atoi(text);
+        if (seconds > 0)
+            return seconds * 1000;
+    }
+    return 120 * 1000;
+}
+
+std::unique_ptr<HotKeys> globalHotKeys() {
+#ifdef FOTOKRAN_HAVE_XCB
+    if (auto keys = X11HotKeys::create())
+        return keys;
+#endif
+    return std::make_unique<NoHotKeys>();
+}
+
+void printAnswer(const QString& text) {
+    if (!text.isEmpty())
+        std::cout << text.toStdString() << std::endl;
+}
+
+// No copy runs: the picture is taken here with the stored settings, the running number is
+// stored, and the program ends without showing its window.
+int runOnce(Command command) {
+    std::unique_ptr<ScreenGrabber> grabber = createScreenGrabber();
+    SteadyClock clock;
+    QtEventPump pump;
+    UnusedHotKeys keys;
+    bool failed = false;
+    AppHooks hooks;
+    hooks.background = true;
+    hooks.showError = [&failed](const QString& message) {
+        failed = true;
+        std::cerr << "fotokran: " << message.toStdString() << std::endl;
+    };
+    hooks.showNotice = [](const QString& message) {
+        std::cerr << "fotokran: " << message.toStdString() << std::endl;
+    };
+    TMainForm form({*grabber, clock, pump, keys}, AppPaths::forThisProgram(), hooks);
+    QString answer;
+    form.remoteCommand(command, [&](bool ok, const QString& text) {
+        failed = failed || !ok;
+        if (ok)
+            answer = text;
+        else
+            std::cerr << "fotokran: " << text.toStdString() << std::endl;
+    });
+    form.close();  // writes the settings; a failure there fails the command
+    printAnswer(answer);
+    return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int runProgram(Command command) {
+    QApplication::setApplicationName("Fotokran");
+    QApplication::setDesktopFileName("org.fotokran.Fotokran");
+    QApplication::setWindowIcon(programIcon());
+    // The window hides to the tray; only its own close ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (command != Command::Start) {
+        const RemoteResult result = callRunningCopy(command, commandTimeoutMs());
+        switch (result.kind) {
+            case RemoteResult::Kind::Done:
+                printAnswer(result.text);
+                return 0;
+            case RemoteResult::Kind::Failed:
+                std::cerr << "fotokran: " << result.text.toStdString() << std::endl;
+                return 1;
+            case RemoteResult::Kind::NoBus:
+                std::cerr << "fotokran: there is no session D-Bus (" << result.text.toStdString()
+                          << "); the command runs in this process" << std::endl;
+                break;
+            case RemoteResult::Kind::NotRunning:
+                break;
+        }
+        if (command == Command::Quit) {
+            std::cerr << "fotokran: no copy of Fotokran is running" << std::endl;
+            return 0;
+        }
+        if (command == Command::Screen || command == Command::Window)
+            return runOnce(command);
+    }
+
+    std::unique_ptr<ScreenGrabber> grabber = createScreenGrabber();
+    SteadyClock clock;
+    QtEventPump pump;
+    std::unique_ptr<HotKeys> hotKeys;
+    TMainForm* form = nullptr;
+    RemoteControl remote([&form](Command c, const RemoteControl::Reply& reply) {
+        if (form)
+            form->remoteCommand(c, reply);
+        else
+            reply(false, "Fotokran is starting");
+    });
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // Taking the name first settles which of two copies started together is the running one.
+    if (bus.isConnected() && !remote.publish(bus) && command == Command::Start) {
+        // Bring the running copy forward instead of starting another one that holds no keys.
+        const RemoteResult shown = callRunningCopy(Command::Show, 5000);
+        if (shown.kind == RemoteResult::Kind::Done)
+            return 0;
+        std::cerr << "fotokran: the running copy does not answer (" << shown.text.toStdString()
+                  << "); starting another one" << std::endl;
+    }
+    hotKeys = globalHotKeys();
+
+    TMainForm mainForm({*grabber, clock, pump, *hotKeys}, AppPaths::forThisProgram());
+    form = &mainForm;
+    QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);
+    QObject::connect(&mainForm, &TMainForm::finished, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    mainForm.showAtStart();
+    if (command == Command::Show) {
+        mainForm.DoRestore();
+    } else if (command == Command::Series || command == Command::Video) {
+        QTimer::singleShot(0, &mainForm, [&mainForm, command] {
+            mainForm.remoteCommand(command, [](bool ok, const QString& text) {
+                if (!ok)
+                    std::cerr << "fotokran: " << text.toStdString() << std::endl;
+            });
+        });
+    }
+    // Qt ends the process with exit() when the X connection breaks. The settings are written
+    // then too: without the running number the next start would overwrite the last pictures.
+    static TMainForm* live = nullptr;
+    live = &mainForm;
+    std::atexit([] {
+        if (live)
+            live->saveSettingsAtExit();
+    });
+    const int status = QApplication::exec();
+    live = nullptr;
+    form = nullptr;
+    return status;
+}
+
+}  // namespace fk

@@ -1,0 +1,174 @@
+#include "capture/frame_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "base/exceptions.h"
+#include "base/stream.h"
+#include "graphics/bitmap.h"
+
+namespace fk {
+
+namespace {
+
+// One record of the file, read by position so that readers on other threads do not meet.
+class RecordReader final : public Stream {
+public:
+    RecordReader(int fd, const std::string& path, uint64_t start, uint64_t size)
+        : m_fd(fd), m_path(path), m_start(start), m_size(size) {}
+
+    size_t read(void* buffer, size_t n) override {
+        n = size_t(std::min<uint64_t>(n, m_size - std::min(m_pos, m_size)));
+        auto* p = static_cast<uint8_t*>(buffer);
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t got = ::pread(m_fd, p + done, n - done, off_t(m_start + m_pos + done));
+            if (got == 0)
+                break;
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw EReadError(
+                    formatMessage("Cannot read file \"%s\". %s", {m_path, std::strerror(errno)}));
+            }
+            done += size_t(got);
+        }
+        m_pos += done;
+        return done;
+    }
+    void write(const void*, size_t) override { throw EWriteError("Stream write error"); }
+    uint64_t position() const override { return m_pos; }
+    void seek(uint64_t position) override { m_pos = position; }
+    uint64_t size() const override { return m_size; }
+
+private:
+    int m_fd;
+    const std::string& m_path;
+    uint64_t m_start;
+    uint64_t m_size;
+    uint64_t m_pos = 0;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+FrameFile::FrameFile(std::string path) : m_path(std::move(path)) {
+    // An old file of that name goes first, so that whoever still has it open keeps it whole.
+    ::unlink(m_path.c_str());
+    m_out = std::make_unique<FileStream>(m_path, FileStream::Mode::Create);
+    m_readFd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_readFd < 0) {
+        const int err = errno;
+        m_out.reset();
+        ::unlink(m_path.c_str());
+        throw EFOpenError(
+            formatMessage("Cannot open file \"%s\". %s", {m_path, std::strerror(err)}));
+    }
+}
+
+FrameFile::~FrameFile() {
+    remove();
+}
+
+void FrameFile::checkWhole() const {
+    struct stat own {};
+    struct stat named {};
+    if (::fstat(m_readFd, &own) != 0 || ::stat(m_path.c_str(), &named) != 0 ||
+        !sameFile(own, named))
+        throw EReadError(formatMessage("The temporary file \"%s\" has disappeared", {m_path}));
+    if (uint64_t(own.st_size) < m_frameSize * uint64_t(m_frames))
+        throw EReadError(formatMessage("The temporary file \"%s\" has been cut short", {m_path}));
+}
+
+void FrameFile::append(const Bitmap& frame) {
+    checkWhole();
+    frame.saveToStream(*m_out);
+    m_out->flush();
+    if (m_frames == 0)
+        m_frameSize = m_out->size();
+    ++m_frames;
+}
+
+namespace {
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// A record of 32-bit rows as the screen gives them is read straight into 24-bit rows, the form
+// the colour reduction turns it into first: no screen-sized 32-bit copy is made. Returns false
+// for any other kind of record.
+bool readScreenRecord(RecordReader& record, Bitmap& into) {
+    uint8_t header[54];
+    if (record.read(header, sizeof header) != sizeof header)
+        return false;
+    const int32_t width = int32_t(le32(header + 18));
+    const int32_t height = int32_t(le32(header + 22));
+    const uint16_t bits = uint16_t(header[28] | (header[29] << 8));
+    if (header[0] != 'B' || header[1] != 'M' || le32(header + 10) != sizeof header ||
+        le32(header + 14) != 40 || bits != 32 || le32(header + 30) != 0 || width <= 0 ||
+        height <= 0 || int64_t(width) * height > kMaxBitmapPixels ||
+        sizeof header + uint64_t(width) * uint64_t(height) * 4 > record.size())
+        return false;
+    into.prepare(width, height, PixelFormat::Bits24);
+    constexpr int kRowsAtOnce = 32;
+    const size_t rowBytes = size_t(width) * 4;
+    std::vector<uint8_t> rows(rowBytes * kRowsAtOnce);
+    // Stored bottom row first, as the bitmap keeps them.
+    for (int y = 0; y < height; y += kRowsAtOnce) {
+        const int n = std::min(kRowsAtOnce, height - y);
+        record.readExact(rows.data(), rowBytes * size_t(n));
+        for (int r = 0; r < n; ++r) {
+            const uint8_t* s = rows.data() + rowBytes * size_t(r);
+            uint8_t* d = into.bits() + into.stride() * size_t(y + r);
+            for (int x = 0; x < width; ++x, s += 4, d += 3) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void FrameFile::readFrame(int index, Bitmap& into) const {
+    RecordReader record(m_readFd, m_path, m_frameSize * uint64_t(index), m_frameSize);
+    try {
+        if (readScreenRecord(record, into))
+            return;
+        record.seek(0);
+        into = Bitmap::loadFromStream(record);
+    } catch (const Exception& e) {
+        throw EReadError(formatMessage("Cannot read frame %s of the temporary file \"%s\". %s",
+                                       {std::to_string(index + 1), m_path, e.what()}));
+    }
+}
+
+void FrameFile::remove() {
+    if (m_readFd < 0 && !m_out)
+        return;
+    struct stat own {};
+    struct stat named {};
+    const bool ours = m_readFd >= 0 && ::fstat(m_readFd, &own) == 0 &&
+                      ::stat(m_path.c_str(), &named) == 0 && sameFile(own, named);
+    // Written data does not matter any more: a write error at close is no news.
+    m_out.reset();
+    if (m_readFd >= 0)
+        ::close(m_readFd);
+    m_readFd = -1;
+    if (ours)
+        ::unlink(m_path.c_str());
+}
+
+}  // namespace fk

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace fk {
+
+class Bitmap;
+class FileStream;
+
+// The temporary file of a recording: the frames one after another, each a whole BMP image of
+// the same size. It lives from the start of the recording until the video has been written, and
+// is deleted with this object.
+class FrameFile {
+public:
+    // Creates the file, replacing one of that name ("Cannot create file "%s". %s").
+    explicit FrameFile(std::string path);
+    ~FrameFile();
+    FrameFile(const FrameFile&) = delete;
+    FrameFile& operator=(const FrameFile&) = delete;
+
+    // Appends one frame; first checks that the file still holds every frame appended before.
+    void append(const Bitmap& frame);
+    int frameCount() const { return m_frames; }
+    // The size of one frame's record: the file's size right after the first frame.
+    uint64_t frameSize() const { return m_frameSize; }
+    // Throws unless the path still names this file and it holds every frame appended.
+    void checkWhole() const;
+    // Reads frame `index` into `into`, reusing its memory; several threads may read at once.
+    // Frames of 32-bit pixels come back as 24-bit bitmaps of the same colours.
+    void readFrame(int index, Bitmap& into) const;
+    // Closes and deletes the file now; a file that another one has replaced stays.
+    void remove();
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    std::unique_ptr<FileStream> m_out;
+    int m_readFd = -1;
+    uint64_t m_frameSize = 0;
+    int m_frames = 0;
+};
+
+}  // namespace fk
