@@ -5,7 +5,6 @@
 
 #include "capture/frame_file.h"
 #include "capture/naming.h"
-#include "capture/replacing_file.h"
 #include "capture/video_gif.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
@@ -79,7 +78,7 @@ void VideoRecorder::RecordVideo() {
         const int delay = std::clamp(kSlowestSpeed - m_host.speedPosition(), 0, 0xFFFF);
         const FrameFile& file = *frames;
         VideoFrames source{count, [&file](int i, Bitmap& into) { file.readFrame(i, into); }};
-        saveStreamReplacing(name, [&](Stream& out) {
+        saveStreamToFile(name, [&](Stream& out) {
             StreamVideo(out, settings, source, delay, m_workers,
                         [this](int written) { m_host.setProgressPosition(written); });
         });
