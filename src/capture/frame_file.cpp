@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "base/stream.h"
 #include "graphics/bitmap.h"
 
@@ -61,18 +62,19 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-FrameFile::FrameFile(std::string path) : m_path(std::move(path)) {
-    // An old file of that name goes first, so that whoever still has it open keeps it whole.
-    ::unlink(m_path.c_str());
-    m_out = std::make_unique<FileStream>(m_path, FileStream::Mode::Create);
-    m_readFd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+FrameFile::FrameFile(const std::string& path) {
+    const TemporaryFile file = createTemporaryFile(path);
+    m_path = file.path;
+    // Frames are read back through the same open file, never through the name again.
+    m_readFd = ::fcntl(file.fd, F_DUPFD_CLOEXEC, 0);
     if (m_readFd < 0) {
         const int err = errno;
-        m_out.reset();
+        ::close(file.fd);
         ::unlink(m_path.c_str());
         throw EFOpenError(
             formatMessage("Cannot open file \"%s\". %s", {m_path, std::strerror(err)}));
     }
+    m_out = std::make_unique<FileStream>(file.fd, m_path);
 }
 
 FrameFile::~FrameFile() {
@@ -82,7 +84,7 @@ FrameFile::~FrameFile() {
 void FrameFile::checkWhole() const {
     struct stat own {};
     struct stat named {};
-    if (::fstat(m_readFd, &own) != 0 || ::stat(m_path.c_str(), &named) != 0 ||
+    if (::fstat(m_readFd, &own) != 0 || ::lstat(m_path.c_str(), &named) != 0 ||
         !sameFile(own, named))
         throw EReadError(formatMessage("The temporary file \"%s\" has disappeared", {m_path}));
     if (uint64_t(own.st_size) < m_frameSize * uint64_t(m_frames))
@@ -161,7 +163,7 @@ void FrameFile::remove() {
     struct stat own {};
     struct stat named {};
     const bool ours = m_readFd >= 0 && ::fstat(m_readFd, &own) == 0 &&
-                      ::stat(m_path.c_str(), &named) == 0 && sameFile(own, named);
+                      ::lstat(m_path.c_str(), &named) == 0 && sameFile(own, named);
     // Written data does not matter any more: a write error at close is no news.
     m_out.reset();
     if (m_readFd >= 0)
