@@ -36,7 +36,7 @@ start_program() {
   pid=$!
   wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
   main=$(window_named "Fotokran v0.7")
-  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
+  wait_until 15 is_viewable "$main" || fail "the main window $main is not shown ($(map_state "$main"))"
   settle
   xdotool windowactivate --sync "$main"
 }
