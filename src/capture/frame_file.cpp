@@ -131,7 +131,7 @@ bool readScreenRecord(RecordReader& record, Bitmap& into) {
         record.readExact(rows.data(), rowBytes * size_t(n));
         for (int r = 0; r < n; ++r) {
             const uint8_t* s = rows.data() + rowBytes * size_t(r);
-            uint8_t* d = into.bits() + into.stride() * size_t(y + r);
+            uint8_t* d = into.scanLine(height - 1 - (y + r));
             for (int x = 0; x < width; ++x, s += 4, d += 3) {
                 d[0] = s[0];
                 d[1] = s[1];

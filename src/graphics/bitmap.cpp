@@ -1,5 +1,6 @@
 #include "graphics/bitmap.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <unordered_map>
@@ -78,6 +79,7 @@ void Bitmap::setSize(int width, int height) {
     m_width = width;
     m_height = height;
     m_stride = strideFor(width, bitsPerPixel());
+    m_rowOrder = RowOrder::BottomUp;
     m_bits.assign(m_stride * size_t(height), 0);
 }
 
@@ -89,14 +91,44 @@ void Bitmap::prepare(int width, int height, PixelFormat format) {
     setSize(width, height);
 }
 
+void Bitmap::adoptMemory(int width, int height, PixelFormat format, RowOrder order,
+                         std::unique_ptr<PixelMemory> memory) {
+    if (width < 0 || height < 0 || int64_t(width) * height > kMaxPixels)
+        throw EInvalidGraphic("Invalid bitmap size");
+    const size_t stride = strideFor(width, fk::bitsPerPixel(format));
+    if (!memory || memory->size() < stride * size_t(height))
+        throw EInvalidGraphicOperation("The memory is too small for the bitmap");
+    if (format != m_format)
+        m_colorTable = defaultTable(format);
+    m_format = format;
+    m_width = width;
+    m_height = height;
+    m_stride = stride;
+    m_rowOrder = order;
+    m_bits.adopt(std::move(memory), stride * size_t(height));
+}
+
 uint8_t* Bitmap::scanLine(int row) {
     if (row < 0 || row >= m_height)
         throw EInvalidGraphicOperation("Scan line index out of range");
-    return m_bits.data() + size_t(m_height - 1 - row) * m_stride;
+    const int stored = m_rowOrder == RowOrder::TopDown ? row : m_height - 1 - row;
+    return m_bits.data() + size_t(stored) * m_stride;
 }
 
 const uint8_t* Bitmap::scanLine(int row) const {
     return const_cast<Bitmap*>(this)->scanLine(row);
+}
+
+bool operator==(const Bitmap& a, const Bitmap& b) {
+    if (a.m_width != b.m_width || a.m_height != b.m_height || a.m_format != b.m_format ||
+        a.m_colorTable != b.m_colorTable)
+        return false;
+    if (a.m_rowOrder == b.m_rowOrder)
+        return std::equal(a.bits(), a.bits() + a.imageSize(), b.bits(), b.bits() + b.imageSize());
+    for (int y = 0; y < a.m_height; ++y)
+        if (std::memcmp(a.scanLine(y), b.scanLine(y), a.m_stride) != 0)
+            return false;
+    return true;
 }
 
 void Bitmap::setColorTable(std::vector<RGBQuad> table) {
@@ -219,6 +251,10 @@ void Bitmap::setPixelFormat(PixelFormat format) {
     const bool from32 = m_format == PixelFormat::Device || m_format == PixelFormat::Bits32;
     const bool to32 = format == PixelFormat::Device || format == PixelFormat::Bits32;
     if (from32 && to32) {
+        // The display's unused byte becomes a fourth byte that files store: it is cleared.
+        if (m_format == PixelFormat::Device)
+            for (int y = 0; y < m_height; ++y)
+                clearUnusedBytes(scanLine(y), m_width);
         m_format = format;
         return;
     }

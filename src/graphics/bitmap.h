@@ -2,21 +2,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "graphics/color.h"
+#include "graphics/pixel_store.h"
 
 namespace fk {
 
 class Stream;
 
-// Device is the display's own format: 32 bits per pixel, blue, green, red, unused.
+// Device is the display's own format: 32 bits per pixel, blue, green, red, unused. The unused
+// byte holds whatever the display left there; a file that stores it gets 0.
 // Bits15 is 5-5-5 and Bits16 is 5-6-5, both in 16-bit little-endian words.
 // The largest bitmap the program makes or reads, in pixels.
 inline constexpr int64_t kMaxBitmapPixels = int64_t(1) << 30;
 
 enum class PixelFormat : uint8_t { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32 };
+// How the rows lie in memory. A bitmap the program makes keeps them bottom-up, as a DIB does; one
+// over memory handed to it may keep them as that memory has them. Rows are read and written
+// through scanLine, which knows the order.
+enum class RowOrder : uint8_t { BottomUp, TopDown };
 
 int bitsPerPixel(PixelFormat format);
 bool isPaletteFormat(PixelFormat format);
@@ -41,9 +48,10 @@ public:
     // Row 0 is the top row of the picture.
     uint8_t* scanLine(int row);
     const uint8_t* scanLine(int row) const;
-    // All rows, bottom row first.
+    // All rows as they lie in memory: bottom row first unless the order is TopDown.
     uint8_t* bits() { return m_bits.data(); }
     const uint8_t* bits() const { return m_bits.data(); }
+    RowOrder rowOrder() const { return m_rowOrder; }
 
     // Palette formats only: 2, 16 or up to 256 entries. A new palette bitmap gets the system's
     // default colours for its depth.
@@ -57,6 +65,13 @@ public:
     // Makes the bitmap this size and format for a caller that overwrites every pixel; keeps the
     // memory (and the old content) when nothing changes, so repeated grabs allocate nothing.
     void prepare(int width, int height, PixelFormat format);
+    // Makes the bitmap this size and format over memory that another party provides (at least
+    // stride × height bytes), its rows in `order`; the pixels are what the memory holds. The
+    // bitmap frees the memory with itself; copies of it get memory of their own.
+    void adoptMemory(int width, int height, PixelFormat format, RowOrder order,
+                     std::unique_ptr<PixelMemory> memory);
+    // The memory handed over, while the bitmap still uses it; null otherwise.
+    PixelMemory* adoptedMemory() const { return m_bits.adopted(); }
     // Converts the pixels in place; palette formats expand through their colour table, and a
     // reduction to a palette format maps each colour to the nearest entry of the new table.
     void setPixelFormat(PixelFormat format);
@@ -75,7 +90,8 @@ public:
     static Bitmap loadFromStream(Stream& in);
     static Bitmap loadFromFile(const std::string& path);
 
-    friend bool operator==(const Bitmap&, const Bitmap&) = default;
+    // Same size, format, colour table and rows, in whatever order each keeps them.
+    friend bool operator==(const Bitmap& a, const Bitmap& b);
 
 private:
     uint8_t nearestIndex(Color c) const;
@@ -83,8 +99,9 @@ private:
     int m_width = 0;
     int m_height = 0;
     PixelFormat m_format = PixelFormat::Device;
+    RowOrder m_rowOrder = RowOrder::BottomUp;
     size_t m_stride = 0;
-    std::vector<uint8_t> m_bits;
+    PixelStore m_bits;
     std::vector<RGBQuad> m_colorTable;
 };
 

@@ -1,11 +1,14 @@
 // BMP files: 14-byte file header, 40-byte information header, bit-field masks for 5-6-5
 // pixels, colour table for palette depths, then the rows bottom-up, padded to 4 bytes.
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "base/exceptions.h"
 #include "base/stream.h"
 #include "graphics/bitmap.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -70,7 +73,27 @@ void Bitmap::saveToStream(Stream& out) const {
         w.u8(0);
     }
     w.flush();
-    out.write(m_bits.data(), m_bits.size());
+    if (m_rowOrder == RowOrder::BottomUp && m_format != PixelFormat::Device) {
+        out.write(m_bits.data(), m_bits.size());
+        return;
+    }
+    // Bottom row first, gathered into large writes; the display's unused byte is stored as 0.
+    constexpr size_t kChunkBytes = 256 * 1024;
+    const size_t rowsPerChunk = std::max<size_t>(1, kChunkBytes / std::max<size_t>(1, m_stride));
+    std::vector<uint8_t> chunk(std::min(rowsPerChunk, size_t(m_height)) * m_stride);
+    size_t used = 0;
+    for (int y = m_height - 1; y >= 0; --y) {
+        uint8_t* row = chunk.data() + used;
+        std::memcpy(row, scanLine(y), m_stride);
+        if (m_format == PixelFormat::Device)
+            clearUnusedBytes(row, m_width);
+        used += m_stride;
+        if (used == chunk.size()) {
+            out.write(chunk.data(), used);
+            used = 0;
+        }
+    }
+    out.write(chunk.data(), used);
 }
 
 void Bitmap::saveToFile(const std::string& path) const {

@@ -40,6 +40,16 @@ void writeDibHeader(ByteWriter& w, const Bitmap& dib) {
     w.u32le(0);  // important colours
 }
 
+// The DIB's rows, bottom row first.
+void writeRows(const Bitmap& dib, ByteWriter& w) {
+    if (dib.rowOrder() == RowOrder::BottomUp) {
+        w.bytes(dib.bits(), dib.imageSize());
+        return;
+    }
+    for (int y = dib.height() - 1; y >= 0; --y)
+        w.bytes(dib.scanLine(y), dib.stride());
+}
+
 void writePlaceable(const Bitmap& dib, ByteWriter& w) {
     const auto width = uint16_t(dib.width());
     const auto height = uint16_t(dib.height());
@@ -87,7 +97,7 @@ void writePlaceable(const Bitmap& dib, ByteWriter& w) {
     w.u16le(0);
     w.u16le(0);
     writeDibHeader(w, dib);
-    w.bytes(dib.bits(), dib.imageSize());
+    writeRows(dib, w);
 
     w.u32le(3);  // end of file
     w.u16le(0);
@@ -162,7 +172,7 @@ void writeEnhanced(const Bitmap& dib, ByteWriter& w) {
     w.u32le(uint32_t(width));  // destination width, height
     w.u32le(uint32_t(height));
     writeDibHeader(w, dib);
-    w.bytes(dib.bits(), dib.imageSize());
+    writeRows(dib, w);
 
     w.u32le(kEmrEof);
     w.u32le(kEofSize);

@@ -1,6 +1,8 @@
 #include "graphics/rgb_rows.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace fk {
 
@@ -82,6 +84,22 @@ void decodePixels(PixelFormat format, const uint8_t* row, const std::vector<RGBQ
 void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
     decodePixels(bitmap.pixelFormat(), bitmap.scanLine(row), bitmap.colorTable(), 0, bitmap.width(),
                  rgb);
+}
+
+}  // namespace fk
+
+namespace fk {
+
+void clearUnusedBytes(uint8_t* row, int width) {
+    // Whole pixels as words, through memcpy: the row holds bytes, not 32-bit objects.
+    constexpr uint32_t kKept =
+        std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+    for (int x = 0; x < width; ++x) {
+        uint32_t v;
+        std::memcpy(&v, row + 4 * size_t(x), 4);
+        v &= kKept;
+        std::memcpy(row + 4 * size_t(x), &v, 4);
+    }
 }
 
 }  // namespace fk

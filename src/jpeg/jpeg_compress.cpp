@@ -106,7 +106,7 @@ JSAMPROW rowOf(Job& job, JDIMENSION y) {
         return job.scratch;
     }
     // The library only reads input rows.
-    return const_cast<JSAMPROW>(b.bits() + size_t(b.height() - 1 - int(y)) * b.stride());
+    return const_cast<JSAMPROW>(b.scanLine(int(y)));
 }
 
 // Returns false after a library error, whose code is then in job.error.pub.msg_code.

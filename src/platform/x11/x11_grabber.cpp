@@ -122,8 +122,10 @@ ScreenRect X11Grabber::screenRect() {
 void X11Grabber::grabScreen(Bitmap& into) {
     Impl& d = *m_impl;
     const ScreenRect area = primaryMonitor(d.dpy, d.screen);
-    into.prepare(area.width, area.height, PixelFormat::Device);
-    d.reader.read(d.root, area.x, area.y, area.width, area.height, into, 0, 0);
+    if (!d.reader.readWhole(d.root, area.x, area.y, area.width, area.height, into)) {
+        into.prepare(area.width, area.height, PixelFormat::Device);
+        d.reader.read(d.root, area.x, area.y, area.width, area.height, into, 0, 0);
+    }
     d.composer.paintOverExcluded(area, into, d.reader);
 }
 

@@ -75,6 +75,48 @@ TEST(Monitors, ThePrimaryMonitorAwayFromTheOriginIsThePictureAndTheCursorFollows
                           cursor->y - 180 - cursor->hotY, *cursor);
 }
 
+// A bitmap kept from grab to grab, as the video keeps its frame, while the primary monitor
+// shrinks and grows again: each grab has the monitor's size and the same pixels as a grab into a
+// new bitmap and one by plain requests, and grabs of an unchanged size keep the bitmap's memory.
+TEST(Monitors, AKeptBitmapFollowsThePrimaryMonitorAndMatchesANewOne) {
+    TestDisplay display;
+    X11Grabber grabber;
+    const int w = 201, h = 101;
+    const Window win =
+        display.createWindow(400, 300, w, h, [&](int x, int y) { return pattern(x, y, w, h); });
+    int wx = 0, wy = 0;
+    display.clientOrigin(win, wx, wy);
+    display.movePointer(1900, 1060);  // out of the way
+
+    Bitmap kept;
+    auto expectLikeNewGrabs = [&](const ScreenRect& area, const char* what) {
+        grabber.grabScreen(kept);
+        ASSERT_EQ(kept.width(), area.width) << what;
+        ASSERT_EQ(kept.height(), area.height) << what;
+        test::expectWindowAt(kept, wx - area.x, wy - area.y, w, h, what);
+        Bitmap fresh;
+        grabber.grabScreen(fresh);
+        EXPECT_EQ(test::differences(kept, fresh), "") << what << ", against a new bitmap";
+        grabber.setShmEnabled(false);
+        Bitmap plain;
+        grabber.grabScreen(plain);
+        grabber.setShmEnabled(true);
+        EXPECT_EQ(test::differences(kept, plain), "") << what << ", against plain requests";
+        const uint8_t* rows = kept.bits();
+        grabber.grabScreen(kept);
+        EXPECT_EQ(kept.bits(), rows) << what << ": a grab of the same size moved the bitmap";
+    };
+    expectLikeNewGrabs({0, 0, 1920, 1080}, "the whole screen");
+    {
+        Monitors monitors;
+        monitors.add("part", 300, 200, 800, 600, true);
+        ASSERT_EQ(grabber.screenRect(), (ScreenRect{300, 200, 800, 600}));
+        expectLikeNewGrabs({300, 200, 800, 600}, "a smaller primary monitor");
+    }
+    ASSERT_EQ(grabber.screenRect(), (ScreenRect{0, 0, 1920, 1080}));
+    expectLikeNewGrabs({0, 0, 1920, 1080}, "the whole screen again");
+}
+
 // Run on a display started without XFIXES: no cursor to draw, and a shot with the cursor
 // switched on is the same picture as one without (with XFIXES the root window's cursor, in the
 // middle of the screen, would be drawn in). The grabber is the display's only client here: this

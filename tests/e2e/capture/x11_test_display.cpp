@@ -57,11 +57,13 @@ Pixmap TestDisplay::makePixmap(int width, int height,
     Pixmap pixmap = XCreatePixmap(m_dpy, m_root, unsigned(width), unsigned(height),
                                   unsigned(DefaultDepth(m_dpy, screen)));
     std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    // The unused top byte set, as toolkits leave it (Qt's 32-bit images hold 0xFF there): no
+    // picture file may show it.
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             Color c = content(x, y);
             pixels[size_t(y) * size_t(width) + size_t(x)] =
-                (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
+                0xFF000000u | (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
         }
     XImage* image = XCreateImage(
         m_dpy, DefaultVisual(m_dpy, screen), unsigned(DefaultDepth(m_dpy, screen)), ZPixmap, 0,

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -219,6 +221,55 @@ TEST_F(SaveCaptureTest, GifPaletteChoicesFollowTheTable) {
         const bool plain = std::all_of(written.begin(), written.end(),
                                        [](const auto& w) { return w.second.size() == 1; });
         EXPECT_EQ(!plain, c.spread);
+    }
+}
+
+// Memory of the test's own, handed to a bitmap as a grab hands it a shared-memory segment.
+class HandedMemory final : public PixelMemory {
+public:
+    explicit HandedMemory(size_t size) : m_bytes(size) {}
+    uint8_t* data() override { return m_bytes.data(); }
+    size_t size() const override { return m_bytes.size(); }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// A grab keeps the display's rows top row first, with whatever the display left in the unused
+// byte: every format and palette writes the same file from it as from the same picture kept
+// bottom-up with the unused byte clear.
+TEST_F(SaveCaptureTest, AGrabsRowOrderAndUnusedBytesLeaveNoTraceInAnyFile) {
+    const int w = 37, h = 23;
+    const Bitmap picture = test::makeTestPattern(w, h, PixelFormat::Device, 7);
+    Bitmap grabbed;
+    grabbed.adoptMemory(w, h, PixelFormat::Device, RowOrder::TopDown,
+                        std::make_unique<HandedMemory>(picture.imageSize()));
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = grabbed.scanLine(y);
+        std::memcpy(row, picture.scanLine(y), picture.stride());
+        for (int x = 0; x < w; ++x)
+            row[4 * x + 3] = uint8_t(0x80 + x + y);
+    }
+    ASSERT_EQ(grabbed.bits() + grabbed.stride(), grabbed.scanLine(1));
+
+    struct Case {
+        const char* format;
+        const char* extension;
+        int palette;
+    };
+    const Case cases[] = {{"BMP", ".bmp", 3}, {"JPG", ".jpg", 3}, {"WMF", ".wmf", 3},
+                          {"WMF", ".emf", 3}, {"PNG", ".png", 3}, {"TIF", ".tif", 3},
+                          {"GIF", ".gif", 0}, {"GIF", ".gif", 1}, {"GIF", ".gif", 2},
+                          {"GIF", ".gif", 3}, {"GIF", ".gif", -1}};
+    for (const Case& c : cases) {
+        const std::string what =
+            std::string(c.format) + c.extension + ", palette " + std::to_string(c.palette);
+        SaveOptions clean = options(c.format, std::string("clean#") + c.extension);
+        SaveOptions shot = options(c.format, std::string("grab#") + c.extension);
+        clean.gifPalette = shot.gifPalette = c.palette;
+        Bitmap a = picture, b = grabbed;
+        const std::string cleanFile = SaveCapture(a, clean), grabFile = SaveCapture(b, shot);
+        EXPECT_EQ(test::readFileBytes(grabFile), test::readFileBytes(cleanFile)) << what;
     }
 }
 
