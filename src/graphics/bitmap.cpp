@@ -80,6 +80,7 @@ void Bitmap::setSize(int width, int height) {
     m_height = height;
     m_stride = strideFor(width, bitsPerPixel());
     m_rowOrder = RowOrder::BottomUp;
+    m_unusedMayBeSet = false;
     m_bits.assign(m_stride * size_t(height), 0);
 }
 
@@ -105,6 +106,7 @@ void Bitmap::adoptMemory(int width, int height, PixelFormat format, RowOrder ord
     m_height = height;
     m_stride = stride;
     m_rowOrder = order;
+    m_unusedMayBeSet = true;
     m_bits.adopt(std::move(memory), stride * size_t(height));
 }
 
@@ -252,9 +254,10 @@ void Bitmap::setPixelFormat(PixelFormat format) {
     const bool to32 = format == PixelFormat::Device || format == PixelFormat::Bits32;
     if (from32 && to32) {
         // The display's unused byte becomes a fourth byte that files store: it is cleared.
-        if (m_format == PixelFormat::Device)
+        if (m_format == PixelFormat::Device && m_unusedMayBeSet)
             for (int y = 0; y < m_height; ++y)
                 clearUnusedBytes(scanLine(y), m_width);
+        m_unusedMayBeSet = false;
         m_format = format;
         return;
     }

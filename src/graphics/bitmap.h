@@ -13,8 +13,9 @@ namespace fk {
 
 class Stream;
 
-// Device is the display's own format: 32 bits per pixel, blue, green, red, unused. The unused
-// byte holds whatever the display left there; a file that stores it gets 0.
+// Device is the display's own format: 32 bits per pixel, blue, green, red, unused. Over memory
+// handed over by a grab the unused byte holds whatever the display left there; a file that
+// stores it gets 0.
 // Bits15 is 5-5-5 and Bits16 is 5-6-5, both in 16-bit little-endian words.
 // The largest bitmap the program makes or reads, in pixels.
 inline constexpr int64_t kMaxBitmapPixels = int64_t(1) << 30;
@@ -100,6 +101,7 @@ private:
     int m_height = 0;
     PixelFormat m_format = PixelFormat::Device;
     RowOrder m_rowOrder = RowOrder::BottomUp;
+    bool m_unusedMayBeSet = false;  // Device pixels over memory handed over
     size_t m_stride = 0;
     PixelStore m_bits;
     std::vector<RGBQuad> m_colorTable;

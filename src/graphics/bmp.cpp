@@ -73,7 +73,8 @@ void Bitmap::saveToStream(Stream& out) const {
         w.u8(0);
     }
     w.flush();
-    if (m_rowOrder == RowOrder::BottomUp && m_format != PixelFormat::Device) {
+    const bool clearUnused = m_format == PixelFormat::Device && m_unusedMayBeSet;
+    if (m_rowOrder == RowOrder::BottomUp && !clearUnused) {
         out.write(m_bits.data(), m_bits.size());
         return;
     }
@@ -85,7 +86,7 @@ void Bitmap::saveToStream(Stream& out) const {
     for (int y = m_height - 1; y >= 0; --y) {
         uint8_t* row = chunk.data() + used;
         std::memcpy(row, scanLine(y), m_stride);
-        if (m_format == PixelFormat::Device)
+        if (clearUnused)
             clearUnusedBytes(row, m_width);
         used += m_stride;
         if (used == chunk.size()) {
