@@ -256,7 +256,7 @@ void Bitmap::setPixelFormat(PixelFormat format) {
         // The display's unused byte becomes a fourth byte that files store: it is cleared.
         if (m_format == PixelFormat::Device && m_unusedMayBeSet)
             for (int y = 0; y < m_height; ++y)
-                clearUnusedBytes(scanLine(y), m_width);
+                copyClearingUnused(scanLine(y), scanLine(y), m_width);
         m_unusedMayBeSet = false;
         m_format = format;
         return;

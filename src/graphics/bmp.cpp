@@ -85,9 +85,10 @@ void Bitmap::saveToStream(Stream& out) const {
     size_t used = 0;
     for (int y = m_height - 1; y >= 0; --y) {
         uint8_t* row = chunk.data() + used;
-        std::memcpy(row, scanLine(y), m_stride);
         if (clearUnused)
-            clearUnusedBytes(row, m_width);
+            copyClearingUnused(row, scanLine(y), m_width);  // Device rows have no padding
+        else
+            std::memcpy(row, scanLine(y), m_stride);
         used += m_stride;
         if (used == chunk.size()) {
             out.write(chunk.data(), used);

@@ -90,15 +90,15 @@ void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
 
 namespace fk {
 
-void clearUnusedBytes(uint8_t* row, int width) {
-    // Whole pixels as words, through memcpy: the row holds bytes, not 32-bit objects.
+void copyClearingUnused(uint8_t* to, const uint8_t* from, int width) {
+    // Whole pixels as words, through memcpy: the rows hold bytes, not 32-bit objects.
     constexpr uint32_t kKept =
         std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
     for (int x = 0; x < width; ++x) {
         uint32_t v;
-        std::memcpy(&v, row + 4 * size_t(x), 4);
+        std::memcpy(&v, from + 4 * size_t(x), 4);
         v &= kKept;
-        std::memcpy(row + 4 * size_t(x), &v, 4);
+        std::memcpy(to + 4 * size_t(x), &v, 4);
     }
 }
 

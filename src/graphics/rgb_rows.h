@@ -17,7 +17,7 @@ void decodePixels(PixelFormat format, const uint8_t* row, const std::vector<RGBQ
 // the colours pixel() gives. Encoders that need plain RGB rows use it.
 void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb);
 
-// Sets the fourth byte of `width` 32-bit pixels to 0.
-void clearUnusedBytes(uint8_t* row, int width);
+// Copies `width` 32-bit pixels with their fourth byte set to 0; `to` may be `from`.
+void copyClearingUnused(uint8_t* to, const uint8_t* from, int width);
 
 }  // namespace fk

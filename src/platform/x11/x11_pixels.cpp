@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
+
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -42,16 +43,10 @@ void copyImageRows(const XImage& image, const Visual& visual, Bitmap& into, int 
     for (int y = 0; y < height; ++y) {
         uint8_t* out = into.scanLine(dy + y) + 4 * size_t(dx);
         if (direct) {
-            // Blue, green, red, and the unused byte cleared. The bytes are read as words through
-            // memcpy: neither buffer holds 32-bit objects.
-            const auto* in = reinterpret_cast<const uint8_t*>(image.data) +
-                             size_t(y) * size_t(image.bytes_per_line);
-            for (int x = 0; x < width; ++x) {
-                uint32_t v;
-                std::memcpy(&v, in + 4 * size_t(x), 4);
-                v &= std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
-                std::memcpy(out + 4 * size_t(x), &v, 4);
-            }
+            copyClearingUnused(out,
+                               reinterpret_cast<const uint8_t*>(image.data) +
+                                   size_t(y) * size_t(image.bytes_per_line),
+                               width);
         } else {
             auto* img = const_cast<XImage*>(&image);
             for (int x = 0; x < width; ++x) {
