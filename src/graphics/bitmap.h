@@ -13,13 +13,12 @@ namespace fk {
 
 class Stream;
 
-// Device is the display's own format: 32 bits per pixel, blue, green, red, unused. Over memory
-// handed over by a grab the unused byte holds whatever the display left there; a file that
-// stores it gets 0.
-// Bits15 is 5-5-5 and Bits16 is 5-6-5, both in 16-bit little-endian words.
 // The largest bitmap the program makes or reads, in pixels.
 inline constexpr int64_t kMaxBitmapPixels = int64_t(1) << 30;
 
+// Device is the display's own format: 32 bits per pixel, blue, green, red, unused. Over memory
+// handed over by a grab the unused byte holds whatever the display left there; a file that
+// stores it gets 0. Bits15 is 5-5-5 and Bits16 is 5-6-5, both in 16-bit little-endian words.
 enum class PixelFormat : uint8_t { Device, Bits1, Bits4, Bits8, Bits15, Bits16, Bits24, Bits32 };
 // How the rows lie in memory. A bitmap the program makes keeps them bottom-up, as a DIB does; one
 // over memory handed to it may keep them as that memory has them. Rows are read and written
@@ -30,8 +29,9 @@ int bitsPerPixel(PixelFormat format);
 bool isPaletteFormat(PixelFormat format);
 
 // The program's bitmap: rows in device-independent layout (bottom row first, each padded to a
-// multiple of 4 bytes), 24- and 32-bit pixels stored blue, green, red (, unused), and a colour
-// table for the palette formats. The encoders read it; a shot fills it.
+// multiple of 4 bytes; a grab's rows may lie top row first), 24- and 32-bit pixels stored blue,
+// green, red (, unused), and a colour table for the palette formats. The encoders read it; a
+// shot fills it.
 class Bitmap {
 public:
     Bitmap() = default;
