@@ -35,13 +35,13 @@ sample() {
   fds=1000000
   for _ in 1 2 3 4 5; do
     local n
-    n=$(find "/proc/$pid/fd" -mindepth 1 -printf '%l\n' | grep -cv "^$work/shots/[^ ]*\$")
+    n=$(find "/proc/$pid/fd" -mindepth 1 -printf '%l\n' 2>/dev/null | grep -cv "^$work/shots/[^ ]*\$")
     [ "$n" -lt "$fds" ] && fds=$n
     sleep 0.5
   done
   shm=$(grep -c 'SYSV' "/proc/$pid/maps")
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
-  find "/proc/$pid/fd" -mindepth 1 -printf '%f -> %l\n' | sort -n >"$work/fds.$1"
+  find "/proc/$pid/fd" -mindepth 1 -printf '%f -> %l\n' 2>/dev/null | sort -n >"$work/fds.$1"
   xrestop -b -m 1 >"$work/xrestop.$1"
   x=$(awk -F: '
     /windows/ {w += $2} /pixmaps/ {p += $2} /GCs/ {g += $2} /pictures/ {c += $2}
