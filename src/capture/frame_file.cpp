@@ -81,11 +81,16 @@ FrameFile::~FrameFile() {
     remove();
 }
 
-void FrameFile::checkWhole() const {
+bool FrameFile::namesThisFile() const {
     struct stat own {};
     struct stat named {};
-    if (::fstat(m_readFd, &own) != 0 || ::lstat(m_path.c_str(), &named) != 0 ||
-        !sameFile(own, named))
+    return m_readFd >= 0 && ::fstat(m_readFd, &own) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
+           sameFile(own, named);
+}
+
+void FrameFile::checkWhole() const {
+    struct stat own {};
+    if (!namesThisFile() || ::fstat(m_readFd, &own) != 0)
         throw EReadError(formatMessage("The temporary file \"%s\" has disappeared", {m_path}));
     if (uint64_t(own.st_size) < m_frameSize * uint64_t(m_frames))
         throw EReadError(formatMessage("The temporary file \"%s\" has been cut short", {m_path}));
@@ -160,16 +165,18 @@ void FrameFile::readFrame(int index, Bitmap& into) const {
 void FrameFile::remove() {
     if (m_readFd < 0 && !m_out)
         return;
-    struct stat own {};
-    struct stat named {};
-    const bool ours = m_readFd >= 0 && ::fstat(m_readFd, &own) == 0 &&
-                      ::lstat(m_path.c_str(), &named) == 0 && sameFile(own, named);
+    const bool ours = namesThisFile();
     // Written data does not matter any more: a write error at close is no news.
     m_out.reset();
     if (m_readFd >= 0)
         ::close(m_readFd);
     m_readFd = -1;
     if (ours)
+        ::unlink(m_path.c_str());
+}
+
+void FrameFile::unlinkName() {
+    if (namesThisFile())
         ::unlink(m_path.c_str());
 }
 

@@ -34,9 +34,14 @@ public:
     void readFrame(int index, Bitmap& into) const;
     // Closes and deletes the file now; whatever has been put in its place stays.
     void remove();
+    // Deletes the file's name at once, when it still names this file, for a process that ends
+    // without coming back here; the descriptors stay open, so that threads still reading go on.
+    void unlinkName();
     const std::string& path() const { return m_path; }
 
 private:
+    bool namesThisFile() const;
+
     std::string m_path;
     std::unique_ptr<FileStream> m_out;
     int m_readFd = -1;

@@ -51,6 +51,8 @@ void VideoRecorder::RecordVideo() {
         name = BuildVideoFileName(shots.saveOptions().folder, counter, m_host.videoType());
         shots.setRunningNumberText(counter);
         frames = std::make_unique<FrameFile>(name + ".tmp");
+        m_frames = frames.get();
+        m_name = name;
 
         // One bitmap for every grab: a fresh screen-sized one per frame costs page faults.
         Bitmap frame;
@@ -85,17 +87,27 @@ void VideoRecorder::RecordVideo() {
         frames->remove();
     } catch (...) {
         VideoOn = false;
+        m_frames = nullptr;
         if (frames)
             frames->remove();
         frames.reset();
         restoreControls(assembling);
         throw;
     }
+    m_frames = nullptr;
     frames.reset();
     restoreControls(assembling);
     shots.pictureSaved(name);
     if (closing)
         throw EWaitsEnded();
+}
+
+std::string VideoRecorder::abandon() {
+    if (!m_frames)
+        return {};
+    m_frames->unlinkName();
+    m_frames = nullptr;
+    return m_name;
 }
 
 }  // namespace fk

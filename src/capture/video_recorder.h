@@ -6,6 +6,8 @@
 
 namespace fk {
 
+class FrameFile;
+
 // What the video reads from and shows in the main window besides the shots' settings.
 class VideoHost {
 public:
@@ -47,11 +49,19 @@ public:
     // Records until VideoOn is cleared, then writes the video. A wait ended because the program
     // closes stops the recording too: the video is written, then the end of waits goes on.
     void RecordVideo();
+    // For a process that ends from inside a recording and never comes back to it (the display
+    // has gone): deletes the recorded frames. Returns the name of the video that is then not
+    // written, or an empty text when no video was being made.
+    std::string abandon();
 
     bool VideoOn = false;
 
 private:
     void restoreControls(bool assembling);
+
+    // The frames and name of the video being made, while RecordVideo runs.
+    FrameFile* m_frames = nullptr;
+    std::string m_name;
 
     Capture& m_capture;
     VideoHost& m_host;
