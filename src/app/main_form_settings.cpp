@@ -142,10 +142,8 @@ void TMainForm::LoadSettings() {
     }
     AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
 
-    Gifspeed->hide();
     updatePanels();
-    if (ComboBox3->currentIndex() >= 0 && ComboBox3->currentText() == "GIF")
-        Gifspeed->show();
+    updateSpeedPanel();
 
     if (!errors.empty()) {
         QStringList lines;

@@ -42,4 +42,10 @@ private:
     int m_frames = 0;
 };
 
+// Whether `path` still names the file open as `fd`.
+bool namesOpenFile(const std::string& path, int fd);
+// Throws unless `path` still names the temporary file open as `fd` and it holds at least
+// `size` bytes ("The temporary file "%s" has disappeared", "... has been cut short").
+void checkTemporaryFile(int fd, const std::string& path, uint64_t size);
+
 }  // namespace fk

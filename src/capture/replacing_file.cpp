@@ -12,8 +12,12 @@
 
 namespace fk {
 
+std::string temporaryNameFor(const std::string& path) {
+    return path + "." + std::to_string(::getpid()) + ".part";
+}
+
 ReplacingFile::ReplacingFile(std::string path)
-    : m_path(std::move(path)), m_temporary(m_path + "." + std::to_string(::getpid()) + ".part") {
+    : m_path(std::move(path)), m_temporary(temporaryNameFor(m_path)) {
     const int fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         throw EFCreateError(

@@ -7,6 +7,9 @@ namespace fk {
 
 class FileStream;
 
+// The temporary name a file is written under beside its final one.
+std::string temporaryNameFor(const std::string& path);
+
 // A file written under a temporary name beside its final one and renamed into place only when
 // it is complete, so that a failed write never leaves a file that looks finished.
 class ReplacingFile {

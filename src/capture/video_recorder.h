@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "capture/capture.h"
@@ -25,16 +26,27 @@ public:
     virtual void setProgressPosition(int frames) = 0;
 };
 
-// The video: the screen grabbed again and again into a temporary file of frames until toggled
-// off, then assembled into a looping animated GIF. The recording runs inside the command that
-// started it; the command that stops it runs inside one of its pauses.
+class TGIFImage;
+
+// The video: the screen grabbed again and again until toggled off, into a looping animated GIF.
+// The recording runs inside the command that started it; the command that stops it runs inside
+// one of its pauses. The "GIF" entry keeps every grab whole in a temporary file and assembles the
+// frames after the stop; the compact entry grabs at the speed slider's rate, keeps only what
+// changed, shows each frame for as long as it was on the screen, and encodes while recording.
 class VideoRecorder {
 public:
+    static constexpr const char* kWholeEntry = "GIF";
+    static constexpr const char* kCompactEntry = "GIF (компактный)";
     static constexpr const char* kIdleCaption = "Съемка видео";
     static constexpr const char* kRecordingCaption = "СТОП!";
     static constexpr const char* kWaitCaption = "ЖДИТЕ!";
     static constexpr int kPauseMs = 5;
     static constexpr int kSlowestSpeed = 50;
+    // Grabs per second of the compact entry.
+    static constexpr int kLowestRate = 5;
+    static constexpr int kHighestRate = 50;
+    // Frames of the compact entry wait in memory up to this size, then in a file.
+    static constexpr size_t kCompactMemoryBytes = size_t(32) << 20;
 
     // `workers` threads assemble the frames.
     VideoRecorder(Capture& capture, VideoHost& host, int workers)
@@ -49,9 +61,15 @@ public:
     void RecordVideo();
 
     bool VideoOn = false;
+    size_t compactMemoryBytes = kCompactMemoryBytes;
 
 private:
     void restoreControls(bool assembling);
+    // Each records until VideoOn is cleared and writes the video; true when a wait ended
+    // because the program closes.
+    bool recordWhole(const std::string& name, const TGIFImage& settings, bool& assembling);
+    bool recordCompact(const std::string& name, const TGIFImage& settings, bool& assembling);
+    void startAssembling(int frames, bool& assembling);
 
     Capture& m_capture;
     VideoHost& m_host;
