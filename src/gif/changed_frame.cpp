@@ -89,6 +89,23 @@ CompactPalette buildPalette(const Bitmap& reduced, const ChangedRect& rect, bool
     return palette;
 }
 
+// A table that is exactly the grey ramp 0, 1, 2, ... makes some decoders (Pillow 9) read the
+// frame as a grey picture without a table and then compose the later frames wrongly; such a
+// table has its first two entries exchanged.
+void avoidBareGreyRamp(CompactPalette& palette) {
+    const size_t n = palette.colors.size();
+    if (n < 2 || (n & (n - 1)) != 0)
+        return;  // the table is padded with black, which breaks the ramp
+    for (size_t i = 0; i < n; ++i)
+        if (palette.colors[i] != Color{uint8_t(i), uint8_t(i), uint8_t(i)})
+            return;
+    std::swap(palette.colors[0], palette.colors[1]);
+    for (uint8_t& entry : palette.indexOf)
+        entry = entry == 0 ? 1 : entry == 1 ? 0 : entry;
+    if (palette.transparent == 0 || palette.transparent == 1)
+        palette.transparent = 1 - palette.transparent;
+}
+
 void addControl(TGIFSubImage& frame, int64_t delay, int transparent) {
     auto control = TGIFGraphicControlExtension::CreateFor(frame);
     control->setDelay(uint16_t(delay));
@@ -147,7 +164,8 @@ EncodedFrame encodeRect(const TGIFImage& settings, const ChangedRect& rect, int6
     if (reduced.pixelFormat() != PixelFormat::Bits8 || reduced.width() != rect.width ||
         reduced.height() != rect.height)
         throw EInvalidGraphicOperation("Scan line index out of range");
-    const CompactPalette palette = buildPalette(reduced, rect, settings.ditherKind() == dkPlain);
+    CompactPalette palette = buildPalette(reduced, rect, settings.ditherKind() == dkPlain);
+    avoidBareGreyRamp(palette);
 
     TGIFImage doc;
     TGIFSubImage frame(doc);

@@ -12,50 +12,12 @@
 #include "gif/gif_image.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"
+#include "video_test_host.h"
 
 namespace fk {
 namespace {
 
-// The main window's controls as the video sees them; every change is logged in order.
-struct FakeVideoHost final : CaptureHost, VideoHost {
-    SaveOptions saveOptions() override {
-        SaveOptions o;
-        o.folder = folder;
-        o.mask = "ignored_##.jpg";
-        o.gifPalette = palette;
-        o.counterText = counter;
-        return o;
-    }
-    bool captureCursor() override { return false; }
-    bool delayedShoot() override { return false; }
-    std::string shotDelayText() override { return "0"; }
-    void setShotDelayText(const std::string&) override {}
-    std::string runningNumberText() override { return counter; }
-    void setRunningNumberText(const std::string& t) override {
-        counter = t;
-        log.push_back("number " + t);
-    }
-
-    std::string videoType() override { return type; }
-    int speedPosition() override { return speed; }
-    void setVideoCaption(const std::string& c) override { log.push_back("caption " + c); }
-    void setMainWindowEnabled(bool on) override { log.push_back(on ? "enable" : "disable"); }
-    void setAssembling(bool on) override { log.push_back(on ? "busy" : "idle"); }
-    void setProgressMaximum(int n) override { log.push_back("maximum " + std::to_string(n)); }
-    void setProgressPosition(int n) override {
-        if (n == 0 || lastProgress != n)
-            log.push_back("progress " + std::to_string(n));
-        lastProgress = n;
-    }
-
-    std::string folder;
-    std::string counter = "7";
-    std::string type = "GIF";
-    int palette = 3;
-    int speed = 10;
-    int lastProgress = -1;
-    std::vector<std::string> log;
-};
+using test::FakeVideoHost;
 
 Bitmap pattern(int index, int width = 23, int height = 17) {
     Bitmap b = test::makeTestPattern(width, height, PixelFormat::Bits32, uint32_t(index + 1));
