@@ -48,6 +48,7 @@ public:
     void check() const;
     // Frames handed over and not written yet.
     int backlog() const { return m_put - m_written; }
+    int written() const { return m_written; }
 
     // No more frames come: waits until those handed over are written, telling `progress` how
     // many of the backlog are done, and completes the video. After a failure (`failure`, or one

@@ -28,6 +28,48 @@ int distance(const Color& a, const Color& b) {
     return r * r + g * g + bl * bl;
 }
 
+// The rows and columns of a rectangle that hold a changed pixel: only they are reduced, as one
+// bitmap, since the others are transparent throughout.
+struct Grid {
+    std::vector<int> rows;
+    std::vector<int> columns;
+    std::vector<int> columnOf;  // rectangle column -> grid column, -1 when left out
+    bool unchanged = false;     // some pixel of the rectangle is unchanged
+    bool whole(const ChangedRect& rect) const {
+        return int(rows.size()) == rect.height && int(columns.size()) == rect.width;
+    }
+};
+
+const uint8_t* pixelAt(const ChangedRect& rect, int x, int y) {
+    return rect.pixels.data() + (size_t(y) * size_t(rect.width) + size_t(x)) * 4;
+}
+
+Grid changedGrid(const ChangedRect& rect, bool everything) {
+    Grid grid;
+    std::vector<bool> column(size_t(rect.width), everything);
+    for (int y = 0; y < rect.height; ++y) {
+        const uint8_t* px = pixelAt(rect, 0, y);
+        bool row = everything;
+        for (int x = 0; x < rect.width; ++x, px += 4) {
+            if (px[3] == kUnchangedPixel) {
+                grid.unchanged = true;
+            } else {
+                row = true;
+                column[size_t(x)] = true;
+            }
+        }
+        if (row)
+            grid.rows.push_back(y);
+    }
+    grid.columnOf.assign(size_t(rect.width), -1);
+    for (int x = 0; x < rect.width; ++x)
+        if (column[size_t(x)]) {
+            grid.columnOf[size_t(x)] = int(grid.columns.size());
+            grid.columns.push_back(x);
+        }
+    return grid;
+}
+
 // Maps the reduced indices in `used` to the distinct colours they stand for.
 void collectColors(const std::vector<RGBQuad>& table, const std::array<int, 256>& used,
                    CompactPalette& palette) {
@@ -45,23 +87,20 @@ void collectColors(const std::vector<RGBQuad>& table, const std::array<int, 256>
 
 // The table must keep one entry for the transparent pixels. When 256 colours are in use,
 // a mapping that depends on the colour alone writes the unchanged pixels opaque (they get the
-// colour they already show); otherwise the least used colour gives way to its nearest neighbour.
-CompactPalette buildPalette(const Bitmap& reduced, const ChangedRect& rect, bool plainMapping) {
+// colour they already show: the caller then reduces the whole rectangle); otherwise the least
+// used colour gives way to its nearest neighbour.
+CompactPalette buildPalette(const Bitmap& reduced, const ChangedRect& rect, const Grid& grid,
+                            bool plainMapping) {
     std::array<int, 256> used{};
-    bool unchanged = false;
-    for (int y = 0; y < rect.height; ++y) {
-        const uint8_t* index = reduced.scanLine(y);
-        const uint8_t* px = rect.pixels.data() + size_t(y) * size_t(rect.width) * 4;
-        for (int x = 0; x < rect.width; ++x, px += 4) {
-            if (px[3] == kUnchangedPixel)
-                unchanged = true;
-            else
-                ++used[index[x]];
-        }
+    for (size_t j = 0; j < grid.rows.size(); ++j) {
+        const uint8_t* index = reduced.scanLine(int(j));
+        for (size_t i = 0; i < grid.columns.size(); ++i)
+            if (pixelAt(rect, grid.columns[i], grid.rows[j])[3] != kUnchangedPixel)
+                ++used[index[i]];
     }
     CompactPalette palette;
     collectColors(reduced.colorTable(), used, palette);
-    if (!unchanged)
+    if (!grid.unchanged)
         return palette;
     if (palette.colors.size() < 256) {
         palette.transparent = int(palette.colors.size());
@@ -147,38 +186,52 @@ EncodedFrame encodePause(int64_t delay, bool loopForever) {
     return EncodeFrame(frame);
 }
 
+// The grid's pixels reduced with the settings' palette, one row of the result per grid row.
+Bitmap reduceGrid(const TGIFImage& settings, const ChangedRect& rect, const Grid& grid,
+                  Bitmap& scratch) {
+    scratch.prepare(int(grid.columns.size()), int(grid.rows.size()), PixelFormat::Bits24);
+    for (size_t j = 0; j < grid.rows.size(); ++j) {
+        uint8_t* d = scratch.scanLine(int(j));
+        for (size_t i = 0; i < grid.columns.size(); ++i, d += 3)
+            std::memcpy(d, pixelAt(rect, grid.columns[i], grid.rows[j]), 3);
+    }
+    Bitmap reduced = MakePalettedBitmap(scratch, settings.reductionKind(), settings.ditherKind(),
+                                        settings.paletteBits(), nullptr);
+    if (reduced.pixelFormat() != PixelFormat::Bits8 || reduced.width() != scratch.width() ||
+        reduced.height() != scratch.height())
+        throw EInvalidGraphicOperation("Scan line index out of range");
+    return reduced;
+}
+
 EncodedFrame encodeRect(const TGIFImage& settings, const ChangedRect& rect, int64_t delay,
                         bool loopForever, Bitmap& scratch) {
-    scratch.prepare(rect.width, rect.height, PixelFormat::Bits24);
-    for (int y = 0; y < rect.height; ++y) {
-        const uint8_t* s = rect.pixels.data() + size_t(y) * size_t(rect.width) * 4;
-        uint8_t* d = scratch.scanLine(y);
-        for (int x = 0; x < rect.width; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-        }
+    const bool plainMapping = settings.ditherKind() == dkPlain;
+    Grid grid = changedGrid(rect, false);
+    Bitmap reduced = reduceGrid(settings, rect, grid, scratch);
+    CompactPalette palette = buildPalette(reduced, rect, grid, plainMapping);
+    if (grid.unchanged && palette.transparent < 0 && !grid.whole(rect)) {
+        grid = changedGrid(rect, true);
+        reduced = reduceGrid(settings, rect, grid, scratch);
+        palette = buildPalette(reduced, rect, grid, plainMapping);
     }
-    const Bitmap reduced = MakePalettedBitmap(
-        scratch, settings.reductionKind(), settings.ditherKind(), settings.paletteBits(), nullptr);
-    if (reduced.pixelFormat() != PixelFormat::Bits8 || reduced.width() != rect.width ||
-        reduced.height() != rect.height)
-        throw EInvalidGraphicOperation("Scan line index out of range");
-    CompactPalette palette = buildPalette(reduced, rect, settings.ditherKind() == dkPlain);
     avoidBareGreyRamp(palette);
 
     TGIFImage doc;
     TGIFSubImage frame(doc);
     frame.setBounds(rect.left, rect.top, rect.width, rect.height);
     setColors(frame, palette.colors);
-    for (int y = 0; y < rect.height; ++y) {
-        const uint8_t* index = reduced.scanLine(y);
-        const uint8_t* px = rect.pixels.data() + size_t(y) * size_t(rect.width) * 4;
+    const auto transparent = uint8_t(std::max(palette.transparent, 0));
+    std::memset(frame.data(), transparent, frame.dataSize());
+    for (size_t j = 0; j < grid.rows.size(); ++j) {
+        const uint8_t* index = reduced.scanLine(int(j));
+        const int y = grid.rows[j];
         uint8_t* out = frame.data() + size_t(y) * size_t(rect.width);
-        for (int x = 0; x < rect.width; ++x, px += 4)
-            out[x] = px[3] == kUnchangedPixel && palette.transparent >= 0
-                         ? uint8_t(palette.transparent)
-                         : palette.indexOf[index[x]];
+        const uint8_t* px = pixelAt(rect, 0, y);
+        for (int x = 0; x < rect.width; ++x, px += 4) {
+            const int i = grid.columnOf[size_t(x)];
+            if (i >= 0 && (px[3] != kUnchangedPixel || palette.transparent < 0))
+                out[x] = palette.indexOf[index[i]];
+        }
     }
     if (loopForever)
         frame.extensions().Add(TGIFAppExtNSLoop::CreateFor(frame));

@@ -307,6 +307,27 @@ TEST(CompactVideo, ItsDelaysAddUpToTheClockAtAnyRateAndPace) {
     }
 }
 
+TEST(CompactVideo, WhenTheEncodersFallBehindGrabsAreLeftOutRatherThanTheBacklogGrowing) {
+    // On the fake clock the grab loop runs far ahead of the encoders' real time.
+    CompactRig t(Look::Colour);
+    t.host.speed = 50;
+    t.grabber.scene.clear();
+    for (int i = 0; i < 200; ++i) {
+        Bitmap b = picture(64, 48, Look::Colour, i % 7);
+        b.setPixel(i % 64, i / 64, {255, 255, 255});
+        t.grabber.scene.push_back({std::move(b), 0});
+    }
+    t.video.ToggleVideo();
+    const auto& log = t.host.log;
+    const auto busy = std::find(log.begin(), log.end(), "busy");
+    ASSERT_NE(busy, log.end());
+    // At most the bound, the frame the last grab made and the last frame.
+    EXPECT_LE(std::atoi(busy[-2].c_str() + 8), 16 + 2) << busy[-2];
+    const ComposedGif gif = test::composeWithGiflib(t.gif());
+    EXPECT_EQ(totalDelay(gif), t.centiseconds(t.host.assemblyStartMs));
+    t.expectShowsTheScene(gif, "giflib", false);
+}
+
 TEST(CompactTimeline, FoldsRepeatsMergesFramesDueTooSoonAndCarriesTheRounding) {
     std::vector<CompactFrame> frames;
     CompactTimeline timeline([&](CompactFrame&& f) { frames.push_back(std::move(f)); });
