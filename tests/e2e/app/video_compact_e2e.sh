@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# The compact video as a user makes it, with "GIF (компактный)" chosen: Shift+Scroll_Lock, the
+# screen turns from red to blue, Shift+Scroll_Lock again; video_N.gif appears at once, with no
+# temporary file left; Pillow and giflib read a looping animation whose first frame is the whole
+# screen and whose later frames are smaller rectangles kept over the frames before them, whose
+# corner is red, then blue, and whose delays (never below 2 cs) add up to the time between the
+# two presses. Then a folder on a file system too small for the first frame: the error is shown,
+# nothing is left behind, and the key starts a new recording.
+#
+#   video_compact_e2e.sh FOTOKRAN ARTIFACTS      (run inside with-xvfb --wm)
+set -u
+program=$1
+artifacts=$2
+here=$(dirname "$0")
+. "$here/e2e_lib.sh"
+
+work=$(mktemp -d /tmp/fotokran-compact-e2e-XXXXXX)
+pid=
+tiny=
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  [ -n "$tiny" ] && umount "$tiny" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/bin" "$work/shots" "$work/home" "$artifacts"
+failure_shot="$artifacts/video_compact_e2e_failure.png"
+rm -f "$failure_shot"
+cp "$program" "$work/bin/fotokran"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=xcb
+
+write_config() {
+  cat >"$work/bin/config.ini" <<INI
+[WindowPosition]
+X=0
+Y=0
+[FileName]
+Path=$1
+Count=$2
+[Format]
+Type=1
+GIF_palette=3
+[VideoFormat]
+VideoType=1
+GIFSpeed=20
+[Masks]
+Last=shot_###.bmp
+INI
+}
+
+start_program() {
+  "$work/bin/fotokran" >>"$work/log" 2>&1 &
+  pid=$!
+  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
+  main=$(window_named "Fotokran v0.7")
+  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
+  settle
+}
+
+close_program() {
+  click_in "$main" $((360 + 42)) $((288 + 18))  # "Закрыть"
+  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end after Закрыть"
+  wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
+  pid=
+}
+
+now_ms() { date +%s%3N; }
+
+read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
+
+# ---- a compact video of a screen that turns from red to blue ----
+write_config "$work/shots" 4
+start_program
+xsetroot -solid '#ff0000'
+started=$(now_ms)
+xdotool key shift+Scroll_Lock
+sleep 1
+xsetroot -solid '#0000ff'
+sleep 1
+stopped=$(now_ms)
+xdotool key shift+Scroll_Lock
+wait_until 10 test -s "$work/shots/video_4.gif" || fail "no video_4.gif within 10 s of the stop"
+wait_until 5 test ! -e "$work/shots/video_4.gif.tmp" || fail "the frame store is still there"
+[ "$(find "$work/shots" -name '*.part' | wc -l)" = 0 ] || fail "an unfinished file was left"
+cp "$work/shots/video_4.gif" "$artifacts/video_compact_e2e.gif"
+
+/usr/bin/python3 - "$work/shots/video_4.gif" "$screen_w" "$screen_h" "$((stopped - started))" \
+  >"$work/pillow" 2>&1 <<'PY' ||
+import sys
+from PIL import Image
+path, w, h, between = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+im = Image.open(path)
+assert im.size == (w, h), f"size {im.size}, screen {w}x{h}"
+assert im.info.get("loop") == 0, f"loop {im.info.get('loop')}"
+colours, total = [], 0
+for n in range(im.n_frames):
+    im.seek(n)
+    duration = im.info.get("duration")
+    assert duration >= 20, f"frame {n} lasts {duration} ms"
+    total += duration
+    colours.append(im.convert("RGB").getpixel((w - 1, h - 1)))
+runs = [c for i, c in enumerate(colours) if i == 0 or c != colours[i - 1]]
+assert runs == [(255, 0, 0), (0, 0, 255)], f"corner colours in frame order: {runs}"
+# The presses reach the program some tens of milliseconds after the script sends them.
+assert abs(total - between) < 400, f"the frames last {total} ms, the presses were {between} ms apart"
+print(im.n_frames, total)
+PY
+  fail "Pillow: $(cat "$work/pillow")"
+read -r frames total < <(tail -n1 "$work/pillow")
+# 20 grabs a second for 2 s: a screen that stays the same folds into the frame before it.
+[ "$frames" -lt 40 ] || fail "$frames frames for a screen that changed a few times"
+
+giftext "$work/shots/video_4.gif" >"$work/giftext" 2>&1 || fail "giftext refused the video"
+grep -q 'terminated normally' "$work/giftext" || fail "giftext finds no proper end"
+[ "$(grep -c '^Image #' "$work/giftext")" = "$frames" ] || fail "giftext counts other images"
+[ "$(grep -c 'Disposal Mode: 1' "$work/giftext")" = "$frames" ] || fail "a frame is disposed of"
+grep -A2 '^Image #1:' "$work/giftext" | grep -q "Left = 0, Top = 0, Width = $screen_w, Height = $screen_h" ||
+  fail "the first frame is not the whole screen"
+grep -q 'Transparency on: yes' "$work/giftext" || fail "no frame keeps the pixels before it"
+grep "Image Size" "$work/giftext" | tail -n +2 | grep -vq "Width = $screen_w, Height = $screen_h" ||
+  fail "no later frame is smaller than the screen"
+gif2rgb -1 -o "$work/rgb" "$work/shots/video_4.gif" 2>"$work/gif2rgb" ||
+  fail "gif2rgb refused the video: $(cat "$work/gif2rgb")"
+
+xdotool key Print
+wait_until 10 test -s "$work/shots/shot_005.bmp" || fail "the next shot is not shot_005.bmp"
+close_program
+grep -qx "VideoType=1" "$work/bin/config.ini" || fail "config.ini does not keep VideoType=1"
+
+# ---- a folder on a file system too small for the first frame ----
+tiny="$work/tiny"
+mkdir -p "$tiny"
+if ! mount -t tmpfs -o size=8k tmpfs "$tiny" 2>/dev/null; then
+  tiny=
+  echo "compact video e2e: cannot mount a tmpfs here; the full-disk case is skipped" >&2
+  echo "compact video e2e: all other checks passed ($frames frames, $total ms)"
+  exit 0
+fi
+xsetroot -solid '#336699'
+write_config "$tiny" 0
+start_program
+xdotool key shift+Scroll_Lock
+wait_until 20 window_named "Fotokran" || fail "no error box for the full disk"
+box=$(window_named "Fotokran")
+import -window "$box" "$artifacts/video_compact_e2e_full_disk.png" 2>/dev/null
+[ -z "$(ls -A "$tiny")" ] || fail "files left on the full disk: $(ls -A "$tiny")"
+xdotool windowactivate "$box" key Return
+wait_until 10 no_window_named "Fotokran" || fail "the error box did not close"
+xdotool key shift+Scroll_Lock
+wait_until 20 window_named "Fotokran" || fail "the key no longer starts a recording"
+box=$(window_named "Fotokran")
+xdotool windowactivate "$box" key Return
+wait_until 10 no_window_named "Fotokran" || fail "the second error box did not close"
+[ -z "$(ls -A "$tiny")" ] || fail "files left on the full disk: $(ls -A "$tiny")"
+close_program
+echo "compact video e2e: all checks passed ($frames frames, $total ms)"
