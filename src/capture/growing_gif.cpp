@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "base/exceptions.h"
@@ -98,12 +97,7 @@ void GrowingGif::complete() {
         ::unlink(m_temporary.c_str());
         throwWriteError(err);
     }
-    if (std::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(m_temporary.c_str());
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {m_path, std::strerror(err)}));
-    }
+    moveIntoPlace(m_temporary, m_path);
 }
 
 }  // namespace fk

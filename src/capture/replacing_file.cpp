@@ -16,6 +16,15 @@ std::string temporaryNameFor(const std::string& path) {
     return path + "." + std::to_string(::getpid()) + ".part";
 }
 
+void moveIntoPlace(const std::string& temporary, const std::string& path) {
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        throw EFCreateError(
+            formatMessage("Cannot create file \"%s\". %s", {path, std::strerror(err)}));
+    }
+}
+
 ReplacingFile::ReplacingFile(std::string path)
     : m_path(std::move(path)), m_temporary(temporaryNameFor(m_path)) {
     const int fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -55,12 +64,7 @@ void ReplacingFile::commit() {
         throw;
     }
     m_stream.reset();
-    if (std::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(m_temporary.c_str());
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {m_path, std::strerror(err)}));
-    }
+    moveIntoPlace(m_temporary, m_path);
 }
 
 }  // namespace fk

@@ -9,6 +9,9 @@ class FileStream;
 
 // The temporary name a file is written under beside its final one.
 std::string temporaryNameFor(const std::string& path);
+// Renames the complete temporary file over the final name; when that fails, deletes it and
+// throws "Cannot create file "%s". %s" with the final name.
+void moveIntoPlace(const std::string& temporary, const std::string& path);
 
 // A file written under a temporary name beside its final one and renamed into place only when
 // it is complete, so that a failed write never leaves a file that looks finished.

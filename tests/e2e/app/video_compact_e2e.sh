@@ -14,63 +14,15 @@ artifacts=$2
 here=$(dirname "$0")
 . "$here/e2e_lib.sh"
 
-work=$(mktemp -d /tmp/fotokran-compact-e2e-XXXXXX)
-pid=
-tiny=
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  [ -n "$tiny" ] && umount "$tiny" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/bin" "$work/shots" "$work/home" "$artifacts"
-failure_shot="$artifacts/video_compact_e2e_failure.png"
-rm -f "$failure_shot"
-cp "$program" "$work/bin/fotokran"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=xcb
-
-write_config() {
-  cat >"$work/bin/config.ini" <<INI
-[WindowPosition]
-X=0
-Y=0
-[FileName]
-Path=$1
-Count=$2
-[Format]
-Type=1
-GIF_palette=3
-[VideoFormat]
-VideoType=1
-GIFSpeed=20
-[Masks]
-Last=shot_###.bmp
-INI
-}
-
-start_program() {
-  "$work/bin/fotokran" >>"$work/log" 2>&1 &
-  pid=$!
-  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
-  main=$(window_named "Fotokran v0.7")
-  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
-  settle
-}
-
-close_program() {
-  click_in "$main" $((360 + 42)) $((288 + 18))  # "Закрыть"
-  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  kill -0 "$pid" 2>/dev/null && fail "the program did not end after Закрыть"
-  wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
-  pid=
-}
+name=video_compact_e2e
+. "$here/video_e2e_lib.sh"
 
 now_ms() { date +%s%3N; }
 
 read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
 
 # ---- a compact video of a screen that turns from red to blue ----
-write_config "$work/shots" 4
+write_config "$work/shots" 4 1 20
 start_program
 xsetroot -solid '#ff0000'
 started=$(now_ms)
@@ -129,29 +81,14 @@ close_program
 grep -qx "VideoType=1" "$work/bin/config.ini" || fail "config.ini does not keep VideoType=1"
 
 # ---- a folder on a file system too small for the first frame ----
-tiny="$work/tiny"
-mkdir -p "$tiny"
-if ! mount -t tmpfs -o size=8k tmpfs "$tiny" 2>/dev/null; then
-  tiny=
+if ! mount_tiny 8192; then
   echo "compact video e2e: cannot mount a tmpfs here; the full-disk case is skipped" >&2
   echo "compact video e2e: all other checks passed ($frames frames, $total ms)"
   exit 0
 fi
 xsetroot -solid '#336699'
-write_config "$tiny" 0
+write_config "$tiny" 0 1 20
 start_program
-xdotool key shift+Scroll_Lock
-wait_until 20 window_named "Fotokran" || fail "no error box for the full disk"
-box=$(window_named "Fotokran")
-import -window "$box" "$artifacts/video_compact_e2e_full_disk.png" 2>/dev/null
-[ -z "$(ls -A "$tiny")" ] || fail "files left on the full disk: $(ls -A "$tiny")"
-xdotool windowactivate "$box" key Return
-wait_until 10 no_window_named "Fotokran" || fail "the error box did not close"
-xdotool key shift+Scroll_Lock
-wait_until 20 window_named "Fotokran" || fail "the key no longer starts a recording"
-box=$(window_named "Fotokran")
-xdotool windowactivate "$box" key Return
-wait_until 10 no_window_named "Fotokran" || fail "the second error box did not close"
-[ -z "$(ls -A "$tiny")" ] || fail "files left on the full disk: $(ls -A "$tiny")"
+expect_full_disk_twice
 close_program
 echo "compact video e2e: all checks passed ($frames frames, $total ms)"

@@ -78,8 +78,8 @@ ComposedGif composeWithPillow(const std::string& path) {
     TempDir tmp;
     const std::string out = tmp.file("frames");
     const CommandResult r =
-        runCommand(python() + " " + shellQuote(toolsDir() + "/gif_composed.py") + " " +
-                   shellQuote(path) + " " + shellQuote(out));
+        runCommand(python() + " " + shellQuote(toolsDir() + "/gif_dump.py") + " " +
+                   shellQuote(path) + " " + shellQuote(out) + " composed");
     if (r.exitCode != 0) {
         ADD_FAILURE() << "Pillow could not decode " << path << ": " << r.output;
         return result;
@@ -87,15 +87,18 @@ ComposedGif composeWithPillow(const std::string& path) {
     const std::vector<uint8_t> bytes = readFileBytes(out);
     size_t at = 0;
     while (at < bytes.size()) {
-        const size_t newline =
-            size_t(std::find(bytes.begin() + long(at), bytes.end(), '\n') - bytes.begin());
+        const auto newline = std::find(bytes.begin() + long(at), bytes.end(), '\n');
+        const std::string header(bytes.begin() + long(at), newline);
         int width = 0, height = 0, duration = 0;
-        const std::string header(bytes.begin() + long(at), bytes.begin() + long(newline));
-        if (std::sscanf(header.c_str(), "%d %d %d", &width, &height, &duration) != 3) {
-            ADD_FAILURE() << "unexpected decoder output for " << path;
+        size_t paletteBytes = 0, pixelBytes = 0;
+        at = size_t(newline - bytes.begin()) + 1;
+        if (std::sscanf(header.c_str(), "%d %d RGB %zu %zu %d", &width, &height, &paletteBytes,
+                        &pixelBytes, &duration) != 5 ||
+            paletteBytes != 0 || pixelBytes != size_t(width) * size_t(height) * 3 ||
+            at + pixelBytes > bytes.size()) {
+            ADD_FAILURE() << "unexpected decoder output for " << path << ": " << header;
             return result;
         }
-        at = newline + 1;
         result.width = width;
         result.height = height;
         ComposedFrame frame;
