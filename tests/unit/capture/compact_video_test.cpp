@@ -464,6 +464,18 @@ TEST(CompactVideo, WhatCannotBeSavedLeavesNothingAndRestoresTheControls) {
     }
 }
 
+TEST(CompactVideo, ClosingWhileRecordingWritesTheVideoThenEndsTheWaits) {
+    CompactRig t(Look::Colour);
+    t.pump.scheduleIn(250, [&t] {
+        t.video.stop();
+        throw EWaitsEnded();
+    });
+    EXPECT_THROW(t.video.ToggleVideo(), EWaitsEnded);
+    EXPECT_EQ(t.files(), std::vector<std::string>{"video_7.gif"});
+    EXPECT_EQ(test::composeWithGiflib(t.gif()).frames.size(), 2u);  // the screens at 0 and 200
+    EXPECT_EQ(t.host.log.back(), "idle");
+}
+
 TEST(CompactVideo, AfterTheStopTheProgressBarCountsTheBacklog) {
     CompactRig t(Look::Colour);
     t.video.ToggleVideo();
