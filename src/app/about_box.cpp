@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
+#include <vector>
 
 #include "app/link_label.h"
 #include "app/program_icon.h"
@@ -39,6 +41,21 @@ const char* const kHints[] = {
     "чтобы окно Fotokran не попадало в кадр",
 };
 
+constexpr int kGroupGap = 2;
+constexpr int kOkTop = 346;
+const char* const kBullet = "•";
+
+// The first row of text in a group: just below its frame line.
+int firstRow(QGroupBox* g) {
+    return g->contentsRect().top() + 1;
+}
+
+// Makes the group end a little below the text that ends at `textBottom`.
+void fitHeight(QGroupBox* g, int textBottom) {
+    const int frameBelow = g->height() - 1 - g->contentsRect().bottom();
+    g->resize(g->width(), textBottom + 2 + frameBelow);
+}
+
 const char* const kKeyRows[][2] = {
     {"Съемка всего экрана:", "Print Screen (PrnScr)"},
     {"Съемка активного окна:", "Ctrl + PrnScr"},
@@ -62,51 +79,85 @@ TAboutBox::TAboutBox(QWidget* owner, std::function<bool(const QUrl&)> openUrl)
     icon->setPixmap(programPixmap(128));
     icon->setScaledContents(true);
 
-    auto* about = group(this, "GroupBox3", "[ О программе ]", {144, 4, 351, 50});
-    auto* name = label(about, "ProductName", "Fotokran", {8, 14, 84, 19});
+    // Every text starts below its group's frame line and ends above the bottom one, each row as
+    // tall as the font needs; the groups follow one another from the top.
+    const int row = fontMetrics().height() + 1;
+    auto* about = group(this, "GroupBox3", "[ О программе ]", {144, 4, 351, 0});
+    int y = firstRow(about);
+    auto* name = label(about, "ProductName", "Fotokran", {});
     QFont big = name->font();
     big.setBold(true);
     big.setPixelSize(kUiFontPixels + 5);
     name->setFont(big);
-    Version = label(about, "Version", "v", {96, 18, 60, 14});
-    label(about, "Comments", "Программа для снятия снимков с экрана", {8, 34, 335, 14});
+    const int nameHeight = name->sizeHint().height();
+    name->setGeometry(8, y, 84, nameHeight);
+    Version = label(about, "Version", "v", {96, y + nameHeight - row, 60, row});
+    y += nameHeight;
+    label(about, "Comments", "Программа для снятия снимков с экрана", {8, y, 335, row});
+    fitHeight(about, y + row);
 
-    auto* keys = group(this, "GroupBox7", "[ Горячие клавиши ]", {144, 56, 351, 80});
-    for (int i = 0; i < 4; ++i) {
-        const int y = 16 + 15 * i;
+    auto* keys = group(this, "GroupBox7", "[ Горячие клавиши ]",
+                       {144, about->geometry().bottom() + 1 + kGroupGap, 351, 0});
+    y = firstRow(keys);
+    for (int i = 0; i < 4; ++i, y += row) {
         const QByteArray n = QByteArray::number(i + 1);
-        label(keys, "KeyAction" + n, kKeyRows[i][0], {8, y, 150, 14});
-        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, 14});
+        label(keys, "KeyAction" + n, kKeyRows[i][0], {8, y, 150, row});
+        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, row});
     }
+    fitHeight(keys, y);
 
-    auto* author = group(this, "GroupBox4", "[ Автор ]", {4, 140, 240, 60});
-    label(author, "Label11", "Проект Fotokran, 2026", {8, 15, 224, 14});
+    const int middle =
+        std::max(icon->geometry().bottom(), keys->geometry().bottom()) + 1 + kGroupGap;
+    auto* author = group(this, "GroupBox4", "[ Автор ]", {4, middle, 240, 0});
+    y = firstRow(author);
+    label(author, "Label11", "Проект Fotokran, 2026", {8, y, 224, row});
     link(author, "Label12", "Email: fotokran@example.org", "mailto:fotokran@example.org",
-         {8, 29, 224, 14});
+         {8, y + row, 224, row});
     link(author, "Label15", "WWW: https://example.org/fotokran", "https://example.org/fotokran",
-         {8, 43, 224, 14});
+         {8, y + 2 * row, 224, row});
+    fitHeight(author, y + 3 * row);
 
     auto* credits =
-        group(this, "GroupBox1", "[ При разработке ипользовались ]", {248, 140, 247, 60});
-    link(credits, "Label1", "Qt: https://www.qt.io", "https://www.qt.io", {8, 15, 231, 14});
-    label(credits, "Label14", "zlib: https://zlib.net", {8, 29, 231, 14});
-    label(credits, "Label17", "libjpeg-turbo: https://libjpeg-turbo.org", {8, 43, 231, 14});
+        group(this, "GroupBox1", "[ При разработке ипользовались ]", {248, middle, 247, 0});
+    link(credits, "Label1", "Qt: https://www.qt.io", "https://www.qt.io", {8, y, 231, row});
+    label(credits, "Label14", "zlib: https://zlib.net", {8, y + row, 231, row});
+    label(credits, "Label17", "libjpeg-turbo: https://libjpeg-turbo.org",
+          {8, y + 2 * row, 231, row});
+    fitHeight(credits, y + 3 * row);
 
-    auto* hints = group(this, "GroupBox2", "[ Подсказки ]", {4, 202, 491, 140});
-    // Each hint as tall as its wrapped text, one under the other.
-    int top = 15;
+    // The hints fill the rest above the OK button: each behind a bullet, its wrapped lines
+    // indented under its own text, with the room that is left spread between them.
+    const int hintsTop = author->geometry().bottom() + 1 + kGroupGap;
+    auto* hints =
+        group(this, "GroupBox2", "[ Подсказки ]", {4, hintsTop, 491, kOkTop - 3 - hintsTop});
+    const int bulletWidth = fontMetrics().horizontalAdvance(QString::fromUtf8(kBullet)) + 6;
+    const int width = hints->width() - 8 - bulletWidth - 8;
+    std::vector<QLabel*> texts;
+    int needed = 0;
     for (int i = 0; i < 6; ++i) {
         auto* hint = new QLabel(QString::fromUtf8(kHints[i]), hints);
         hint->setObjectName("Hint" + QByteArray::number(i + 1));
         hint->setWordWrap(true);
-        const int width = hints->width() - 16;
-        hint->setGeometry(8, top, width, hint->heightForWidth(width));
-        top += hint->height();
+        hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        needed += hint->heightForWidth(width);
+        texts.push_back(hint);
+    }
+    const int room = hints->contentsRect().bottom() - firstRow(hints);
+    const int spacing = std::clamp((room - needed) / 5, 0, row / 2);
+    y = firstRow(hints);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const int height = texts[i]->heightForWidth(width);
+        texts[i]->setGeometry(8 + bulletWidth, y, width, height);
+        auto* bullet =
+            label(hints, "Bullet" + QByteArray::number(int(i) + 1), QString::fromUtf8(kBullet),
+                  {8, y, bulletWidth, fontMetrics().height()});
+        bullet->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        y += height + spacing;
     }
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("OKButton");
-    ok->setGeometry(420, 345, 75, 23);
+    ok->setGeometry(420, kOkTop, 75, 23);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

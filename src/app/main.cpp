@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
         std::cout << fk::versionText();
         return 0;
     }
+    // A file size limit then fails the write like a full disk, instead of ending the program with
+    // its settings unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     return fk::runProgram(line.command);

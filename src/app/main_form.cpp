@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -30,6 +31,7 @@
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/ui_font.h"
+#include "app/window_placement.h"
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
 #include "gif/animation_writer.h"
@@ -102,6 +104,8 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     m_notifier->setActions(!m_hooks.background);
     createControls();
     connectHandlers();
+    // The program's dialogs are left out of shots too, from the moment they show.
+    qApp->installEventFilter(this);
     FormCreate();
 }
 
@@ -121,7 +125,9 @@ bool TMainForm::trayAvailable() const {
 void TMainForm::showError(const QString& message) {
     if (m_hooks.showError)
         return m_hooks.showError(message);
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     QMessageBox box(QMessageBox::Critical, "Fotokran", message, QMessageBox::Ok);
+    m_errorBox = &box;
     box.exec();
 }
 
@@ -136,6 +142,7 @@ std::optional<QString> TMainForm::runCaught(const std::function<void()>& command
         return std::nullopt;
     std::optional<QString> error;
     ++m_depth;
+    m_noFormatTold.push_back(false);
     try {
         command();
     } catch (const EWaitsEnded&) {
@@ -144,6 +151,7 @@ std::optional<QString> TMainForm::runCaught(const std::function<void()>& command
     } catch (...) {
         error = "Unknown error";
     }
+    m_noFormatTold.pop_back();
     --m_depth;
     // The error is shown (or handed back) before the pending close completes.
     if (m_depth == 0 && m_closePending) {
@@ -178,47 +186,15 @@ void TMainForm::FormCreate() {
     run([&] { tellRefusedKeys(refused); });
 }
 
-void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
-    if (refused.empty())
-        return;
-    QStringList names;
-    for (HotKeyAction a : refused)
-        names << qs(hotKeyName(a));
-    const QString message =
-        "Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
-        names.join(", ");
-    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
-    if (m_hooks.showNotice)
-        return m_hooks.showNotice(message);
-    if (trayAvailable() && QSystemTrayIcon::supportsMessages()) {
-        // The message points at the icon, so it waits until the tray has placed the icon.
-        auto* wait = new QTimer(this);
-        auto tries = std::make_shared<int>(0);
-        connect(wait, &QTimer::timeout, this, [this, wait, tries, message] {
-            const QRect place = m_tray->geometry();
-            if ((!place.isValid() || place.topLeft().isNull()) && ++*tries < 25)
-                return;
-            wait->deleteLater();
-            m_tray->showMessage(kCaption, message, QSystemTrayIcon::Warning, 15000);
-        });
-        wait->start(200);
-        return;
-    }
-    auto* note = new QMessageBox(QMessageBox::Information, kCaption, message, QMessageBox::Ok);
-    note->setAttribute(Qt::WA_DeleteOnClose);
-    note->setModal(false);
-    note->show();
-}
-
 void TMainForm::showAtStart() {
-    if (!m_startMinimized) {
+    keepTitleBarOnScreen(this);
+    // Without a tray there would be nothing on the screen to bring the window back with.
+    if (m_startMinimized && !trayAvailable())
+        tellNoTrayOnce(true);
+    if (!m_startMinimized || !trayAvailable()) {
         show();
         activateWindow();
-        return;
     }
-    // Without a tray there would be no way back from a hidden window.
-    if (!trayAvailable())
-        showMinimized();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -232,6 +208,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::DoRestore() {
+    keepTitleBarOnScreen(this);
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -373,8 +350,11 @@ void TMainForm::requestClose() {
     m_series->stop();
     m_video->stop();
     m_platform.pump.endAllWaits();
+    // Open windows that wait for the user would hold the close back, at the session's end too.
     if (m_aboutBox)
         m_aboutBox->reject();
+    if (m_errorBox)
+        m_errorBox->reject();
     if (m_depth == 0)
         finishClose();
 }
@@ -433,10 +413,12 @@ void TMainForm::Button3Click() {
 }
 
 void TMainForm::Button2Click() {
-    if (trayAvailable())
+    if (trayAvailable()) {
         hide();
-    else
-        showMinimized();
+        return;
+    }
+    tellNoTrayOnce(false);
+    showMinimized();
 }
 
 void TMainForm::Button1Click() {
@@ -505,14 +487,23 @@ void TMainForm::TrackBar1Change() {
 }
 
 void TMainForm::updateExcludedWindows() {
-    // Windows the screen shots must leave out while the transparency switch is on.
+    // Windows the screen shots must leave out while the transparency switch is on: this one and
+    // the program's dialogs that are open (help, notes, errors).
     std::vector<WindowHandle> own;
     if (CheckBox1->isChecked()) {
         own.push_back(WindowHandle(winId()));
-        if (m_aboutBox)
-            own.push_back(WindowHandle(m_aboutBox->winId()));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != this && w->isVisible() && qobject_cast<QDialog*>(w))
+                own.push_back(WindowHandle(w->winId()));
     }
     m_platform.grabber.setExcludedWindows(own);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
+        qobject_cast<QDialog*>(watched) && CheckBox1->isChecked())
+        updateExcludedWindows();
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---- what the shots and the series read ----

@@ -22,6 +22,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
@@ -102,6 +103,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class MainFormSettings;
@@ -116,6 +118,11 @@ private:
     void LoadSettings();
     void SaveSettings();
     void tellRefusedKeys(const std::vector<HotKeyAction>& refused);
+    // Without a tray, once per run: how a minimised window comes back (`atStart`: and why the
+    // window is shown although it is to start minimised).
+    void tellNoTrayOnce(bool atStart);
+    // A note that blocks nothing: the tray's balloon where there is one, else a small window.
+    void showNote(const QString& message);
     void HotKeyPressed(HotKeyAction action);
     // Hot keys pressed while a video is assembled wait until it has been written.
     void hotKeyArrived(HotKeyAction action);
@@ -177,6 +184,7 @@ private:
     std::string runningNumberText() override;
     void setRunningNumberText(const std::string& text) override;
     void pictureSaved(const std::string& path) override;
+    void noFormatSelected() override;
     // TimedSeriesHost
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;
@@ -208,8 +216,12 @@ private:
     Notifier* m_notifier = nullptr;
     int m_seriesShots = 0;
     bool m_closePending = false;
+    std::vector<bool> m_noFormatTold;  // per running command, the innermost last
+    bool m_noTrayTold = false;
     bool m_finished = false;
     QPointer<TAboutBox> m_aboutBox;
+    QPointer<QMessageBox> m_errorBox;
+    QPointer<QMessageBox> m_noteBox;
 
     // A stored folder that could not be selected is written back unless the user picks another.
     std::optional<std::string> m_keptFolder;

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/exit_requests.h"
 #include "app/main_form.h"
 #include "app/program_icon.h"
 #include "app/remote_control.h"
@@ -131,11 +132,22 @@ int runProgram(Command command) {
     }
     hotKeys = globalHotKeys();
 
+    // Signals and the session's end close the window as its close button does.
+    bool finished = false;
+    ExitRequests exits([&finished] { return finished; });
+
     TMainForm mainForm({*grabber, clock, pump, *hotKeys}, AppPaths::forThisProgram());
     form = &mainForm;
     QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);
-    QObject::connect(&mainForm, &TMainForm::finished, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&exits, &ExitRequests::closeRequested, &mainForm,
+                     [&mainForm] { mainForm.close(); });
+    QObject::connect(
+        &mainForm, &TMainForm::finished, qApp,
+        [&finished] {
+            finished = true;
+            QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
     mainForm.showAtStart();
     if (command == Command::Show) {
         mainForm.DoRestore();

@@ -86,8 +86,14 @@ std::vector<HotKeyAction> X11HotKeys::registerAll(std::function<void(HotKeyActio
     xcb_connection_t* c = conn(m_connection);
     std::vector<HotKeyAction> refused;
     for (const KeyDef& key : kKeys) {
-        bool taken = false;
-        for (uint8_t code : keycodesOf(key.keysym)) {
+        // A symbol can sit on several keys (Print does on 107 and 218 of the usual keymap), and a
+        // window manager binds only one of them. The key is ours only when every key code with
+        // every lock variant is: a partial grab would make it work on one keyboard or with Num
+        // Lock on, and do the other program's action otherwise.
+        const std::vector<uint8_t> codes = keycodesOf(key.keysym);
+        std::vector<Grab> granted;
+        bool taken = !codes.empty();
+        for (uint8_t code : codes) {
             for (uint16_t lock : kLockVariants) {
                 const uint16_t mods = key.modifiers | lock;
                 xcb_generic_error_t* error = xcb_request_check(
@@ -95,15 +101,19 @@ std::vector<HotKeyAction> X11HotKeys::registerAll(std::function<void(HotKeyActio
                                             XCB_GRAB_MODE_ASYNC));
                 if (error) {
                     std::free(error);
+                    taken = false;
                     continue;
                 }
-                m_grabs.push_back({code, mods, key.action});
-                if (lock == 0)
-                    taken = true;
+                granted.push_back({code, mods, key.action});
             }
         }
-        if (!taken)
+        if (taken) {
+            m_grabs.insert(m_grabs.end(), granted.begin(), granted.end());
+        } else {
+            for (const Grab& g : granted)
+                xcb_ungrab_key(c, g.keycode, m_root, g.modifiers);
             refused.push_back(key.action);
+        }
     }
     xcb_flush(c);
     return refused;

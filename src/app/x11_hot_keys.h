@@ -8,8 +8,10 @@
 
 namespace fk {
 
-// The keys as passive grabs on the X11 root window, also with Caps Lock and Num Lock on. A key
-// another program has grabbed is refused by the server (BadAccess) and reported as refused.
+// The keys as passive grabs on the X11 root window, on every key code that carries the key's
+// symbol, also with Caps Lock and Num Lock on. A key of which any of these grabs is refused by the
+// server (BadAccess: another program or the window manager holds it) is reported as refused and
+// not grabbed at all.
 class X11HotKeys final : public HotKeys, private QAbstractNativeEventFilter {
 public:
     // Nothing when the program does not run on X11.

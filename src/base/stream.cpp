@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 
 namespace fk {
 
@@ -69,9 +70,23 @@ void MemoryStream::clear() {
 }
 
 FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
+    if (mode == Mode::Replace) {
+        struct stat st {};
+        const bool special = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+        if (special && S_ISDIR(st.st_mode))
+            throw EFCreateError(
+                formatMessage("Cannot create file \"%s\". %s", {path, systemReason(EISDIR)}));
+        if (!special) {
+            m_replacement = std::make_unique<ReplacementFile>(path);
+            m_fd = m_replacement->fd();
+            return;
+        }
+        mode = Mode::Create;
+    }
     int flags = O_CLOEXEC;
     switch (mode) {
         case Mode::Create:
+        case Mode::Replace:
             flags |= O_RDWR | O_CREAT | O_TRUNC;
             break;
         case Mode::OpenRead:
@@ -99,6 +114,8 @@ FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
 }
 
 FileStream::~FileStream() {
+    if (m_replacement)
+        return;  // not complete: the replacement goes
     if (m_fd >= 0) {
         try {
             flushBuffer();
@@ -198,9 +215,17 @@ void FileStream::close() {
     try {
         flushBuffer();
     } catch (...) {
-        ::close(m_fd);
+        if (!m_replacement)
+            ::close(m_fd);
+        m_replacement.reset();
         m_fd = -1;
         throw;
+    }
+    if (m_replacement) {
+        m_fd = -1;
+        std::unique_ptr<ReplacementFile> file = std::move(m_replacement);
+        file->commit(false);
+        return;
     }
     int fd = std::exchange(m_fd, -1);
     if (::close(fd) != 0)

@@ -2,10 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace fk {
+
+class ReplacementFile;
 
 // A seekable byte stream, the one shape every encoder writes to: a file or a memory buffer.
 class Stream {
@@ -47,10 +50,12 @@ private:
 // A file opened through the system, with its own write buffer so that small writes stay cheap.
 class FileStream final : public Stream {
 public:
-    enum class Mode { Create, OpenRead, OpenReadWrite };
+    enum class Mode { Create, Replace, OpenRead, OpenReadWrite };
 
-    // Create truncates or makes the file ("Cannot create file "%s". %s");
-    // the open modes need an existing file ("Cannot open file "%s". %s").
+    // Create truncates or makes the file ("Cannot create file "%s". %s"). Replace writes a
+    // ReplacementFile that close() puts in the file's place; a stream destroyed before that leaves
+    // no trace (a device such as /dev/full is written directly). The open modes need an existing
+    // file ("Cannot open file "%s". %s"). Messages always name `path`.
     FileStream(const std::string& path, Mode mode);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
@@ -64,7 +69,8 @@ public:
 
     // Writes out what is buffered, so that the file holds everything written so far.
     void flush() { flushBuffer(); }
-    // Writes out what is buffered and closes the file; errors are thrown here, not lost.
+    // Writes out what is buffered and closes the file (in Replace mode: puts it in place); errors
+    // are thrown here, not lost.
     void close();
     const std::string& path() const { return m_path; }
 
@@ -73,6 +79,7 @@ private:
     [[noreturn]] void throwWriteError(int err) const;
 
     std::string m_path;
+    std::unique_ptr<ReplacementFile> m_replacement;
     int m_fd = -1;
     uint64_t m_pos = 0;  // logical position, buffered bytes included
     std::vector<uint8_t> m_buffer;

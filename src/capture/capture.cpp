@@ -93,7 +93,9 @@ void Capture::ShootScreen() {
         throw;
     }
     advanceRunningNumber();
-    if (!saved.empty())
+    if (saved.empty())
+        m_host.noFormatSelected();
+    else
         m_host.pictureSaved(saved);
 }
 
@@ -113,7 +115,9 @@ void Capture::ShootWindow() {
         throw;
     }
     advanceRunningNumber();
-    if (!saved.empty())
+    if (saved.empty())
+        m_host.noFormatSelected();
+    else
         m_host.pictureSaved(saved);
 }
 

@@ -27,6 +27,8 @@ public:
     virtual void setRunningNumberText(const std::string& text) = 0;
     // A picture or video has been written to this path.
     virtual void pictureSaved(const std::string& path) { (void)path; }
+    // A shot wrote no file because no output format is selected.
+    virtual void noFormatSelected() {}
 };
 
 }  // namespace fk

@@ -8,7 +8,6 @@
 
 #include "base/exceptions.h"
 #include "capture/frame_file.h"
-#include "capture/replacing_file.h"
 
 namespace fk {
 
@@ -18,30 +17,10 @@ constexpr uint8_t kTrailer = 0x3B;
 
 }  // namespace
 
-GrowingGif::GrowingGif(std::string path)
-    : m_path(std::move(path)), m_temporary(temporaryNameFor(m_path)) {
-    m_fd = ::open(m_temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0)
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {m_path, std::strerror(errno)}));
-    try {
-        const uint8_t placeholder[FrameSequenceHeader::kSize] = {};
-        writeAt(placeholder, sizeof placeholder, 0);
-        m_end = sizeof placeholder;
-    } catch (...) {
-        ::close(m_fd);
-        ::unlink(m_temporary.c_str());
-        throw;
-    }
-}
-
-GrowingGif::~GrowingGif() {
-    if (m_fd < 0)
-        return;
-    const bool ours = namesOpenFile(m_temporary, m_fd);
-    ::close(m_fd);
-    if (ours)
-        ::unlink(m_temporary.c_str());
+GrowingGif::GrowingGif(std::string path) : m_path(path), m_file(std::move(path)) {
+    const uint8_t placeholder[FrameSequenceHeader::kSize] = {};
+    writeAt(placeholder, sizeof placeholder, 0);
+    m_end = sizeof placeholder;
 }
 
 void GrowingGif::throwWriteError(int err) const {
@@ -50,7 +29,7 @@ void GrowingGif::throwWriteError(int err) const {
 
 void GrowingGif::writeAt(const uint8_t* data, size_t size, uint64_t offset) {
     while (size > 0) {
-        const ssize_t n = ::pwrite(m_fd, data, size, off_t(offset));
+        const ssize_t n = ::pwrite(m_file.fd(), data, size, off_t(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -66,10 +45,11 @@ void GrowingGif::append(const EncodedFrame& frame) {
     try {
         writeAt(frame.bytes.data(), frame.bytes.size(), m_end);
         // The trailer must still fit when the disk is full.
-        if (::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, off_t(end), 1) != 0 && errno != EOPNOTSUPP)
+        if (::fallocate(m_file.fd(), FALLOC_FL_KEEP_SIZE, off_t(end), 1) != 0 &&
+            errno != EOPNOTSUPP)
             throwWriteError(errno);
     } catch (...) {
-        if (::ftruncate(m_fd, off_t(m_end)) != 0) {
+        if (::ftruncate(m_file.fd(), off_t(m_end)) != 0) {
             // The frame's bytes stay after the end; the trailer is written over them.
         }
         throw;
@@ -79,7 +59,7 @@ void GrowingGif::append(const EncodedFrame& frame) {
 }
 
 void GrowingGif::checkPresent() const {
-    if (!namesOpenFile(m_temporary, m_fd))
+    if (!namesOpenFile(m_file.temporaryPath(), m_file.fd()))
         throw EWriteError(formatMessage("The video file \"%s\" has disappeared", {m_path}));
 }
 
@@ -88,16 +68,9 @@ void GrowingGif::complete() {
     writeAt(&kTrailer, 1, m_end);
     const std::vector<uint8_t> header = m_header.bytes();
     writeAt(header.data(), header.size(), 0);
-    if (::ftruncate(m_fd, off_t(m_end + 1)) != 0)
+    if (::ftruncate(m_file.fd(), off_t(m_end + 1)) != 0)
         throwWriteError(errno);
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(m_temporary.c_str());
-        throwWriteError(err);
-    }
-    moveIntoPlace(m_temporary, m_path);
+    m_file.commit(false);
 }
 
 }  // namespace fk

@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "base/safe_file.h"
 #include "gif/frame_sequence.h"
 
 namespace fk {
 
-// The file of a compact video while it is recorded: frames are appended as they are made, under
-// a temporary name beside the final one; the header, which depends on every frame, is written
+// The file of a compact video while it is recorded: frames are appended as they are made, to a
+// ReplacementFile beside the final one; the header, which depends on every frame, is written
 // last, and the file takes its name only then. The file always ends with a whole frame, and the
 // room for its last byte is kept, so it can still be completed after a write has failed.
 class GrowingGif {
@@ -16,7 +17,7 @@ public:
     // "Cannot create file "%s". %s" when the folder takes no new file.
     explicit GrowingGif(std::string path);
     // Deletes the file unless it was completed.
-    ~GrowingGif();
+    ~GrowingGif() = default;
     GrowingGif(const GrowingGif&) = delete;
     GrowingGif& operator=(const GrowingGif&) = delete;
 
@@ -36,8 +37,7 @@ private:
     void writeAt(const uint8_t* data, size_t size, uint64_t offset);
 
     std::string m_path;
-    std::string m_temporary;
-    int m_fd = -1;
+    ReplacementFile m_file;
     uint64_t m_end = 0;
     FrameSequenceHeader m_header;
 };

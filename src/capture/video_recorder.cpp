@@ -6,7 +6,6 @@
 #include "capture/compact_pipeline.h"
 #include "capture/frame_file.h"
 #include "capture/naming.h"
-#include "capture/replacing_file.h"
 #include "capture/video_gif.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
@@ -104,7 +103,7 @@ bool VideoRecorder::recordWhole(const std::string& name, const TGIFImage& settin
 
     const int delay = std::clamp(kSlowestSpeed - m_host.speedPosition(), 0, 0xFFFF);
     VideoFrames source{count, [&frames](int i, Bitmap& into) { frames.readFrame(i, into); }};
-    saveStreamReplacing(name, [&](Stream& out) {
+    saveStreamToFile(name, [&](Stream& out) {
         StreamVideo(out, settings, source, delay, m_workers,
                     [this](int written) { m_host.setProgressPosition(written); });
     });

@@ -88,8 +88,9 @@ private:
     std::vector<RGBQuad> m_colorTable;
 };
 
-// Creates or truncates the file, lets `save` write to it, and closes it; the usual file entry of
-// every encoder.
+// Lets `save` write the file under a temporary name beside it and puts it in place once it is
+// complete; on failure nothing is left and an older file of that name stays as it was. The usual
+// file entry of every encoder.
 template <typename Save>
 void saveStreamToFile(const std::string& path, Save&& save);
 

@@ -6,7 +6,7 @@ namespace fk {
 
 template <typename Save>
 void saveStreamToFile(const std::string& path, Save&& save) {
-    FileStream file(path, FileStream::Mode::Create);
+    FileStream file(path, FileStream::Mode::Replace);
     save(file);
     file.close();
 }

@@ -1,8 +1,5 @@
 #include "jpeg/jpeg_image.h"
 
-#include <exception>
-#include <filesystem>
-
 #include "jpeg/jpeg_compress.h"
 
 namespace fk {
@@ -72,22 +69,7 @@ void TJPEGImage::SaveToStream(Stream& out) {
 }
 
 void TJPEGImage::SaveToFile(const std::string& path) {
-    std::exception_ptr writeError;
-    {
-        FileStream file(path, FileStream::Mode::Create);
-        try {
-            SaveToStream(file);
-            file.close();
-        } catch (const EStreamError&) {
-            writeError = std::current_exception();
-        }
-    }
-    if (writeError) {
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(path, ignored))
-            std::filesystem::resize_file(path, 0, ignored);
-        std::rethrow_exception(writeError);
-    }
+    saveStreamToFile(path, [this](Stream& out) { SaveToStream(out); });
 }
 
 }  // namespace fk

@@ -4,7 +4,7 @@
 
 #include "base/exceptions.h"
 #include "settings/ini_file.h"
-#include "settings/safe_file.h"
+#include "base/safe_file.h"
 
 namespace fk {
 

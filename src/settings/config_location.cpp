@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settings/safe_file.h"
+#include "base/safe_file.h"
 
 namespace fk {
 

@@ -5,7 +5,7 @@
 #include "base/exceptions.h"
 #include "base/text.h"
 #include "settings/ini_file.h"
-#include "settings/safe_file.h"
+#include "base/safe_file.h"
 
 namespace fk {
 

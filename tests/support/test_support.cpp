@@ -51,6 +51,14 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
+std::vector<std::string> fileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 CommandResult runCommand(const std::string& command) {
     CommandResult result;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
@@ -71,9 +79,11 @@ bool toolAvailable(const std::string& name) {
 
 std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()>& work) {
     int fds[2];
-    if (::pipe(fds) != 0) return "cannot make a pipe";
+    if (::pipe(fds) != 0)
+        return "cannot make a pipe";
     pid_t child = ::fork();
-    if (child < 0) return "cannot start a child process";
+    if (child < 0)
+        return "cannot start a child process";
     if (child == 0) {
         ::close(fds[0]);
         std::signal(SIGXFSZ, SIG_IGN);
@@ -93,11 +103,13 @@ std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()
     std::string message;
     char buffer[512];
     ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) message.append(buffer, size_t(n));
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+        message.append(buffer, size_t(n));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status)) message += " (child ended abnormally)";
+    if (!WIFEXITED(status))
+        message += " (child ended abnormally)";
     return message;
 }
 

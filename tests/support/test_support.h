@@ -26,6 +26,8 @@ private:
 std::vector<uint8_t> readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool fileExists(const std::string& path);
+// The names in a folder, sorted; hidden ones included.
+std::vector<std::string> fileNames(const std::string& folder);
 
 struct CommandResult {
     int exitCode = -1;

@@ -1,9 +1,14 @@
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <csignal>
 
+#include "app/exit_requests.h"
 #include "form_fixture.h"
 #include "settings/ini_file.h"
 
@@ -85,6 +90,62 @@ TEST_F(Closing, ClosingWhileTheHelpWindowIsOpenClosesBoth) {
     QTimer::singleShot(0, [&] { control<QMenu>("PopupMenu1")->findChild<QAction*>("N2")->trigger(); });
     click("Button5");
     EXPECT_EQ(finishedCount, 1);
+}
+
+// As the program's entry wires them: a signal or the session's end closes the window.
+class ExitRequested : public FormTest {
+protected:
+    void SetUp() override { startWithExitRequests(); }
+    void startWithExitRequests() {
+        start();
+        exits = std::make_unique<ExitRequests>([this] { return finishedCount > 0; });
+        QObject::connect(exits.get(), &ExitRequests::closeRequested, form.get(),
+                         [this] { form->close(); });
+        control<QLineEdit>("SpinEdit1")->setText("41");
+    }
+    void expectClosedWithSettingsWritten() {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return finishedCount > 0; }, 5000));
+        EXPECT_EQ(finishedCount, 1);
+        EXPECT_FALSE(keys.registered);
+        ASSERT_TRUE(fileExists(paths.configFile));
+        EXPECT_EQ(IniFile::loadFile(paths.configFile)->value("FileName", "Count"), "41");
+    }
+    std::unique_ptr<ExitRequests> exits;
+};
+
+TEST_F(ExitRequested, SigtermClosesTheWindow) {
+    std::raise(SIGTERM);
+    expectClosedWithSettingsWritten();
+}
+
+TEST_F(ExitRequested, SighupClosesTheWindow) {
+    std::raise(SIGHUP);
+    expectClosedWithSettingsWritten();
+}
+
+TEST_F(ExitRequested, SigintClosesTheWindowAlsoWhileAnErrorIsShown) {
+    // The error box waits for the user, who may be gone: the close does not wait for it.
+    exits.reset();
+    realErrorBoxes = true;
+    startWithExitRequests();
+    QTimer::singleShot(0, [] { std::raise(SIGINT); });
+    // Should the close wait for the box after all, the test ends it after a while and fails.
+    QTimer::singleShot(4000, [&] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    control<QLineEdit>("Edit4")->setText("x");
+    QElapsedTimer clock;
+    clock.start();
+    control<QPushButton>("Button6")->click();  // "'x' is not a valid integer value", modal
+    EXPECT_LT(clock.elapsed(), 3000) << "the error box held the close back";
+    expectClosedWithSettingsWritten();
+}
+
+TEST_F(ExitRequested, TheSessionsEndClosesTheWindowInsteadOfQuittingAtOnce) {
+    QEvent quit(QEvent::Quit);
+    EXPECT_TRUE(QCoreApplication::sendEvent(QCoreApplication::instance(), &quit));
+    expectClosedWithSettingsWritten();
 }
 
 }  // namespace

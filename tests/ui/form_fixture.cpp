@@ -24,7 +24,8 @@ void FormTest::start() {
     form.reset();
     pump.ended = false;
     AppHooks hooks;
-    hooks.showError = [this](const QString& m) { errors.push_back(m); };
+    if (!realErrorBoxes)
+        hooks.showError = [this](const QString& m) { errors.push_back(m); };
     hooks.showNotice = [this](const QString& m) { notices.push_back(m); };
     hooks.openUrl = [this](const QUrl& u) {
         opened.push_back(u);

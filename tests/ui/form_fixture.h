@@ -10,8 +10,8 @@
 
 #include "app/hot_keys.h"
 #include "app/main_form.h"
-#include "platform/qt/qt_event_pump.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/qt/qt_event_pump.h"
 #include "support/test_support.h"
 
 namespace fk::test {
@@ -79,6 +79,7 @@ protected:
     FakeHotKeys keys;
     AppPaths paths;
     bool tray = true;
+    bool realErrorBoxes = false;  // modal boxes as the program shows them, not `errors`
     std::vector<QString> errors;
     std::vector<QString> notices;
     std::vector<QUrl> opened;

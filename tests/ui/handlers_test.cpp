@@ -100,11 +100,30 @@ TEST_F(Handlers, AScreenShotIsWrittenInTheChosenFormatUnderTheNextNumber) {
     EXPECT_EQ(image.at(3, 2), (Color{10, 20, 30}));
 }
 
-TEST_F(Handlers, WithNoFormatAShotWritesNothingButTheNumberMovesOn) {
+TEST_F(Handlers, WithNoFormatAShotWritesNothingButTheNumberMovesOnAndTheUserIsToldOncePerPress) {
+    const QString note = "Формат снимка не выбран";
     click("Button8");
     EXPECT_TRUE(shots().empty());
     EXPECT_EQ(grabber.screenGrabs, 1);
     EXPECT_EQ(text("SpinEdit1"), "1");
+    EXPECT_EQ(notices, std::vector<QString>{note});
+    keys.press(HotKeyAction::ShootScreen);
+    EXPECT_EQ(notices.size(), 2u);
+
+    // A series of three shots is one press; a shot pressed during it is another.
+    control<QLineEdit>("Edit4")->setText("100");
+    pump.events.scheduleIn(150, [&] { keys.press(HotKeyAction::ShootScreen); });
+    pump.events.scheduleIn(250, [&] { click("Button6"); });
+    click("Button6");
+    EXPECT_EQ(grabber.screenGrabs, 6);
+    EXPECT_EQ(notices, std::vector<QString>(4, note));
+    EXPECT_TRUE(errors.empty());
+
+    // With a format, no note.
+    chooseFormat(1);
+    click("Button8");
+    EXPECT_EQ(shots(), std::vector<std::string>{"scr_006.bmp"});
+    EXPECT_EQ(notices.size(), 4u);
 }
 
 TEST_F(Handlers, TheShotDelayIsWaitedBeforeTheGrab) {
@@ -239,12 +258,20 @@ TEST_F(Handlers, MinimisingHidesToTheTrayOrElseToTheTaskBar) {
     form->DoRestore();
     EXPECT_FALSE(form->isHidden());
 
+    EXPECT_TRUE(notices.empty());
+
+    // Without a tray the window is minimised, and the user is told once how it comes back.
     tray = false;
-    click("Button2");
-    EXPECT_FALSE(form->isHidden());
-    EXPECT_TRUE(form->isMinimized());
-    form->DoRestore();
-    EXPECT_FALSE(form->isMinimized());
+    for (int i = 0; i < 2; ++i) {
+        click("Button2");
+        EXPECT_FALSE(form->isHidden());
+        EXPECT_TRUE(form->isMinimized());
+        form->DoRestore();
+        EXPECT_FALSE(form->isMinimized());
+    }
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].startsWith("Области уведомлений нет")) << qPrintable(notices[0]);
+    EXPECT_TRUE(notices[0].contains("Горячие клавиши работают"));
 }
 
 TEST_F(Handlers, TheFolderButtonOpensTheSelectedFolder) {

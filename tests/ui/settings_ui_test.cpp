@@ -1,12 +1,16 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
 #include <filesystem>
 #include <random>
 
 #include "app/shell_tree_view.h"
+#include "app/window_placement.h"
 #include "base/text.h"
 #include "form_fixture.h"
 #include "settings/ini_file.h"
@@ -256,19 +260,76 @@ TEST_F(SettingsOfTheWindow, AReadOnlyFileIsReportedAtTheCloseAndLeftAsItWas) {
     EXPECT_TRUE(form->trayIcon()->isVisible() == false);
 }
 
-TEST_F(SettingsOfTheWindow, StartingMinimisedLeavesOnlyTheTrayIconOrElseATaskBarEntry) {
+TEST_F(SettingsOfTheWindow, StartingMinimisedLeavesOnlyTheTrayIconOrElseShowsTheWindowAndSaysWhy) {
     writeConfig("[WindowPosition]\nStartMinimazed=1\n");
     start();
     form->showAtStart();
     EXPECT_TRUE(form->isHidden());
     emit form->trayIcon()->activated(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(form->isHidden());
+    EXPECT_TRUE(notices.empty());
 
+    // Without a tray a hidden or minimised window could leave nothing on the screen.
     tray = false;
     start();
     form->showAtStart();
     EXPECT_FALSE(form->isHidden());
-    EXPECT_TRUE(form->isMinimized());
+    EXPECT_FALSE(form->isMinimized());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].startsWith("Окно Fotokran не свернуто при запуске."))
+        << qPrintable(notices[0]);
+    EXPECT_TRUE(notices[0].contains("Области уведомлений нет"));
+    EXPECT_TRUE(control<QCheckBox>("Minimazed")->isChecked()) << "the setting itself stays";
+    control<QPushButton>("Button2")->click();
+    EXPECT_EQ(notices.size(), 1u) << "told once";
+}
+
+// A stored position that leaves the title bar off every screen brings the window back onto the
+// primary screen; one that leaves it reachable stays.
+TEST_F(SettingsOfTheWindow, AWindowStoredOffTheScreenComesBackOntoIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const std::pair<QPoint, QPoint> cases[] = {
+        {{-5000, -5000}, screen.topLeft()},
+        {{10, 99999}, {10, screen.bottom() + 1 - 333 - kTitleBarHeight}},
+        {{99999, 20}, {screen.right() + 1 - 537, 20}},
+        {{30, 40}, {30, 40}},
+        {{-400, 40}, {-400, 40}},  // most of the title bar is off, but enough of it is on
+    };
+    for (auto [stored, shown] : cases) {
+        writeConfig("[WindowPosition]\nX=" + std::to_string(stored.x()) +
+                    "\nY=" + std::to_string(stored.y()) + "\n");
+        start();
+        form->showAtStart();
+        EXPECT_EQ(form->pos(), shown) << stored.x() << "," << stored.y();
+        closeForm();
+        EXPECT_TRUE(readConfig().find("X=" + std::to_string(shown.x()) + "\n") !=
+                    std::string::npos);
+    }
+}
+
+TEST(WindowPlacement, TheTitleBarMustBeReachableOnSomeScreen) {
+    const QRect left(-1280, 0, 1280, 1024), primary(0, 0, 1920, 1080), right(1920, 200, 800, 600);
+    const QList<QRect> screens{left, primary, right};
+    const QSize frame(540, 360);
+    struct Case {
+        QPoint stored, placed;
+    };
+    const Case cases[] = {
+        {{-1000, 100}, {-1000, 100}},  // on the screen to the left
+        {{2000, 300}, {2000, 300}},    // on the screen to the right
+        {{2000, 100}, {1380, 100}},    // above the right screen, beside the primary: clamped
+        {{1900, 250}, {1900, 250}},    // across two screens, enough on the right one
+        {{1900, 150}, {1380, 150}},    // across two, beside the right one: too little
+        {{100, -10}, {100, -10}},      // half the title bar above the top: still taken
+        {{100, -20}, {100, 0}},        // hardly any of it: moved down
+        {{2680, 700}, {1380, 700}},    // 40 pixels of title bar are too few to take it
+        {{-5000, -5000}, {0, 0}},     {{500, 99999}, {500, 720}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(reachablePosition(c.stored, frame, screens, primary), c.placed)
+            << c.stored.x() << "," << c.stored.y();
+    // A window larger than the primary screen goes to its top left.
+    EXPECT_EQ(reachablePosition({5000, 5000}, {2000, 1200}, screens, primary), QPoint(0, 0));
 }
 
 TEST_F(SettingsOfTheWindow, AutostartIsReadAtStartAndRewrittenWithThisProgramsPath) {

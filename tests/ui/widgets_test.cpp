@@ -174,14 +174,35 @@ TEST(AboutBox, ShowsEveryGroupHintAndKey) {
     auto* hintGroup = box.findChild<QGroupBox*>("GroupBox2");
     box.show();
     QApplication::processEvents();
+    int previousBottom = -1;
     for (int i = 0; i < 6; ++i) {
         auto* hint = box.findChild<QLabel*>(QString("Hint%1").arg(i + 1));
         ASSERT_NE(hint, nullptr);
         EXPECT_EQ(hint->text(), QString::fromUtf8(hints[i]));
-        // The whole hint is shown inside its group.
+        // The whole hint is shown inside its group, below the one before it, behind a bullet on
+        // its first line; its wrapped lines stay indented under its own text.
         EXPECT_GE(hint->height(), hint->heightForWidth(hint->width())) << i;
         EXPECT_TRUE(hintGroup->rect().contains(hint->geometry())) << i;
+        EXPECT_GT(hint->y(), previousBottom) << i;
+        previousBottom = hint->geometry().bottom();
+        auto* bullet = box.findChild<QLabel*>(QString("Bullet%1").arg(i + 1));
+        ASSERT_NE(bullet, nullptr) << i;
+        EXPECT_EQ(bullet->text(), "•");
+        EXPECT_EQ(bullet->y(), hint->y()) << i;
+        EXPECT_LE(bullet->geometry().right(), hint->x()) << i;
+        EXPECT_EQ(hint->alignment() & Qt::AlignVertical_Mask, Qt::AlignTop) << i;
     }
+    // No text touches a frame line: every text lies in its group's inner area, below the line
+    // that runs under the group's caption.
+    for (QGroupBox* g : box.findChildren<QGroupBox*>())
+        for (QLabel* l : g->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(g->contentsRect().adjusted(0, 1, 0, 0).contains(l->geometry()))
+                << qPrintable(l->objectName()) << " in " << qPrintable(g->objectName());
+    for (QGroupBox* a : box.findChildren<QGroupBox*>())
+        for (QGroupBox* b : box.findChildren<QGroupBox*>())
+            EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                << qPrintable(a->objectName()) << " and " << qPrintable(b->objectName());
+    EXPECT_GT(box.findChild<QPushButton*>("OKButton")->y(), hintGroup->geometry().bottom());
     // Every single-line text fits its label.
     for (QLabel* l : box.findChildren<QLabel*>()) {
         if (l->wordWrap() || l->objectName() == "ProgramIcon")

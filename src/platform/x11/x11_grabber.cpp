@@ -185,7 +185,8 @@ struct X11Grabber::Impl {
     bool isViewable(Window w) {
         X11ErrorTrap trap(dpy);
         XWindowAttributes attrs;
-        return XGetWindowAttributes(dpy, w, &attrs) && !trap.failed() && attrs.map_state == IsViewable;
+        return XGetWindowAttributes(dpy, w, &attrs) && !trap.failed() &&
+               attrs.map_state == IsViewable;
     }
 
     // A property holding one window or pixmap id.
@@ -219,6 +220,16 @@ struct X11Grabber::Impl {
                 return w;
             w = parent;
         }
+    }
+
+    // The root's children that hold the excluded windows: under a reparenting window manager its
+    // frames, found at each grab because a window is reframed whenever it is mapped again.
+    std::set<Window> excludedTopLevels() {
+        std::set<Window> tops;
+        for (Window w : excluded)
+            if (Window top = topLevelOf(w))
+                tops.insert(top);
+        return tops;
     }
 
     void composeWithout(const ScreenRect& area, Bitmap& into);
@@ -303,9 +314,11 @@ std::optional<WindowHandle> X11Grabber::foregroundWindow() {
         XGetInputFocus(d.dpy, &focus, &revert);
         active = (trap.failed() || focus == PointerRoot) ? 0 : focus;
     }
-    if (!active || active == d.root || !d.windowExists(active)) return std::nullopt;
+    if (!active || active == d.root || !d.windowExists(active))
+        return std::nullopt;
     Window top = d.topLevelOf(active);
-    if (!top || top == d.root || !d.isViewable(top)) return std::nullopt;
+    if (!top || top == d.root || !d.isViewable(top))
+        return std::nullopt;
     return WindowHandle(top);
 }
 
@@ -404,6 +417,7 @@ void X11Grabber::Impl::composeWithout(const ScreenRect& area, Bitmap& into) {
     }
     XCopyArea(dpy, root, canvas, gc, 0, 0, unsigned(rootWidth), unsigned(rootHeight), 0, 0);
 
+    const std::set<Window> leftOut = excludedTopLevels();
     Window rootReturn = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
     if (XQueryTree(dpy, root, &rootReturn, &parent, &children, &count)) {
@@ -415,7 +429,7 @@ void X11Grabber::Impl::composeWithout(const ScreenRect& area, Bitmap& into) {
         }
         for (unsigned i = 0; i < count; ++i) {
             const Window w = children[i];
-            if (excluded.count(w))
+            if (leftOut.count(w))
                 continue;
             X11ErrorTrap windowTrap(dpy);
             XWindowAttributes attrs;

@@ -130,7 +130,7 @@ click_in "$main" $((272 + 42)) $((288 + 18))
 wait_until 10 window_named "Помощь :: О программе" || fail "the help window did not open"
 help=$(window_named "Помощь :: О программе")
 sleep 0.3
-import -window "$help" "$artifacts/help_window.png" || fail "no screenshot of the help window"
+import -window "$help" "$artifacts/help_window_96dpi.png" || fail "no screenshot of the help window"
 xdotool windowactivate --sync "$help" key Return
 wait_until 10 no_window_named "Помощь :: О программе" || fail "OK did not close help"
 

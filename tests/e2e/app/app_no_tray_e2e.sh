@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Without a tray (as on many GNOME desktops) the window never hides where nothing can bring it
-# back: starting minimised and "Свернуть" iconify it, and it keeps its task-bar entry.
+# Without a tray (as on many GNOME desktops), with a window manager and with none at all: the
+# program does not start minimised into nothing and says once how a minimised window comes back;
+# a window stored below the screen comes back onto it; with transparency on, its windows (main,
+# note, help) are left out of a shot pixel for pixel, frames and all. With the window manager,
+# "Свернуть" iconifies and keeps a task-bar entry, and the help window is shown at 120 dpi too.
 #
-#   app_no_tray_e2e.sh FOTOKRAN        (run inside with-xvfb --wm, without --tray)
+#   app_no_tray_e2e.sh FOTOKRAN ARTIFACTS_FOLDER   (run inside with-xvfb --wm or with-xvfb alone)
 set -u
 program=$1
+artifacts=$2
 here=$(dirname "$0")
 . "$here/e2e_lib.sh"
 
@@ -15,39 +19,160 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir -p "$work/bin" "$work/shots" "$work/home"
+mkdir -p "$work/bin" "$work/shots" "$work/home" "$artifacts"
 cp "$program" "$work/bin/fotokran"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=xcb
-printf '[WindowPosition]\nStartMinimazed=1\n[FileName]\nPath=%s\n' "$work/shots" >"$work/bin/config.ini"
+wm=0
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && wm=1
+failure_shot="$artifacts/app_no_tray_failure_wm$wm.png"
+rm -f "$failure_shot"
+read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
+
+# A known picture as the wallpaper: the screen as it is without Fotokran.
+/usr/bin/python3 -c '
+import sys
+from PIL import Image
+w, h = int(sys.argv[2]), int(sys.argv[3])
+Image.frombytes("RGB", (w, h), bytes(((x * 7) % 256, (y * 5) % 256, ((x ^ y) * 3) % 256)[i % 3]
+    for y in range(h) for x in range(w) for i in range(3))).save(sys.argv[1])' \
+  "$work/wallpaper.png" "$screen_w" "$screen_h" || fail "no wallpaper picture"
+"$here/../../tools/set_wallpaper.py" "$work/wallpaper.png" || fail "the wallpaper could not be set"
+
+cat >"$work/bin/config.ini" <<INI
+[WindowPosition]
+X=100
+Y=99999
+Alpha=255
+UseAlpha=1
+StartMinimazed=1
+[FileName]
+Path=$work/shots
+Count=0
+[Format]
+Type=1
+[ShootSettings]
+CaptureCursor=0
+[Masks]
+Last=shot_###.bmp
+INI
+
+# "same" or how many pixels differ and where the first one is.
+compare_with_wallpaper() {
+  /usr/bin/python3 -c '
+import sys
+from PIL import Image
+a = Image.open(sys.argv[1]).convert("RGB")
+b = Image.open(sys.argv[2]).convert("RGB")
+if a.size != b.size:
+    print("sizes", a.size, b.size); sys.exit()
+pa, pb = a.load(), b.load()
+diff = [(x, y) for y in range(a.size[1]) for x in range(a.size[0]) if pa[x, y] != pb[x, y]]
+print("same" if not diff else "%d pixels differ, the first at %d,%d" % (len(diff), *diff[0]))' "$1" "$work/wallpaper.png"
+}
+expect_left_out() {
+  local shot="$work/shots/$1" result
+  wait_until 10 test -s "$shot" || fail "Print wrote no $1"
+  result=$(compare_with_wallpaper "$shot")
+  [ "$result" = same ] || { cp "$shot" "$artifacts/"; fail "$2 show in $1: $result"; }
+}
 
 wm_state() { xprop -id "$1" WM_STATE | sed -n 's/.*window state: //p'; }
 is_iconic() { [ "$(wm_state "$1")" = Iconic ]; }
 is_normal() { [ "$(wm_state "$1")" = Normal ]; }
 any_window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -n1 | grep .; }
+no_tray_notes() { grep -c "Области уведомлений нет" "$work/log"; }
+# Presses Return in a window; the window manager need not take part.
+press_return_in() { xdotool windowfocus --sync "$1" key Return; }
 
 "$work/bin/fotokran" >"$work/log" 2>&1 &
 pid=$!
 wait_until 15 any_window_named "Fotokran v0.7" || fail "the main window was not made"
 main=$(any_window_named "Fotokran v0.7")
-wait_until 10 is_iconic "$main" || fail "start minimised did not iconify the window ($(wm_state "$main"))"
-xprop -id "$main" _NET_WM_STATE | grep -q SKIP_TASKBAR && fail "an iconified window without a task-bar entry"
-
-# Back as a task bar would bring it, then "Свернуть" iconifies again.
-xdotool windowactivate "$main"
-wait_until 10 is_normal "$main" || fail "the window did not come back"
-wait_until 5 is_viewable "$main"
+# Asked to start minimised, but with nothing to come back from: shown, and told why.
+wait_until 10 is_viewable "$main" || fail "the window is not shown ($(wm_state "$main"))"
+[ "$wm" = 0 ] || wait_until 5 is_normal "$main" || fail "the window started $(wm_state "$main")"
+wait_until 10 window_named Fotokran || fail "no note about the missing tray"
+note=$(window_named Fotokran)
+[ "$(no_tray_notes)" = 1 ] || fail "the missing tray was told $(no_tray_notes) times"
+grep -q "не свернуто при запуске" "$work/log" || fail "the note does not say why the window shows"
 settle
-click_in "$main" $((448 + 42)) $((288 + 18))
-wait_until 10 is_iconic "$main" || fail "Свернуть did not iconify the window ($(wm_state "$main"))"
+
+# The window stored below the screen is on it, its frame too; its left edge stays (whether the
+# window manager places the frame or the window itself there).
+read -r wx wy < <(xwininfo -id "$main" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}')
+read -r fl fr ft fb < <(frame_extents "$main" || echo 0 0 0 0)
+{ [ "$wx" = 100 ] || [ $((wx - fl)) = 100 ]; } && [ $((wy - ft)) -ge 0 ] && [ $((wy + 333 + fb)) -le "$screen_h" ] ||
+  fail "the window is at $wx,$wy with a frame of $fl $fr $ft $fb, not on the screen"
+
+# Transparency is on: neither the main window nor the note, nor their frames, are in the shot.
+xdotool key Print
+expect_left_out shot_000.bmp "the main window or the note"
+import -window root "$artifacts/no_tray_wm${wm}_screen.png"
+click_in "$main" $((272 + 42)) $((288 + 18))
+wait_until 10 window_named "Помощь :: О программе" || fail "the help window did not open"
+help=$(window_named "Помощь :: О программе")
+settle
+xdotool key Print
+expect_left_out shot_001.bmp "the help window"
+click_in "$help" $((420 + 37)) $((346 + 11))
+wait_until 10 no_window_named "Помощь :: О программе" || fail "OK did not close help"
+press_return_in "$note"
+wait_until 10 no_window_named Fotokran || fail "the note did not close"
+
+if [ "$wm" = 1 ]; then
+  # "Свернуть" iconifies and keeps the task-bar entry; the note is not given again.
+  xprop -id "$main" _NET_WM_STATE | grep -q SKIP_TASKBAR && fail "a window without a task-bar entry"
+  click_in "$main" $((448 + 42)) $((288 + 18))
+  wait_until 10 is_iconic "$main" || fail "Свернуть did not iconify the window ($(wm_state "$main"))"
+  # As the note says: starting the program again brings the window back, and that start ends.
+  grep -q "новым запуском Fotokran" "$work/log" || fail "the note does not say how the window comes back"
+  "$work/bin/fotokran" >"$work/second.log" 2>&1 &
+  second=$!
+  wait_until 10 is_normal "$main" || fail "a second start did not bring the window back"
+  wait_until 10 is_viewable "$main" || fail "the window did not come back"
+  for _ in $(seq 100); do kill -0 "$second" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$second" 2>/dev/null && fail "the second start did not end"
+  wait "$second" || { cat "$work/second.log" >&2; fail "the second start failed"; }
+  settle
+else
+  # Nothing can iconify the window: it stays where it is.
+  click_in "$main" $((448 + 42)) $((288 + 18))
+  sleep 1
+  is_viewable "$main" || fail "Свернуть without a window manager left nothing on the screen"
+fi
+[ "$(no_tray_notes)" = 1 ] || fail "the missing tray was told again"
 kill -0 "$pid" || fail "the program ended"
 
-xdotool windowactivate "$main"
-wait_until 10 is_viewable "$main" || fail "the window did not come back a second time"
-settle
 click_in "$main" $((360 + 42)) $((288 + 18))
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Закрыть"
 wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
 pid=
 grep -qx "StartMinimazed=1" "$work/bin/config.ini" || fail "config.ini lost StartMinimazed"
-echo "app e2e without tray: all checks passed"
+grep -qx "Y=99999" "$work/bin/config.ini" && fail "config.ini kept the position off the screen"
+
+if [ "$wm" = 1 ]; then
+  # The help window at 120 dpi, as the desktop's font setting gives it.
+  echo "Xft.dpi: 120" | xrdb -merge
+  sed -i -e 's/^X=.*/X=0/' -e 's/^Y=.*/Y=0/' "$work/bin/config.ini"
+  "$work/bin/fotokran" >"$work/log120" 2>&1 &
+  pid=$!
+  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear at 120 dpi"
+  main=$(window_named "Fotokran v0.7")
+  wait_until 10 window_named Fotokran || fail "no note about the missing tray at 120 dpi"
+  press_return_in "$(window_named Fotokran)"
+  wait_until 10 no_window_named Fotokran || fail "the note did not close at 120 dpi"
+  settle
+  read -r mw mh < <(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+  [ "$mw" = 671 ] || fail "at 120 dpi the main window is $mw pixels wide, not 671"
+  import -window "$main" "$artifacts/main_window_120dpi.png"
+  click_in "$main" $(((272 + 42) * mw / 537)) $(((288 + 18) * mh / 333))
+  wait_until 10 window_named "Помощь :: О программе" || fail "the help window did not open at 120 dpi"
+  help=$(window_named "Помощь :: О программе")
+  settle
+  import -window "$help" "$artifacts/help_window_120dpi.png" || fail "no screenshot at 120 dpi"
+  kill "$pid"
+  wait "$pid"
+  pid=
+fi
+echo "app e2e without tray (window manager: $wm): all checks passed"

@@ -28,7 +28,7 @@ xsetroot -solid '#0000ff'
 sleep 0.7
 xdotool key shift+Scroll_Lock
 # A click on "Снимок экрана" while the frames are assembled goes nowhere.
-part_exists() { [ -n "$(find "$work/shots" -name 'video_4.gif.*.part')" ]; }
+part_exists() { [ -n "$(find "$work/shots" -name '.video_4.gif.*.part')" ]; }
 clicked=0
 if wait_until 20 part_exists; then
   click_in "$main" $((272 + 42)) $((268 + 18))

@@ -120,8 +120,22 @@ static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
     return result;
 }
 
+static int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// A window manager that has gone can leave its root property behind: its check window must exist.
 bool TestDisplay::hasWindowManager() {
-    return rootWindowProperty(m_dpy, m_root, "_NET_SUPPORTING_WM_CHECK") != 0;
+    const Window check = rootWindowProperty(m_dpy, m_root, "_NET_SUPPORTING_WM_CHECK");
+    if (!check)
+        return false;
+    XSync(m_dpy, False);
+    auto* previous = XSetErrorHandler(ignoreErrors);
+    XWindowAttributes attrs{};
+    const bool exists = XGetWindowAttributes(m_dpy, check, &attrs) != 0;
+    XSync(m_dpy, False);
+    XSetErrorHandler(previous);
+    return exists;
 }
 
 Window TestDisplay::activeWindow() {

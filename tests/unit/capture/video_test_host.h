@@ -35,13 +35,15 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
     void setVideoCaption(const std::string& c) override { log.push_back("caption " + c); }
     void setMainWindowEnabled(bool on) override { log.push_back(on ? "enable" : "disable"); }
     void setAssembling(bool on) override {
+        busy = on;
         log.push_back(on ? "busy" : "idle");
         if (on && clock)
             assemblyStartMs = clock->now;
     }
     void setProgressMaximum(int n) override { log.push_back("maximum " + std::to_string(n)); }
     void setProgressPosition(int n) override {
-        if (n == 0 || lastProgress != n)
+        // While the frames are assembled a position comes again to repaint the window.
+        if (lastProgress != n || (n == 0 && !busy))
             log.push_back("progress " + std::to_string(n));
         lastProgress = n;
     }
@@ -52,7 +54,8 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
     int palette = 3;
     int speed = 10;
     bool cursor = false;
-    int lastProgress = -1;
+    int lastProgress = 0;  // the bar starts empty
+    bool busy = false;
     const FakeClock* clock = nullptr;
     int64_t assemblyStartMs = -1;
     std::vector<std::string> log;

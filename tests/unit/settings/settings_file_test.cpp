@@ -9,7 +9,7 @@
 #include "base/exceptions.h"
 #include "settings/config_location.h"
 #include "settings/ini_file.h"
-#include "settings/safe_file.h"
+#include "base/safe_file.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 

@@ -327,21 +327,14 @@ TEST(TiffWriter, FilesThatCannotBeWrittenAreReported) {
     EXPECT_THROW(SaveTiffFile("/dev/full", makeTestPattern(300, 300, PixelFormat::Device)),
                  EWriteError);
 
-    // A disk that fills part way leaves a file whose header points at no directory.
+    // A disk that fills part way leaves the older file of that name as it was, and nothing else.
     const std::string path = dir.file("cut.tif");
+    test::writeFileBytes(path, {1, 2, 3});
     Bitmap b = makeTestPattern(400, 300, PixelFormat::Device);  // 360 000 bytes of pixels
     EXPECT_EQ(test::runWithFileSizeLimit(100000, [&] { SaveTiffFile(path, b); }),
               "Cannot write file \"" + path + "\". File too large");
-    const auto file = readFileBytes(path);
-    ASSERT_GE(file.size(), 8u);
-    EXPECT_LE(file.size(), 100000u);
-    EXPECT_EQ(le32(file, 4), 0u);
-    EXPECT_EQ(runCommand("tiffinfo " + shellQuote(path)).output.find("TIFF Directory"),
-              std::string::npos);
-    EXPECT_NE(runCommand(test::python() + " " + shellQuote(test::toolsDir() + "/decode_image.py") +
-                         " " + shellQuote(path) + " " + shellQuote(dir.file("out.rgb")))
-                  .exitCode,
-              0);
+    EXPECT_EQ(readFileBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(test::fileNames(dir.path()), std::vector<std::string>{"cut.tif"});
     // With room enough the same child writes the whole file.
     EXPECT_EQ(test::runWithFileSizeLimit(1000000, [&] { SaveTiffFile(path, b); }), "");
     EXPECT_EQ(readFileBytes(path), tiffBytes(b));

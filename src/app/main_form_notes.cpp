@@ -1,0 +1,79 @@
+// What the main window tells the user without stopping anything: keys another program holds, a
+// shot that wrote nothing, a desktop without a tray.
+#include <QMessageBox>
+#include <QTimer>
+#include <iostream>
+#include <memory>
+
+#include "app/main_form.h"
+
+namespace fk {
+
+namespace {
+
+const char* const kNoFormatNote = "Формат снимка не выбран";
+const char* const kNoTrayNote =
+    "Области уведомлений нет, и значка Fotokran не видно. Свернутое окно остается на панели "
+    "задач: вернуть его можно оттуда, переключением окон (Alt+Tab) или новым запуском Fotokran. "
+    "Горячие клавиши работают и при свернутом окне.";
+const char* const kShownAtStart = "Окно Fotokran не свернуто при запуске. ";
+
+}  // namespace
+
+void TMainForm::showNote(const QString& message) {
+    if (m_hooks.showNotice)
+        return m_hooks.showNotice(message);
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
+    if (trayAvailable() && QSystemTrayIcon::supportsMessages() && m_tray->isVisible()) {
+        // The balloon points at the icon, so it waits until the tray has placed the icon.
+        auto* wait = new QTimer(this);
+        auto tries = std::make_shared<int>(0);
+        connect(wait, &QTimer::timeout, this, [this, wait, tries, message] {
+            const QRect place = m_tray->geometry();
+            if ((!place.isValid() || place.topLeft().isNull()) && ++*tries < 25)
+                return;
+            wait->deleteLater();
+            m_tray->showMessage(kCaption, message, QSystemTrayIcon::Warning, 15000);
+        });
+        wait->start(200);
+        return;
+    }
+    // The same note asked for again while it is open comes to the front, not once more.
+    if (m_noteBox && m_noteBox->text() == message) {
+        m_noteBox->raise();
+        m_noteBox->activateWindow();
+        return;
+    }
+    auto* note = new QMessageBox(QMessageBox::Information, "Fotokran", message, QMessageBox::Ok);
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    note->setModal(false);
+    note->show();
+    m_noteBox = note;
+}
+
+void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
+    if (refused.empty())
+        return;
+    QStringList names;
+    for (HotKeyAction a : refused)
+        names << QString::fromStdString(hotKeyName(a));
+    showNote("Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
+             names.join(", "));
+}
+
+void TMainForm::noFormatSelected() {
+    // Once per press: a series that writes nothing says so at its first shot only.
+    if (m_noFormatTold.empty() || m_noFormatTold.back())
+        return;
+    m_noFormatTold.back() = true;
+    showNote(kNoFormatNote);
+}
+
+void TMainForm::tellNoTrayOnce(bool atStart) {
+    if (m_noTrayTold)
+        return;
+    m_noTrayTold = true;
+    showNote(QString(atStart ? kShownAtStart : "") + kNoTrayNote);
+}
+
+}  // namespace fk
