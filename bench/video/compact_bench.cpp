@@ -8,7 +8,8 @@
 //         with every frame sent through the store.
 // Needs a 1920x1080 display (run it under tests/tools/with-xvfb).
 //
-//   bench_video_compact [seconds of the long recording, default 60]
+//   bench_video_compact [seconds of the long recording, default 60] [photo]
+// With "photo" the dragged window shows a photo instead of the spreadsheet.
 #include <X11/Xlib.h>
 #include <sys/stat.h>
 
@@ -102,6 +103,9 @@ void describe(const char* what, const Recording& r) {
 
 int main(int argc, char** argv) {
     const double longSeconds = argc > 1 ? std::atof(argv[1]) : 60;
+    const auto window = argc > 2 && std::string(argv[2]) == "photo"
+                            ? DesktopScene::Window::Photo
+                            : DesktopScene::Window::Spreadsheet;
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy) {
         std::fprintf(stderr, "no display: run under tests/tools/with-xvfb\n");
@@ -116,11 +120,11 @@ int main(int argc, char** argv) {
     // Size: both entries on the same 10 s of the scene at 10 frames a second.
     Recording compact10, whole10;
     {
-        DesktopScene scene(DesktopScene::Motion::Playing);
+        DesktopScene scene(DesktopScene::Motion::Playing, window);
         compact10 = record(VideoRecorder::kCompactEntry, 10, 10, memory);
     }
     {
-        DesktopScene scene(DesktopScene::Motion::Playing);
+        DesktopScene scene(DesktopScene::Motion::Playing, window);
         whole10 = record(VideoRecorder::kWholeEntry, 10, 10, memory, true);
     }
     describe("compact, 10/s", compact10);
@@ -131,7 +135,7 @@ int main(int argc, char** argv) {
     // A still screen: what each second adds to the first frame.
     Recording still2, still12;
     {
-        DesktopScene scene(DesktopScene::Motion::Still);
+        DesktopScene scene(DesktopScene::Motion::Still, window);
         still2 = record(VideoRecorder::kCompactEntry, 30, 2, memory);
         still12 = record(VideoRecorder::kCompactEntry, 30, 12, memory);
     }
@@ -143,15 +147,15 @@ int main(int argc, char** argv) {
     // The long recording at 30 and at 50 grabs a second, and with every frame through the store.
     Recording long30, long50, stored;
     {
-        DesktopScene scene(DesktopScene::Motion::Playing);
+        DesktopScene scene(DesktopScene::Motion::Playing, window);
         long30 = record(VideoRecorder::kCompactEntry, 30, longSeconds, memory);
     }
     {
-        DesktopScene scene(DesktopScene::Motion::Playing);
+        DesktopScene scene(DesktopScene::Motion::Playing, window);
         long50 = record(VideoRecorder::kCompactEntry, 50, longSeconds, memory);
     }
     {
-        DesktopScene scene(DesktopScene::Motion::Playing);
+        DesktopScene scene(DesktopScene::Motion::Playing, window);
         stored = record(VideoRecorder::kCompactEntry, 30, longSeconds / 3, 0);
     }
     describe("compact, 30/s", long30);

@@ -56,7 +56,7 @@ char typedChar(long n) {
     return text[size_t(n) % text.size()];
 }
 
-[[noreturn]] void play(DesktopScene::Motion motion, int ready) {
+[[noreturn]] void play(DesktopScene::Motion motion, DesktopScene::Window window, int ready) {
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy)
         _exit(2);
@@ -82,8 +82,11 @@ char typedChar(long n) {
 
     Window drag = XCreateWindow(dpy, root, 300, 450, kDragWidth, kDragHeight, 0, CopyFromParent,
                                 InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
-    // The spreadsheet window of the screenshot.
-    Pixmap picture = pixmapOf(dpy, wallpaper, 562, 596, kDragWidth, kDragHeight);
+    // The spreadsheet window of the screenshot, or a piece of the photo.
+    Pixmap picture =
+        window == DesktopScene::Window::Photo
+            ? pixmapOf(dpy, loadBenchPicture("photo-1080p.bmp"), 600, 300, kDragWidth, kDragHeight)
+            : pixmapOf(dpy, wallpaper, 562, 596, kDragWidth, kDragHeight);
     XSetWindowBackgroundPixmap(dpy, drag, picture);
     XMapRaised(dpy, term);
     XMapRaised(dpy, drag);
@@ -151,7 +154,7 @@ char typedChar(long n) {
 
 }  // namespace
 
-DesktopScene::DesktopScene(Motion motion) {
+DesktopScene::DesktopScene(Motion motion, Window window) {
     int fds[2];
     if (pipe(fds) != 0) {
         std::perror("pipe");
@@ -160,7 +163,7 @@ DesktopScene::DesktopScene(Motion motion) {
     m_child = fork();
     if (m_child == 0) {
         close(fds[0]);
-        play(motion, fds[1]);
+        play(motion, window, fds[1]);
     }
     close(fds[1]);
     char ok = 0;

@@ -12,9 +12,11 @@ namespace fk::bench {
 class DesktopScene {
 public:
     enum class Motion { Playing, Still };
+    // What the dragged window shows: the spreadsheet, or (a harder case for GIF) a photo.
+    enum class Window { Spreadsheet, Photo };
 
     // Returns once the first picture of the scene is on the display.
-    explicit DesktopScene(Motion motion);
+    DesktopScene(Motion motion, Window window);
     // Ends the scene.
     ~DesktopScene();
     DesktopScene(const DesktopScene&) = delete;
