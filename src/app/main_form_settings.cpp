@@ -4,12 +4,15 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSlider>
+#include <chrono>
+#include <filesystem>
 
 #include "app/main_form.h"
 #include "app/shell_tree_view.h"
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "base/exceptions.h"
+#include "capture/stale_files.h"
 #include "settings/autostart.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
@@ -141,6 +144,12 @@ void TMainForm::LoadSettings() {
         selectDefaultFolder();
     }
     AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
+    // What a run that ended abruptly left behind in the folders the program writes to.
+    const auto now = std::chrono::system_clock::now();
+    for (const std::string& folder :
+         {controls.folder(), std::filesystem::path(m_paths.configFile).parent_path().string(),
+          m_paths.autostartFolder})
+        removeStaleTemporaryFiles(folder, now);
 
     updatePanels();
     updateSpeedPanel();

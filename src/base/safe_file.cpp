@@ -6,18 +6,20 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <utility>
 
 #include "base/exceptions.h"
 
 namespace fk {
 
 namespace {
+
+constexpr size_t kLetterCount = 6;
 
 bool hasWriteBit(const struct stat& st) {
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
@@ -28,13 +30,29 @@ std::string parentOf(const std::string& path) {
     return parent.empty() ? "." : parent;
 }
 
-// The file a write really goes to: the target of a symbolic link.
+bool sameFile(const struct stat& st, dev_t device, ino_t inode) {
+    return st.st_dev == device && st.st_ino == inode;
+}
+
+// The file a write really goes to: the target of a symbolic link that we (or the superuser, who
+// could write our files anyway) made. A link that another user made is not followed, since it
+// would let them pick which of our files is overwritten: it is replaced like any other file.
 std::string resolved(const std::string& path) {
-    char buffer[PATH_MAX];
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(path.c_str(), buffer))
-        return buffer;
-    return path;
+    std::string current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat link {};
+        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) ||
+            (link.st_uid != ::geteuid() && link.st_uid != 0))
+            return current;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+        if (n <= 0 || size_t(n) == sizeof buffer)
+            return current;
+        const std::filesystem::path next(std::string(buffer, size_t(n)));
+        current = next.is_absolute() ? next.string()
+                                     : (std::filesystem::path(parentOf(current)) / next).string();
+    }
+    return current;
 }
 
 // The umask as the kernel reports it, so that it need not be changed to be read; other threads
@@ -50,25 +68,40 @@ mode_t currentUmask() {
     return mask;
 }
 
-std::string randomLetters(size_t count) {
+std::string randomLetters() {
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
     std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
-    std::string letters(count, 'X');
+    std::string letters(kLetterCount, 'X');
     for (char& c : letters)
         c = kLetters[pick(random)];
     return letters;
 }
 
+// prefix + stem + "." + six random letters + suffix, the stem shortened so that the whole stays
+// a valid name.
+std::string lettered(const std::string& prefix, std::string stem, const std::string& suffix) {
+    const size_t added = prefix.size() + 1 + kLetterCount + suffix.size();
+    if (stem.size() + added > NAME_MAX)
+        stem.resize(NAME_MAX > added ? NAME_MAX - added : 0);
+    return prefix + stem + "." + randomLetters() + suffix;
+}
+
+[[noreturn]] void throwCreateError(const std::string& target, const std::string& reason) {
+    throw EFCreateError(formatMessage("Cannot create file \"%s\". %s", {target, reason}));
+}
+
 [[noreturn]] void throwCreateError(const std::string& target, int err) {
-    throw EFCreateError(
-        formatMessage("Cannot create file \"%s\". %s", {target, std::strerror(err)}));
+    throwCreateError(target, std::strerror(err));
 }
 
 [[noreturn]] void throwWriteError(const std::string& target, int err) {
     throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {target, std::strerror(err)}));
 }
+
+constexpr const char* kTemporaryTakenReason =
+    "Its temporary file was moved or replaced by someone else";
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -88,9 +121,9 @@ bool writeAll(int fd, std::string_view bytes) {
 bool isWritableLocation(const std::string& path) {
     const std::string target = resolved(path);
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0)
+    if (::lstat(target.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
         return S_ISREG(st.st_mode) && hasWriteBit(st) && ::access(target.c_str(), W_OK) == 0;
-    // A new file: the nearest existing folder decides.
+    // A new file, or a link that is to be replaced: the nearest existing folder decides.
     std::string folder = parentOf(target);
     while (::stat(folder.c_str(), &st) != 0) {
         const std::string up = parentOf(folder);
@@ -101,64 +134,140 @@ bool isWritableLocation(const std::string& path) {
     return S_ISDIR(st.st_mode) && hasWriteBit(st) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+int openNewFile(int folderFd, const std::string& name) {
+    return ::openat(folderFd, name.c_str(),
+                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+}
+
+bool isOwnPlainFile(const struct stat& st) {
+    return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1;
+}
+
+bool isOwnPlainFile(int folderFd, const std::string& name) {
+    struct stat st {};
+    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && isOwnPlainFile(st);
+}
+
+TemporaryFile createTemporaryFile(const std::string& path) {
+    const std::filesystem::path whole(path);
+    const std::string name = whole.filename().string();
+    if (name.empty() || name == "." || name == "..")
+        throwCreateError(path, EISDIR);
+    // Removing an earlier file of ours rather than writing into it keeps whoever still has it
+    // open from seeing it change.
+    if (isOwnPlainFile(AT_FDCWD, path))
+        ::unlink(path.c_str());
+    int fd = openNewFile(AT_FDCWD, path);
+    if (fd >= 0)
+        return {fd, path};
+    const std::string prefix = whole.has_parent_path() ? whole.parent_path().string() + "/" : "";
+    const size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const std::string stem = hasExtension ? name.substr(0, dot) : name;
+    const std::string extension = hasExtension ? name.substr(dot) : "";
+    for (int attempt = 0; attempt < 100 && errno == EEXIST; ++attempt) {
+        std::string fresh = prefix + lettered("", stem, extension);
+        fd = openNewFile(AT_FDCWD, fresh);
+        if (fd >= 0)
+            return {fd, std::move(fresh)};
+    }
+    throwCreateError(path, errno);
+}
+
 ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target)) {
     const std::filesystem::path path(m_target);
-    const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
-    std::string name = path.filename().string();
-    // The added ".", ".XXXXXX" and ".part" must not make the name too long for the folder.
-    constexpr size_t kAdded = 13;
-    if (name.size() + kAdded > NAME_MAX)
-        name.resize(NAME_MAX - kAdded);
+    m_folderPath = path.has_parent_path() ? path.parent_path().string() : ".";
+    m_name = path.filename().string();
+    if (m_name.empty() || m_name == "." || m_name == "..")
+        throwCreateError(m_target, EISDIR);
+    m_folder = ::open(m_folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_folder < 0)
+        throwCreateError(m_target, errno);
+    const auto fail = [this](int err) {
+        ::close(m_folder);
+        throwCreateError(m_target, err);
+    };
+    struct stat st {};
+    if (::fstatat(m_folder, m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+        fail(EISDIR);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_temporary = folder + "/." + name + "." + randomLetters(6) + ".part";
-        m_fd =
-            ::open(m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (m_fd >= 0)
-            return;
-        if (errno != EEXIST)
+        m_temporaryName = lettered(".", m_name, ".part");
+        m_fd = openNewFile(m_folder, m_temporaryName);
+        if (m_fd >= 0 || errno != EEXIST)
             break;
     }
-    const int err = errno;
-    m_temporary.clear();
-    throwCreateError(m_target, err);
+    if (m_fd < 0) {
+        const int err = errno;
+        m_temporaryName.clear();
+        fail(err);
+    }
+    if (::fstat(m_fd, &st) != 0) {
+        const int err = errno;
+        discard();
+        fail(err);
+    }
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
 }
 
 ReplacementFile::~ReplacementFile() {
     discard();
+    if (m_folder >= 0)
+        ::close(m_folder);
+}
+
+std::string ReplacementFile::temporaryPath() const {
+    return m_temporaryName.empty() ? std::string() : m_folderPath + "/" + m_temporaryName;
+}
+
+bool ReplacementFile::temporaryIsOurs() const {
+    struct stat st {};
+    return ::fstatat(m_folder, m_temporaryName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           sameFile(st, m_device, m_inode);
 }
 
 void ReplacementFile::discard() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    if (!m_temporary.empty())
-        ::unlink(m_temporary.c_str());
-    m_temporary.clear();
+    // In a shared folder someone else may have put something under the temporary name.
+    if (!m_temporaryName.empty() && temporaryIsOurs())
+        ::unlinkat(m_folder, m_temporaryName.c_str(), 0);
+    m_temporaryName.clear();
 }
 
 void ReplacementFile::commit(bool sync) {
     struct stat old {};
-    const mode_t mode = ::lstat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode)
-                            ? (old.st_mode & 0777)
-                            : (0666 & ~currentUmask());
+    const bool keepMode =
+        ::fstatat(m_folder, m_name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && isOwnPlainFile(old);
+    const mode_t mode = keepMode ? (old.st_mode & 0777) : (0666 & ~currentUmask());
     if (::fchmod(m_fd, mode) != 0 || (sync && ::fsync(m_fd) != 0)) {
         const int err = errno;
         discard();
         throwWriteError(m_target, err);
     }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
+    // A network disk may report a failed write only here.
+    if (::close(std::exchange(m_fd, -1)) != 0) {
         const int err = errno;
         discard();
         throwWriteError(m_target, err);
     }
-    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+    if (!temporaryIsOurs()) {
+        discard();
+        throwCreateError(m_target, kTemporaryTakenReason);
+    }
+    if (::renameat(m_folder, m_temporaryName.c_str(), m_folder, m_name.c_str()) != 0) {
         const int err = errno;
         discard();
         throwCreateError(m_target, err);
     }
-    m_temporary.clear();
+    m_temporaryName.clear();
+    // Whatever was renamed has the target's name now; if someone slipped their own file under
+    // the temporary name just before, that is no picture of ours.
+    struct stat placed {};
+    if (::fstatat(m_folder, m_name.c_str(), &placed, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !sameFile(placed, m_device, m_inode))
+        throwCreateError(m_target, kTemporaryTakenReason);
 }
 
 void writeFileSafely(const std::string& path, std::string_view bytes,

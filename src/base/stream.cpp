@@ -72,16 +72,13 @@ void MemoryStream::clear() {
 FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
     if (mode == Mode::Replace) {
         struct stat st {};
-        const bool special = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-        if (special && S_ISDIR(st.st_mode))
-            throw EFCreateError(
-                formatMessage("Cannot create file \"%s\". %s", {path, systemReason(EISDIR)}));
-        if (!special) {
-            m_replacement = std::make_unique<ReplacementFile>(path);
-            m_fd = m_replacement->fd();
+        const bool device =
+            ::lstat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode));
+        if (device && openDevice())
             return;
-        }
-        mode = Mode::Create;
+        m_replacement = std::make_unique<ReplacementFile>(path);
+        m_fd = m_replacement->fd();
+        return;
     }
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -111,6 +108,27 @@ FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
         throw EFCreateError(
             formatMessage("Cannot create file \"%s\". %s", {path, systemReason(EISDIR)}));
     }
+}
+
+FileStream::FileStream(int fd, std::string path) : m_path(std::move(path)), m_fd(fd) {}
+
+// A device is opened without following a link and without waiting; when something else has
+// been put under the name since it was looked at, false tells the caller to replace that instead.
+bool FileStream::openDevice() {
+    m_fd = ::open(m_path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0) {
+        if (errno == ELOOP)
+            return false;
+        throw EFCreateError(
+            formatMessage("Cannot create file \"%s\". %s", {m_path, systemReason(errno)}));
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) &&
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        return true;
+    ::close(m_fd);
+    m_fd = -1;
+    return false;
 }
 
 FileStream::~FileStream() {

@@ -52,11 +52,15 @@ class FileStream final : public Stream {
 public:
     enum class Mode { Create, Replace, OpenRead, OpenReadWrite };
 
-    // Create truncates or makes the file ("Cannot create file "%s". %s"). Replace writes a
-    // ReplacementFile that close() puts in the file's place; a stream destroyed before that leaves
-    // no trace (a device such as /dev/full is written directly). The open modes need an existing
-    // file ("Cannot open file "%s". %s"). Messages always name `path`.
+    // Create truncates or makes the file ("Cannot create file "%s". %s"), following a link
+    // that stands under the name, so it is no way to write into a folder that others share.
+    // Replace writes a ReplacementFile that close() puts in the file's place, whatever stood
+    // under the name; a stream destroyed before that leaves no trace. Only a device that itself
+    // has the name (such as /dev/full) is written directly. The open modes need an existing file
+    // ("Cannot open file "%s". %s"). Messages always name `path`.
     FileStream(const std::string& path, Mode mode);
+    // Takes over a descriptor open for reading and writing; `path` names it in messages.
+    FileStream(int fd, std::string path);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
@@ -75,6 +79,7 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
+    bool openDevice();
     void flushBuffer();
     [[noreturn]] void throwWriteError(int err) const;
 

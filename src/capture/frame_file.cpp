@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "base/stream.h"
 #include "graphics/bitmap.h"
 
@@ -61,18 +62,19 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-FrameFile::FrameFile(std::string path) : m_path(std::move(path)) {
-    // An old file of that name goes first, so that whoever still has it open keeps it whole.
-    ::unlink(m_path.c_str());
-    m_out = std::make_unique<FileStream>(m_path, FileStream::Mode::Create);
-    m_readFd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+FrameFile::FrameFile(const std::string& path) {
+    const TemporaryFile file = createTemporaryFile(path);
+    m_path = file.path;
+    // Frames are read back through the same open file, never through the name again.
+    m_readFd = ::fcntl(file.fd, F_DUPFD_CLOEXEC, 0);
     if (m_readFd < 0) {
         const int err = errno;
-        m_out.reset();
+        ::close(file.fd);
         ::unlink(m_path.c_str());
         throw EFOpenError(
             formatMessage("Cannot open file \"%s\". %s", {m_path, std::strerror(err)}));
     }
+    m_out = std::make_unique<FileStream>(file.fd, m_path);
 }
 
 FrameFile::~FrameFile() {
@@ -82,7 +84,7 @@ FrameFile::~FrameFile() {
 bool namesOpenFile(const std::string& path, int fd) {
     struct stat own {};
     struct stat named {};
-    return fd >= 0 && ::fstat(fd, &own) == 0 && ::stat(path.c_str(), &named) == 0 &&
+    return fd >= 0 && ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 &&
            sameFile(own, named);
 }
 

@@ -14,8 +14,10 @@ class FileStream;
 // is deleted with this object.
 class FrameFile {
 public:
-    // Creates the file, replacing one of that name ("Cannot create file "%s". %s").
-    explicit FrameFile(std::string path);
+    // Creates the file new and private as `path`, or beside it under a fresh name when something
+    // other than an earlier file of ours stands there (path() tells which); nothing that stands
+    // there is opened ("Cannot create file "%s". %s").
+    explicit FrameFile(const std::string& path);
     ~FrameFile();
     FrameFile(const FrameFile&) = delete;
     FrameFile& operator=(const FrameFile&) = delete;
@@ -30,7 +32,7 @@ public:
     // Reads frame `index` into `into`, reusing its memory; several threads may read at once.
     // Frames of 32-bit pixels come back as 24-bit bitmaps of the same colours.
     void readFrame(int index, Bitmap& into) const;
-    // Closes and deletes the file now; a file that another one has replaced stays.
+    // Closes and deletes the file now; whatever has been put in its place stays.
     void remove();
     const std::string& path() const { return m_path; }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "capture/frame_file.h"
 
 namespace fk {
@@ -104,12 +105,9 @@ void FrameStore::spill(int index, const CompactFrame& frame) {
     record.resize(sizeof(RecordHeader) + packed);
 
     if (m_fd < 0) {
-        // An old file of that name goes first, so that whoever still has it open keeps it whole.
-        ::unlink(m_path.c_str());
-        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (m_fd < 0)
-            throw EFCreateError(
-                formatMessage("Cannot create file \"%s\". %s", {m_path, std::strerror(errno)}));
+        const TemporaryFile file = createTemporaryFile(m_path);
+        m_path = file.path;
+        m_fd = file.fd;
     }
     uint64_t offset;
     {

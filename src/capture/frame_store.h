@@ -18,7 +18,8 @@ namespace fk {
 // is given back to the file system.
 class FrameStore {
 public:
-    // The file at `path` is made only when a frame first has to go there.
+    // The file is made as `path` (or beside it, see createTemporaryFile) only when a frame first
+    // has to go there.
     FrameStore(std::string path, size_t memoryBytes);
     ~FrameStore();
     FrameStore(const FrameStore&) = delete;
@@ -34,6 +35,7 @@ public:
     // Closes and deletes the file; a file that another one has replaced stays.
     void remove();
 
+    // Where the file is (or will be made).
     const std::string& path() const { return m_path; }
     // What the file takes on the disk now, and the most it took.
     uint64_t diskBytes() const;
@@ -48,7 +50,7 @@ private:
     void spill(int index, const CompactFrame& frame);
     CompactFrame load(int index, const Location& at) const;
 
-    const std::string m_path;
+    std::string m_path;
     const size_t m_memoryBytes;
     mutable std::mutex m_mutex;
     std::map<int, CompactFrame> m_inMemory;

@@ -58,6 +58,7 @@ std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
         png.SaveToFile(fileName(options));
     } else if (format == "GIF") {
         TGIFImage gif;
+        gif.setThreadCount(0);  // a single shot may use every core
         gif.setDitherKind(dkBurkes);
         applyGifPalette(gif, options.gifPalette);
         gif.AssignBitmap(bitmap);

@@ -3,8 +3,11 @@
 #include <array>
 #include <cstring>
 
+#include "base/stream.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
+#include "gif/lzw_encoder.h"
+#include "gif/reduction/parallel.h"
 #include "gif/sub_image.h"
 
 namespace fk {
@@ -14,11 +17,13 @@ namespace {
 // Reports progress every 32 rows, as row * 100 / height rounded.
 constexpr int kProgressRows = 32;
 
-Bitmap reduceToPalette(Bitmap& source, const TGIFImage* doc) {
+Bitmap reduceToPalette(Bitmap& source, const TGIFImage* doc, int threads) {
     const TPaletteKind kind = doc != nullptr ? doc->reductionKind() : pkWebCube;
     const TDitherKind dither = doc != nullptr ? doc->ditherKind() : dkPlain;
     const int bits = doc != nullptr ? doc->paletteBits() : 8;
-    return MakePalettedBitmap(source, kind, dither, bits, nullptr);
+    ReductionOptions options;
+    options.threads = threads;
+    return MakePalettedBitmap(source, kind, dither, bits, nullptr, options);
 }
 
 }  // namespace
@@ -35,11 +40,21 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
     setWidth(source.width());
     setHeight(source.height());
 
-    if (isPaletteFormat(source.pixelFormat()))
+    const TGIFImage* doc = image();
+    const int threads = doc != nullptr ? resolveThreadCount(doc->threadCount()) : 1;
+    // The indexes are already in place when the reduction wrote them there itself.
+    bool filled = false;
+    if (isPaletteFormat(source.pixelFormat())) {
         m_bitmap = source;
-    else
-        m_bitmap = reduceToPalette(source, image());
-    m_data.assign(size_t(m_width) * size_t(m_height), 0);
+        m_data.assign(size_t(m_width) * size_t(m_height), 0);
+    } else if (threads > 1 && doc->reductionKind() != pkTrueColor && doc->encoderKind() == ekLZW) {
+        m_data.assign(size_t(m_width) * size_t(m_height), 0);
+        m_bitmap = reduceAlongside(source, *doc, threads);
+        filled = true;
+    } else {
+        m_bitmap = reduceToPalette(source, doc, threads);
+        m_data.assign(size_t(m_width) * size_t(m_height), 0);
+    }
 
     reportProgress(psStarting, 0);
     try {
@@ -65,7 +80,9 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
                     reportProgress(psRunning, percentOf(r, m_height));
                 const uint8_t* src = rows.scanLine(r);
                 uint8_t* dst = m_data.data() + size_t(r) * width;
-                if (format == PixelFormat::Bits8) {
+                if (filled) {
+                    continue;
+                } else if (format == PixelFormat::Bits8) {
                     std::memcpy(dst, src, width);
                 } else if (format == PixelFormat::Bits4) {
                     for (size_t x = 0; x < width; ++x)
@@ -81,6 +98,50 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
         throw;
     }
     reportProgress(psEnding, 100);
+}
+
+Bitmap TGIFSubImage::reduceAlongside(Bitmap& source, const TGIFImage& doc, int threads) {
+    // A reduced bitmap has a colour table of 256 entries, so its frame's codes start at 8 bits.
+    constexpr int kCodeBits = 8, kColorCount = 256;
+    const int width = m_width, height = m_height;
+    const uint8_t* indexes = m_data.data();
+    RowProgress progress(height);
+    MemoryStream encoded;
+    bool complete = false;
+    WorkerThread lzw([&] {
+        TLZWEncoder encoder;
+        encoder.BeginFrame(encoded, kCodeBits, kColorCount, height, width);
+        for (int seen = 0; seen < height;) {
+            const int ready = progress.waitBeyond(seen);
+            if (ready < 0)
+                return;  // the reduction gave up; the frame is made without this
+            encoder.AddPixels(indexes + size_t(seen) * size_t(width),
+                              size_t(ready - seen) * size_t(width));
+            seen = ready;
+        }
+        encoder.EndFrame();
+        complete = true;
+    });
+    Bitmap result;
+    try {
+        ReductionOptions options;
+        options.threads = threads;
+        options.indexes = m_data.data();
+        options.progress = &progress;
+        result = MakePalettedBitmap(source, doc.reductionKind(), doc.ditherKind(),
+                                    doc.paletteBits(), nullptr, options);
+    } catch (...) {
+        progress.cancel();
+        try {
+            lzw.join();
+        } catch (...) {
+        }
+        throw;
+    }
+    lzw.join();  // a reduction that stopped short has let it go already
+    if (complete)
+        m_encoded = EncodedImageData{encoded.takeBytes(), kCodeBits, kColorCount};
+    return result;
 }
 
 // Builds the colour map from the colours met. Neighbouring pixels mostly repeat a recent colour,

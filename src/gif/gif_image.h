@@ -63,6 +63,13 @@ public:
     void setPaletteBits(int bits) { m_paletteBits = bits; }
     TGIFEncoderKind encoderKind() const { return m_encoderKind; }
     void setEncoderKind(TGIFEncoderKind kind) { m_encoderKind = kind; }
+    // Threads that making a frame from a bitmap may use: 1 (the default) keeps all the work on
+    // the caller's thread, as a caller that already runs one frame per thread wants; 2 or more
+    // reduce the colours in bands and LZW-code the rows on a thread of their own while later
+    // rows are reduced; 0 means one thread per processor core. The bytes written are the same
+    // whatever the number. Not copied by CopyFrom.
+    int threadCount() const { return m_threadCount; }
+    void setThreadCount(int threads) { m_threadCount = threads; }
 
     // Without a handler warnings are dropped and progress is not reported.
     void setOnWarning(TGIFWarningEvent handler) { m_onWarning = std::move(handler); }
@@ -120,6 +127,7 @@ private:
     TDitherKind m_ditherKind = dkPlain;
     int m_paletteBits = 8;
     TGIFEncoderKind m_encoderKind = ekLZW;
+    int m_threadCount = 1;
     TGIFWarningEvent m_onWarning;
     TGIFProgressEvent m_onProgress;
 };

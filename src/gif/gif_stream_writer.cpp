@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
@@ -78,13 +79,20 @@ void GifStreamWriter::writeFrame(TGIFSubImage& frame, const GifLayout& layout) {
 
     const int codeBits = local.empty() ? layout.maxColorDepth : local.ColorDepth();
     const int colorCount = local.empty() ? 1 << layout.maxColorDepth : local.count();
+    if (m_encoder == ekLZW && (packed & 0x40) == 0) {
+        // Made beside the colour reduction from these very pixels, in row order.
+        if (const std::vector<uint8_t>* data = frame.encodedImageData(codeBits, colorCount)) {
+            m_stream.write(data->data(), data->size());
+            return;
+        }
+    }
     std::unique_ptr<TGIFEncoder> encoder;
     if (m_encoder == ekRLE)
         encoder = std::make_unique<TRLEEncoder>();
     else
         encoder = std::make_unique<TLZWEncoder>();
-    encoder->EncodeFrameData(m_stream, codeBits, colorCount, frame.data(), (packed & 0x40) != 0,
-                             frame.height(), frame.width());
+    encoder->EncodeFrameData(m_stream, codeBits, colorCount, std::as_const(frame).data(),
+                             (packed & 0x40) != 0, frame.height(), frame.width());
 }
 
 void GifStreamWriter::writeTrailer() {

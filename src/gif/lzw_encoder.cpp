@@ -1,9 +1,15 @@
 #include "gif/lzw_encoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cassert>
 #include <cstring>
 
 #include "gif/gif_messages.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace fk {
 
@@ -91,8 +97,8 @@ void TGIFEncoder::walkPixels(Row&& row) const {
             row(m_pixels + size_t(r) * size_t(m_width), size_t(m_width));
 }
 
-void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
-                                  const uint8_t* pixels, bool interlace, int height, int width) {
+void TGIFEncoder::startFrame(Stream& stream, int codeBits, int colorCount, const uint8_t* pixels,
+                             bool interlace, int height, int width) {
     // Pixels are bytes, so eight bits always suffice; a 1-bit map still needs code size 2.
     m_codeSize = std::clamp(codeBits, 2, 8);
     m_colorCount = colorCount;
@@ -100,6 +106,7 @@ void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
     m_interlace = interlace;
     m_height = height;
     m_width = width;
+    m_stream = &stream;
 
     const uint8_t codeSizeByte = uint8_t(m_codeSize);
     stream.write(&codeSizeByte, 1);
@@ -112,29 +119,40 @@ void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
     m_accumulator = 0;
     m_pendingBits = 0;
     m_clearPending = false;
+    m_writer = std::make_unique<TGIFWriter>(stream);
+}
 
-    TGIFWriter writer(stream);
-    m_writer = &writer;
+void TGIFEncoder::finishFrame() {
+    EmitCode(m_endCode);
+    m_writer->finish();
+    m_writer.reset();
+    const uint8_t terminator = 0;
+    m_stream->write(&terminator, 1);
+}
+
+void TGIFEncoder::abandonFrame() noexcept {
+    // The error that stopped us is the one to report.
+    if (!m_writer)
+        return;
+    try {
+        flushBits(false);
+        m_writer->finish();
+    } catch (...) {
+    }
+    m_writer.reset();
+}
+
+void TGIFEncoder::EncodeFrameData(Stream& stream, int codeBits, int colorCount,
+                                  const uint8_t* pixels, bool interlace, int height, int width) {
+    startFrame(stream, codeBits, colorCount, pixels, interlace, height, width);
     try {
         if (pixels != nullptr && height > 0 && width > 0)
             EncodePixels();
-        EmitCode(m_endCode);
+        finishFrame();
     } catch (...) {
-        // What was coded so far still reaches the stream; the error that stopped us is the one
-        // to report.
-        try {
-            flushBits(false);
-            writer.finish();
-        } catch (...) {
-        }
-        m_writer = nullptr;
+        abandonFrame();
         throw;
     }
-    m_writer = nullptr;
-    writer.finish();
-
-    const uint8_t terminator = 0;
-    stream.write(&terminator, 1);
 }
 
 void TGIFEncoder::flushBits(bool padLast) {
@@ -180,23 +198,82 @@ void TLZWEncoder::Restart() {
     TGIFEncoder::Restart();
     m_table->Clear();
     m_nextCode = m_clearCode + 2;
+    m_sameCount.fill(0);
 }
 
-template <bool Checked>
-void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
-    THashTable& table = *m_table;
+namespace {
+
+// The end of the run of `colour` that starts at p[i], at most n.
+size_t runEnd(const uint8_t* p, size_t i, size_t n, uint8_t colour) {
+    const uint64_t all = 0x0101010101010101u * colour;
+    while (i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const uint64_t diff = word ^ all;
+        if (diff != 0) {
+            // The lowest byte that differs is the first one in memory on a little-endian
+            // machine; elsewhere the bytes are looked at one by one.
+            if constexpr (std::endian::native == std::endian::little)
+                return i + size_t(std::countr_zero(diff) / 8);
+            break;
+        }
+        i += 8;
+    }
+    while (i < n && p[i] == colour)
+        ++i;
+    return i;
+}
+
+// Where the first run of at least 8 pixels of one colour at or after p[i] starts, or n.
+size_t longRunFrom(const uint8_t* p, size_t i, size_t n) {
+    size_t m = i;
+#if defined(__SSE2__)
+    // Bit k of a mask: pixel m + k equals the one after it. Seven such bits in a row start a run
+    // of eight; windows ten apart find every such row of bits.
+    for (; m + 17 <= n; m += 10) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m + 1));
+        uint32_t x = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        x &= x >> 1;
+        x &= x >> 2;
+        x &= x >> 3;
+        if (x != 0) {
+            size_t start = m + size_t(std::countr_zero(x));
+            while (start > i && p[start - 1] == p[start])
+                --start;
+            return start;
+        }
+    }
+#endif
+    for (size_t same = 1; m + 1 < n; ++m) {
+        same = p[m + 1] == p[m] ? same + 1 : 1;
+        if (same == 8) {
+            size_t start = m + 1 - 7;
+            while (start > i && p[start - 1] == p[start])
+                --start;
+            return start;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+template <bool Checked, bool Bounded>
+void TLZWEncoder::encodeRun(const uint8_t* p, size_t n) {
+    uint32_t* const slots = m_table->Slots();
     TGIFWriter& writer = *m_writer;
     const uint32_t colorCount = uint32_t(std::max(m_colorCount, 0));
     // The coding state lives in registers here and goes back to the members around every call
-    // that uses them (a restart, an error).
-    uint32_t prefix = prefixRef;
+    // that uses them (a restart, a run, an error).
+    uint32_t prefix = m_prefix;
     uint64_t accumulator = m_accumulator;
     int pendingBits = m_pendingBits;
     int codeWidth = m_codeWidth;
     uint32_t largestCode = m_largestCode;
     uint32_t nextCode = m_nextCode;
     auto store = [&] {
-        prefixRef = prefix;
+        m_prefix = prefix;
         m_accumulator = accumulator;
         m_pendingBits = pendingBits;
         m_codeWidth = codeWidth;
@@ -204,6 +281,7 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
         m_nextCode = nextCode;
     };
     auto load = [&] {
+        prefix = m_prefix;
         accumulator = m_accumulator;
         pendingBits = m_pendingBits;
         codeWidth = m_codeWidth;
@@ -211,7 +289,8 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
         nextCode = m_nextCode;
     };
 
-    for (size_t i = 0; i < n; ++i) {
+    // One pixel through the table; true when it started a new prefix.
+    auto step = [&](size_t i) __attribute__((always_inline)) {
         const uint32_t c = p[i];
         if (Checked && c >= colorCount) {
             store();
@@ -220,9 +299,9 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
         const uint32_t key = (prefix << 8) | c;
         int slot = THashTable::KeyHashOf(prefix, c);
         uint32_t code = 0;
-        if (table.LookupFrom(slot, key, code, slot)) {
+        if (THashTable::LookupIn<Bounded>(slots, slot, key, code, slot)) {
             prefix = code;
-            continue;
+            return false;
         }
         // EmitCode(prefix), then the width follows the next free code.
         accumulator |= uint64_t(prefix) << pendingBits;
@@ -243,37 +322,155 @@ void TLZWEncoder::encodeRun(const uint8_t* p, size_t n, uint32_t& prefixRef) {
             load();
         } else {
             if (slot >= 0)
-                table.StoreAt(slot, key, nextCode);
+                THashTable::StoreIn(slots, slot, key, nextCode);
             ++nextCode;
+        }
+        return true;
+    };
+
+    for (size_t i = 0; i < n;) {
+        // Up to the next long run of one colour the table is asked pixel by pixel; in the run,
+        // once a new prefix starts there, the run is taken through that colour's list.
+        const size_t runAt = longRunFrom(p, i, n);
+        for (; i < runAt; ++i)
+            step(i);
+        if (i == n)
+            break;
+        const size_t end = runEnd(p, runAt, n, p[runAt]);
+        for (; i < end; ++i) {
+            if (step(i) && i + 1 < end) {
+                store();
+                i = throughRun(p, i + 1, n);
+                load();
+                break;
+            }
         }
     }
     store();
 }
 
-void TLZWEncoder::EncodePixels() {
-    m_table = std::make_unique<THashTable>();
-    Restart();
-
-    // Bytes cannot exceed a full map, so only smaller maps need the test per pixel.
-    const bool checked = m_colorCount < 256;
-    bool first = true;
-    uint32_t prefix = 0;
-    walkPixels([&](const uint8_t* p, size_t n) {
-        if (first) {
-            prefix = p[0];
-            if (prefix >= uint32_t(std::max(m_colorCount, 0)))
-                colorNotInTable();
-            first = false;
-            ++p;
-            --n;
+// The prefix is the single pixel before p[i], of the same colour. The table only gains strings
+// until the next restart, and those of one colour are entered in order of length, so the list of
+// them stays right once looked up; the run then reaches through them without asking the table
+// per pixel. Returns where the run ends; the prefix is then a string of that colour.
+size_t TLZWEncoder::throughRun(const uint8_t* p, size_t i, size_t n) {
+    const uint32_t c = p[i];
+    const size_t end = runEnd(p, i, n, uint8_t(c));
+    // known[k] is the string of k + 2 pixels; those entered since the list was last brought up
+    // to date are looked up now.
+    uint16_t* known = &m_sameColour[c * kCodes];
+    uint16_t& count = m_sameCount[c];
+    for (;;) {
+        const uint32_t last = count ? known[count - 1] : c;
+        const int code = m_table->FindCode((last << 8) | c);
+        if (code < 0)
+            break;
+        known[count++] = uint16_t(code);
+    }
+    size_t length = 1;
+    for (;;) {
+        const size_t take = std::min(end - i, size_t(count) + 1 - length);
+        length += take;
+        i += take;
+        m_prefix = length == 1 ? c : known[length - 2];
+        if (i == end)
+            return i;
+        // One pixel longer than any string of this colour.
+        const uint32_t key = (m_prefix << 8) | c;
+        uint32_t code = 0;
+        int slot = THashTable::KeyHashOf(m_prefix, c);
+        [[maybe_unused]] const bool found = m_table->LookupFrom(slot, key, code, slot);
+        assert(!found);
+        TLZWEncoder::EmitCode(m_prefix);
+        if (m_nextCode > kLastCode) {
+            Restart();
+        } else {
+            if (slot >= 0) {
+                m_table->StoreAt(slot, key, m_nextCode);
+                known[count++] = uint16_t(m_nextCode);
+            }
+            ++m_nextCode;
         }
-        if (checked)
-            encodeRun<true>(p, n, prefix);
-        else
-            encodeRun<false>(p, n, prefix);
-    });
-    EmitCode(prefix);
+        m_prefix = c;
+        length = 1;
+        if (++i == end)
+            return i;
+    }
+}
+
+void TLZWEncoder::beginPixels() {
+    m_table = std::make_unique<THashTable>();
+    if (!m_sameColour)
+        m_sameColour = std::make_unique_for_overwrite<uint16_t[]>(size_t(256) * kCodes);
+    m_sameCount.fill(0);
+    Restart();
+    m_started = false;
+}
+
+void TLZWEncoder::addPixels(const uint8_t* p, size_t n) {
+    if (n == 0)
+        return;
+    if (!m_started) {
+        m_prefix = p[0];
+        if (m_prefix >= uint32_t(std::max(m_colorCount, 0)))
+            colorNotInTable();
+        m_started = true;
+        ++p;
+        --n;
+    }
+    // Bytes cannot exceed a full map, so only smaller maps need the test per pixel. From code
+    // size 7 on, a table holds at most 4093 - 128 strings, fewer than the 4004 slots of a probe
+    // sequence, so a walk needs no count of its probes.
+    if (m_colorCount < 256)
+        m_codeSize >= 7 ? encodeRun<true, false>(p, n) : encodeRun<true, true>(p, n);
+    else
+        m_codeSize >= 7 ? encodeRun<false, false>(p, n) : encodeRun<false, true>(p, n);
+}
+
+void TLZWEncoder::endPixels() {
+    EmitCode(m_prefix);
     m_table.reset();
+}
+
+void TLZWEncoder::EncodePixels() {
+    beginPixels();
+    walkPixels([&](const uint8_t* p, size_t n) { addPixels(p, n); });
+    endPixels();
+}
+
+void TLZWEncoder::BeginFrame(Stream& stream, int codeBits, int colorCount, int height, int width) {
+    startFrame(stream, codeBits, colorCount, nullptr, false, height, width);
+    try {
+        if (height > 0 && width > 0)
+            beginPixels();
+    } catch (...) {
+        abandonFrame();
+        throw;
+    }
+}
+
+void TLZWEncoder::AddPixels(const uint8_t* pixels, size_t count) {
+    if (!m_writer)
+        throw GIFException(gif_text::kInvalidStreamOperation);
+    try {
+        addPixels(pixels, count);
+    } catch (...) {
+        abandonFrame();
+        throw;
+    }
+}
+
+void TLZWEncoder::EndFrame() {
+    if (!m_writer)
+        throw GIFException(gif_text::kInvalidStreamOperation);
+    try {
+        if (m_table)
+            endPixels();
+        finishFrame();
+    } catch (...) {
+        abandonFrame();
+        throw;
+    }
 }
 
 void TRLEEncoder::EncodePixels() {

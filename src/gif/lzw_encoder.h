@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/stream.h"
 #include "gif/gif_base.h"
@@ -49,11 +51,18 @@ public:
     bool Lookup(uint32_t key, uint32_t& code, int& slot) const {
         return LookupFrom(KeyHash(key), key, code, slot);
     }
-    // The same, given KeyHash(key) as `home`.
+    // The same, given KeyHash(key) as `home`. `Bounded` false is for a table known to hold
+    // fewer strings than a probe sequence has slots, whose walk always meets an empty slot.
+    template <bool Bounded = true>
     bool LookupFrom(int home, uint32_t key, uint32_t& code, int& slot) const {
+        return LookupIn<Bounded>(m_slots.get(), home, key, code, slot);
+    }
+    // The same over the slots Slots() gives, for a caller that keeps their address at hand.
+    template <bool Bounded = true>
+    static bool LookupIn(const uint32_t* slots, int home, uint32_t key, uint32_t& code, int& slot) {
         int s = home;
-        for (int probes = 0; probes < kMaxProbes; ++probes) {
-            const uint32_t v = m_slots[s];
+        for (int probes = 0; !Bounded || probes < kMaxProbes; ++probes) {
+            const uint32_t v = slots[s];
             if ((v >> 12) == key) {
                 code = v & 0xFFF;
                 return true;
@@ -67,9 +76,12 @@ public:
         slot = -1;
         return false;
     }
-    void StoreAt(int slot, uint32_t key, uint32_t code) {
-        m_slots[slot] = (key << 12) | (code & 0xFFF);
+    void StoreAt(int slot, uint32_t key, uint32_t code) { StoreIn(m_slots.get(), slot, key, code); }
+    static void StoreIn(uint32_t* slots, int slot, uint32_t key, uint32_t code) {
+        slots[slot] = (key << 12) | (code & 0xFFF);
     }
+    // Stays the same for the table's life.
+    uint32_t* Slots() { return m_slots.get(); }
 
 private:
     std::unique_ptr<uint32_t[]> m_slots;
@@ -140,6 +152,14 @@ protected:
     virtual void Restart();
     virtual void EncodePixels() = 0;
 
+    // Writes the code size byte and sets up the coding state and the sub-block packer.
+    void startFrame(Stream& stream, int codeBits, int colorCount, const uint8_t* pixels,
+                    bool interlace, int height, int width);
+    // The end code, the last sub-block and the terminator.
+    void finishFrame();
+    // After an error: what was coded so far still reaches the stream, without a terminator.
+    void abandonFrame() noexcept;
+
     // Calls `row(first, count)` for each run of pixels in the order the decoder expects them:
     // the whole buffer at once, or row by row in the four interlace passes.
     template <typename Row>
@@ -167,7 +187,8 @@ protected:
     int m_height = 0;
     bool m_interlace = false;
     const uint8_t* m_pixels = nullptr;
-    TGIFWriter* m_writer = nullptr;
+    Stream* m_stream = nullptr;
+    std::unique_ptr<TGIFWriter> m_writer;
     uint64_t m_accumulator = 0;
     int m_pendingBits = 0;
     int m_codeWidth = 0;
@@ -179,6 +200,15 @@ protected:
 };
 
 class TLZWEncoder final : public TGIFEncoder {
+public:
+    // The image data of a frame that is not interlaced, handed over in pieces as its rows
+    // become ready, top row first: BeginFrame, AddPixels until width * height pixels have been
+    // given, EndFrame. The bytes are those EncodeFrameData writes. After an error the frame is
+    // ended as EncodeFrameData ends it and the encoder takes no more pixels.
+    void BeginFrame(Stream& stream, int codeBits, int colorCount, int height, int width);
+    void AddPixels(const uint8_t* pixels, size_t count);
+    void EndFrame();
+
 protected:
     void EmitCode(uint32_t code) override;
     void Restart() override;
@@ -186,12 +216,23 @@ protected:
 
 private:
     void adjustWidth();
+    void beginPixels();
+    void addPixels(const uint8_t* p, size_t n);
+    void endPixels();
     // The string table walk over a run of pixels; `Checked` tests each index against the colours.
-    template <bool Checked>
-    void encodeRun(const uint8_t* p, size_t n, uint32_t& prefix);
+    template <bool Checked, bool Bounded>
+    void encodeRun(const uint8_t* p, size_t n);
+    size_t throughRun(const uint8_t* p, size_t i, size_t n);
 
     uint32_t m_nextCode = 0;
     std::unique_ptr<THashTable> m_table;
+    bool m_started = false;  // the first pixel has been read
+    uint32_t m_prefix = 0;
+    // The codes of the strings of 2, 3, ... pixels of colour c known so far (row c of
+    // m_sameColour), so that a run of one colour needs no table look-up per pixel.
+    static constexpr size_t kCodes = 4096;
+    std::array<uint16_t, 256> m_sameCount{};
+    std::unique_ptr<uint16_t[]> m_sameColour;
 };
 
 // Writes every pixel as a literal code and a clear code often enough that the code width never

@@ -45,6 +45,7 @@ void TGIFSubImage::setBounds(int left, int top, int width, int height) {
     m_height = uint16_t(height);
     if (resized) {
         dropCaches();
+        m_encoded.reset();
         m_data.assign(size_t(width) * size_t(height), 0);
     }
 
@@ -70,6 +71,12 @@ void TGIFSubImage::setBounds(int left, int top, int width, int height) {
         ReportWarning(this, gsWarning, gif_text::kExceedsScreen);
 }
 
+const std::vector<uint8_t>* TGIFSubImage::encodedImageData(int codeBits, int colorCount) const {
+    if (!m_encoded || m_encoded->codeBits != codeBits || m_encoded->colorCount != colorCount)
+        return nullptr;
+    return &m_encoded->bytes;
+}
+
 void TGIFSubImage::setInterlaced(bool on) {
     m_packed = on ? uint8_t(m_packed | 0x40) : uint8_t(m_packed & ~0x40);
 }
@@ -87,6 +94,7 @@ void TGIFSubImage::Clear() {
     m_colorMap.Clear();
     m_data.clear();
     m_data.shrink_to_fit();
+    m_encoded.reset();
     m_width = 0;
     m_height = 0;
     m_transparent = false;

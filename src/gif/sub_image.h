@@ -51,7 +51,12 @@ public:
     uint8_t updatePacked();
 
     bool empty() const { return m_data.empty() || m_width == 0 || m_height == 0; }
-    uint8_t* data() { return m_data.data(); }
+    // Writing through the pointer changes the pixels: the image data made beside them is
+    // dropped.
+    uint8_t* data() {
+        m_encoded.reset();
+        return m_data.data();
+    }
     const uint8_t* data() const { return m_data.data(); }
     size_t dataSize() const { return m_data.size(); }
     uint8_t pixel(int x, int y) const { return m_data[size_t(y) * m_width + size_t(x)]; }
@@ -64,6 +69,11 @@ public:
     bool transparent() const { return m_transparent; }
     // The first graphic control extension made for this frame, while it lives.
     TGIFGraphicControlExtension* graphicControlExtension() const { return m_graphicControl; }
+
+    // The image data (code size byte, sub-blocks, terminator) that the LZW encoder gives for the
+    // pixels in row order with these code bits and this colour count, when it was made beside
+    // the colour reduction; nothing otherwise. Any change of the pixels drops it.
+    const std::vector<uint8_t>* encodedImageData(int codeBits, int colorCount) const;
 
     // The display copy of the bitmap the frame was made from, until PackForSave drops it.
     const Bitmap* bitmap() const { return m_bitmap ? &*m_bitmap : nullptr; }
@@ -84,6 +94,8 @@ private:
 
     void reportProgress(TProgressStage stage, int percent) const;
     void importTrueColorRows(const Bitmap& rows);
+    // Reduces the bitmap into m_data while another thread LZW-codes the finished rows.
+    Bitmap reduceAlongside(Bitmap& source, const TGIFImage& doc, int threads);
 
     TGIFAnchor<TGIFSubImage> m_anchor;
     uint8_t m_separator = 0x2C;
@@ -94,6 +106,12 @@ private:
     uint8_t m_packed = 0;  // local table flag, interlace, sort, reserved, table size
     TGIFLocalColorMap m_colorMap{this};
     std::vector<uint8_t> m_data;
+    struct EncodedImageData {
+        std::vector<uint8_t> bytes;
+        int codeBits = 0;
+        int colorCount = 0;
+    };
+    std::optional<EncodedImageData> m_encoded;
     TGIFExtensionList m_extensions{*this};
     std::optional<Bitmap> m_bitmap;
     bool m_transparent = false;

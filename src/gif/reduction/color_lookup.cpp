@@ -43,6 +43,11 @@ TSlowColorLookup::TSlowColorLookup(const Palette& palette)
       FEntries(palette.begin(), palette.begin() + std::min<size_t>(palette.size(), 256)) {
     FColorCount = int(FEntries.size());
     std::copy(FEntries.begin(), FEntries.end(), m_colors.begin());
+    for (size_t i = 0; i < m_colors.size(); ++i) {
+        const PaletteEntry& e = m_colors[i];
+        m_packed[i] =
+            uint32_t(e.blue) | uint32_t(e.green) << 8 | uint32_t(e.red) << 16 | uint32_t(i) << 24;
+    }
     // A repeated colour can never be the answer: the earlier entry ties and has the lower index.
     for (size_t i = 0; i < FEntries.size(); ++i) {
         const PaletteEntry& e = FEntries[i];
@@ -52,16 +57,14 @@ TSlowColorLookup::TSlowColorLookup(const Palette& palette)
         if (!seen)
             m_distinct.push_back(rgb | uint32_t(i) << 24);
     }
-    // An empty slot holds white, whose colour belongs to another slot; the slot of white holds
-    // black, which belongs elsewhere too.
-    static_assert(MemoSlot(0) != MemoSlot(0xFFFFFF));
-    m_memo.fill(0xFFFFFFFFu);
-    m_memo[MemoSlot(0xFFFFFF)] = 0;
     for (int level = 0; level < 3; ++level)
-        m_levels[size_t(level)].assign(size_t(1) << (3 * (8 - kShifts[level])), kUnbuilt);
+        m_levels[size_t(level)].assign(size_t(1) << (3 * (8 - kShifts[level])), kFineUnbuilt);
+    m_eights = std::make_unique_for_overwrite<Eight[]>(kCoarseCells);
+    m_memo.fill(~uint64_t(0));
     if (m_distinct.empty()) {
         // Every colour answers index 0, black.
         std::fill(m_levels[2].begin(), m_levels[2].end(), kSingle);
+        m_crowded.fill(~uint64_t(0));
     }
 }
 
@@ -82,8 +85,8 @@ uint8_t TSlowColorLookup::LinearSearch(uint8_t red, uint8_t green, uint8_t blue)
 // Keeps every entry that could be nearest to some point of the cube: its least distance to the
 // cube is no more than the smallest greatest distance of any entry. All entries that tie at the
 // minimum for a point pass, so the nearest of the list, the lowest index among equals, is the
-// plain search's answer. A cube's list is a subset of its enclosing cube's list (the entry that sets the bound is
-// itself a candidate), which is why each level is built from the one above.
+// plain search's answer. A cube's list is a subset of its enclosing cube's list (the entry that
+// sets the bound is itself a candidate), which is why each level is built from the one above.
 uint32_t TSlowColorLookup::BuildCell(int shift, int red, int green, int blue, const uint32_t* from,
                                      uint32_t fromCount) {
     std::array<uint32_t, 256> source;
@@ -117,7 +120,7 @@ uint32_t TSlowColorLookup::Cell(int level, int red, int green, int blue) {
     uint32_t& cell =
         m_levels[size_t(level)][(size_t(red >> shift) << (2 * bits)) |
                                 (size_t(green >> shift) << bits) | size_t(blue >> shift)];
-    if (cell != kUnbuilt)
+    if (cell != kFineUnbuilt)
         return cell;
     if (level == 0) {
         cell = BuildCell(shift, red, green, blue, m_distinct.data(), uint32_t(m_distinct.size()));
@@ -138,6 +141,31 @@ uint32_t TSlowColorLookup::BuildFineCell(uint8_t red, uint8_t green, uint8_t blu
         cell = kSingle | only >> 24;
     }
     return cell;
+}
+
+uint32_t TSlowColorLookup::CrowdedOrNew(uint32_t bgr) {
+    const uint8_t red = uint8_t(bgr >> 16), green = uint8_t(bgr >> 8), blue = uint8_t(bgr);
+    const size_t cell = CoarseCell(bgr);
+    const uint64_t bit = uint64_t(1) << (cell & 63);
+    if (!(m_crowded[cell >> 6] & bit)) {
+        const uint32_t list = Cell(1, red, green, blue);
+        const uint32_t count = m_pool[list];
+        if (count > 8) {
+            m_crowded[cell >> 6] |= bit;
+        } else {
+            Eight eight;
+            for (uint32_t k = 0; k < 8; ++k) {
+                // Candidates hold red, green, blue lowest first, then the index.
+                const uint32_t c = m_pool[list + 1 + (k < count ? k : 0)];
+                eight.entry[k] =
+                    ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF) | (c & 0xFF000000u);
+            }
+            m_eights[cell] = eight;
+            m_built[cell >> 6] |= bit;
+            return eight.Nearest(bgr, ColourLanes::of(bgr));
+        }
+    }
+    return m_packed[SearchCells(red, green, blue)];
 }
 
 void TSlowColorLookup::MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) {

@@ -4,11 +4,36 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "graphics/color.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fk {
+
+// A colour's blue, green and red as the 16-bit lanes the nearest-colour search works on (twice,
+// each followed by a 0), where the processor has vector registers.
+struct ColourLanes {
+#if defined(__SSE2__)
+    __m128i q;
+    // From a clamped colour's bytes in the low lanes of a vector, the spare byte 0.
+    static ColourLanes ofBytes(__m128i bytes) {
+        const __m128i words = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+        return {_mm_unpacklo_epi64(words, words)};
+    }
+    static ColourLanes of(uint32_t bgr) {
+        return ofBytes(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)));
+    }
+#else
+    static ColourLanes of(uint32_t) {
+        return {};
+    }
+#endif
+};
 
 // Gives, for one colour, a palette index and that entry's colour.
 class TColorLookup {
@@ -42,24 +67,35 @@ public:
 
     uint8_t MatchColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
                        uint8_t& outBlue) override {
-        const uint8_t index = Nearest(red, green, blue);
-        const PaletteEntry& e = m_colors[index];
-        outRed = e.red;
-        outGreen = e.green;
-        outBlue = e.blue;
-        return index;
+        const uint32_t e = NearestPacked(red, green, blue);
+        outBlue = uint8_t(e);
+        outGreen = uint8_t(e >> 8);
+        outRed = uint8_t(e >> 16);
+        return uint8_t(e >> 24);
     }
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 
     // The index MatchColor gives.
     uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) {
-        const uint32_t key = (uint32_t(red) << 16) | (uint32_t(green) << 8) | blue;
-        uint32_t& memo = m_memo[MemoSlot(key)];
-        if (memo >> 8 == key)
-            return uint8_t(memo);
-        const uint8_t index = SearchCells(red, green, blue);
-        memo = key << 8 | index;
-        return index;
+        return uint8_t(NearestPacked(red, green, blue) >> 24);
+    }
+    // The chosen entry as four bytes, lowest first: blue, green, red and its index.
+    uint32_t NearestPacked(uint8_t red, uint8_t green, uint8_t blue) {
+        return NearestPacked(uint32_t(blue) | uint32_t(green) << 8 | uint32_t(red) << 16);
+    }
+    // The same for a colour given as blue, green and red bytes, lowest first.
+    uint32_t NearestPacked(uint32_t bgr) { return NearestPacked(bgr, ColourLanes::of(bgr)); }
+    // The same with the colour also in lanes, as a vector loop may have it already.
+    uint32_t NearestPacked(uint32_t bgr, ColourLanes lanes) {
+        uint64_t& memo = m_memo[(bgr * 2654435761u) >> (32 - kMemoBits)];
+        if (uint32_t(memo >> 32) == bgr)
+            return uint32_t(memo);
+        const size_t cell = CoarseCell(bgr);
+        const uint32_t e = (m_built[cell >> 6] >> (cell & 63)) & 1
+                               ? m_eights[cell].Nearest(bgr, lanes)
+                               : CrowdedOrNew(bgr);
+        memo = uint64_t(bgr) << 32 | e;
+        return e;
     }
     // The reference answer: a plain search over every entry.
     uint8_t LinearSearch(uint8_t red, uint8_t green, uint8_t blue) const;
@@ -71,18 +107,31 @@ private:
     static constexpr int kShifts[3] = {5, 3, 2};
     static constexpr int kFineShift = 2;
     static constexpr int kFineBits = 8 - kFineShift;
-    static constexpr uint32_t kUnbuilt = 0xFFFFFFFFu;
+    static constexpr uint32_t kFineUnbuilt = 0xFFFFFFFFu;
     // A fine cell with one candidate holds that candidate's index above this flag instead of an
     // offset into the pool.
     static constexpr uint32_t kSingle = 0x40000000u;
 
-    // Recent colours and their answers, few enough to stay in the fastest cache: colour above
-    // the index byte.
-    static constexpr int kMemoBits = 12;
-    static constexpr size_t MemoSlot(uint32_t key) {
-        return (key * 2654435761u) >> (32 - kMemoBits);
+    // Recent colours (above) and their entries (below), few enough to stay in the fastest cache;
+    // an unused slot holds a colour no question has.
+    static constexpr int kMemoBits = 11;
+    std::array<uint64_t, size_t(1) << kMemoBits> m_memo;
+
+    // The coarse cells are those of the middle level.
+    static constexpr int kCoarseShift = kShifts[1];
+    static constexpr size_t kCoarseCells = size_t(1) << (3 * (8 - kCoarseShift));
+    static size_t CoarseCell(uint32_t bgr) {
+        return ((bgr >> 3) & 0x1F) | ((bgr >> 6) & 0x3E0) | ((bgr >> 9) & 0x7C00);
     }
-    std::array<uint32_t, size_t(1) << kMemoBits> m_memo;
+    // The candidates of a coarse cell by ascending index, as blue, green, red and index bytes; a
+    // list shorter than eight repeats its first candidate, which never wins over itself.
+    struct alignas(32) Eight {
+        uint32_t entry[8];
+        uint32_t Nearest(uint32_t bgr, ColourLanes lanes) const;
+    };
+    // Builds the colour's coarse cell on first use; a cell with more than eight candidates answers
+    // through the fine grid.
+    uint32_t CrowdedOrNew(uint32_t bgr);
 
     static size_t FineCell(uint8_t red, uint8_t green, uint8_t blue) {
         return (size_t(red >> kFineShift) << (2 * kFineBits)) |
@@ -100,7 +149,7 @@ private:
     uint8_t SearchCells(uint8_t red, uint8_t green, uint8_t blue) {
         uint32_t offset = m_levels[2][FineCell(red, green, blue)];
         if (offset >= kSingle) {
-            if (offset != kUnbuilt)
+            if (offset != kFineUnbuilt)
                 return uint8_t(offset);
             offset = BuildFineCell(red, green, blue);
             if (offset >= kSingle)
@@ -124,9 +173,15 @@ private:
                        uint32_t fromCount);
 
     Palette FEntries;
-    std::array<PaletteEntry, 256> m_colors{};       // FEntries, then black
+    std::array<PaletteEntry, 256> m_colors{};  // FEntries, then black
+    std::array<uint32_t, 256> m_packed{};      // m_colors as NearestPacked gives them
+    // Per coarse cell: its Eight once built, and whether it has more candidates than an Eight
+    // holds; cells are built when a colour first reaches them.
+    std::unique_ptr<Eight[]> m_eights;
+    std::array<uint64_t, kCoarseCells / 64> m_built{};
+    std::array<uint64_t, kCoarseCells / 64> m_crowded{};
     std::vector<uint32_t> m_distinct;               // every distinct colour at its first index
-    std::array<std::vector<uint32_t>, 3> m_levels;  // per cell: offset into m_pool, or kUnbuilt
+    std::array<std::vector<uint32_t>, 3> m_levels;  // per cell: offset into m_pool, or unbuilt
     std::vector<uint32_t> m_pool;  // per cell: count, then the candidates by ascending index
 };
 
@@ -156,5 +211,67 @@ public:
                        uint8_t& outBlue) override;
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 };
+
+#if defined(__SSE2__)
+namespace lookup_detail {
+
+// The squared distances of the colour `q` (blue, green, red, 0, twice, as 16-bit lanes) to four
+// entries.
+inline __m128i distances(const uint32_t* four, __m128i q) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colourOnly = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+    auto squares = [&](__m128i pair) {
+        const __m128i d = _mm_sub_epi16(pair, q);
+        return _mm_castsi128_ps(_mm_madd_epi16(d, _mm_and_si128(d, colourOnly)));
+    };
+    const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
+    const __m128 a = squares(_mm_unpacklo_epi8(x, zero));
+    const __m128 b = squares(_mm_unpackhi_epi8(x, zero));
+    return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+}
+
+}  // namespace lookup_detail
+#endif
+
+// Each squared distance goes above the candidate's place in the list, so that the least value is
+// the nearest candidate and, of equally near ones, the first.
+inline uint32_t TSlowColorLookup::Eight::Nearest([[maybe_unused]] uint32_t bgr,
+                                                 [[maybe_unused]] ColourLanes lanes) const {
+#if defined(__SSE2__)
+    using namespace lookup_detail;
+    // Distances below 4095 as 16-bit values, all eight in one register; a colour that far from
+    // every candidate is looked at again in 32 bits.
+    const __m128i q = lanes.q;
+    __m128i d = _mm_packs_epi32(distances(entry, q), distances(entry + 4, q));
+    d = _mm_min_epi16(d, _mm_set1_epi16(4095));
+    __m128i key = _mm_or_si128(_mm_slli_epi16(d, 3), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+    key = _mm_min_epi16(key, _mm_shuffle_epi32(key, _MM_SHUFFLE(1, 0, 3, 2)));
+    key = _mm_min_epi16(key, _mm_shuffle_epi32(key, _MM_SHUFFLE(2, 3, 0, 1)));
+    key = _mm_min_epi16(key, _mm_shufflelo_epi16(key, _MM_SHUFFLE(2, 3, 0, 1)));
+    const int least = _mm_cvtsi128_si32(key) & 0xFFFF;
+    if (least < 4095 << 3) [[likely]]
+        return entry[least & 7];
+    // The values stay below 2^24 and so compare exactly as floats.
+    const __m128 lo = _mm_cvtepi32_ps(
+        _mm_or_si128(_mm_slli_epi32(distances(entry, q), 3), _mm_setr_epi32(0, 1, 2, 3)));
+    const __m128 hi = _mm_cvtepi32_ps(
+        _mm_or_si128(_mm_slli_epi32(distances(entry + 4, q), 3), _mm_setr_epi32(4, 5, 6, 7)));
+    __m128 m = _mm_min_ps(lo, hi);
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
+    return entry[_mm_cvttss_si32(m) & 7];
+#else
+    uint32_t best = UINT32_MAX;
+    for (uint32_t k = 0; k < 8; ++k) {
+        const int db = int(entry[k] & 0xFF) - int(bgr & 0xFF);
+        const int dg = int((entry[k] >> 8) & 0xFF) - int((bgr >> 8) & 0xFF);
+        const int dr = int((entry[k] >> 16) & 0xFF) - int((bgr >> 16) & 0xFF);
+        const uint32_t key = uint32_t(dr * dr + dg * dg + db * db) << 3 | k;
+        best = best < key ? best : key;
+    }
+    return entry[best & 7];
+#endif
+}
 
 }  // namespace fk

@@ -153,10 +153,18 @@ void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
 void TColorQuantizer::AddImage(TDIBReader& reader) {
     if (reader.Format() != PixelFormat::Bits24)
         throw GIFException("Unsupported PixelFormat");
-    const int width = reader.Width();
-    for (int row = 0; row < reader.Height(); ++row) {
-        const uint8_t* p = reader.ScanRow(row);
-        for (int col = 0; col < width; ++col, p += 3)
+    AddImage(reader.Image());
+}
+
+void TColorQuantizer::AddImage(const Bitmap& image) {
+    const int step = image.bitsPerPixel() / 8;
+    const PixelFormat f = image.pixelFormat();
+    if (f != PixelFormat::Bits24 && f != PixelFormat::Bits32 && f != PixelFormat::Device)
+        throw GIFException("Unsupported PixelFormat");
+    const int width = image.width();
+    for (int row = 0; row < image.height(); ++row) {
+        const uint8_t* p = image.scanLine(row);
+        for (int col = 0; col < width; ++col, p += step)
             AddColor(p[2], p[1], p[0]);
     }
 }
@@ -187,7 +195,10 @@ int TColorQuantizer::WriteColorTable(std::array<RGBQuad, 256>& table) const {
     return index;
 }
 
-Palette MakeOctreePalette(TDIBReader& reader, int colors, int depth, bool reserveSystem) {
+namespace {
+
+template <class Source>
+Palette octreePalette(Source& source, int colors, int depth, bool reserveSystem) {
     colors = std::clamp(colors, 1, 256);
     Palette palette(256, PaletteEntry{0, 0, 0, kNoCollapseFlag});
     size_t count = size_t(colors);
@@ -203,7 +214,7 @@ Palette MakeOctreePalette(TDIBReader& reader, int colors, int depth, bool reserv
     std::array<RGBQuad, 256> table{};
     {
         TColorQuantizer quantizer(colors, depth);
-        quantizer.AddImage(reader);
+        quantizer.AddImage(source);
         quantizer.WriteColorTable(table);
     }
     for (int c = 0; c < colors; ++c) {
@@ -212,6 +223,16 @@ Palette MakeOctreePalette(TDIBReader& reader, int colors, int depth, bool reserv
     }
     palette.resize(count);
     return palette;
+}
+
+}  // namespace
+
+Palette MakeOctreePalette(TDIBReader& reader, int colors, int depth, bool reserveSystem) {
+    return octreePalette(reader, colors, depth, reserveSystem);
+}
+
+Palette MakeOctreePaletteOfPixels(const Bitmap& bitmap, int colors, int depth, bool reserveSystem) {
+    return octreePalette(bitmap, colors, depth, reserveSystem);
 }
 
 Palette MakeOctreePaletteForBitmap(Bitmap& bitmap, int colors, int depth, bool reserveSystem) {

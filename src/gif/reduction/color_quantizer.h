@@ -39,6 +39,8 @@ public:
 
     // Feeds every pixel of a 24-bit reader, rows from the top, pixels from the left.
     void AddImage(TDIBReader& reader);
+    // The same for a bitmap of 24 or 32 bits per pixel, read as it is.
+    void AddImage(const Bitmap& image);
     // Counts one pixel, then reduces the tree to the limit.
     void AddColor(uint8_t red, uint8_t green, uint8_t blue);
     // Writes the leaves' mean colours (blue, green, red, 0) in depth-first order, children 0 to
@@ -93,5 +95,7 @@ private:
 Palette MakeOctreePalette(TDIBReader& reader, int colors, int depth, bool reserveSystem);
 // The same over a bitmap, which is converted to 24 bits per pixel in place.
 Palette MakeOctreePaletteForBitmap(Bitmap& bitmap, int colors, int depth, bool reserveSystem);
+// The same palette from a bitmap of 24 or 32 bits per pixel, which is only read.
+Palette MakeOctreePaletteOfPixels(const Bitmap& bitmap, int colors, int depth, bool reserveSystem);
 
 }  // namespace fk

@@ -32,12 +32,31 @@ enum TDitherKind : uint8_t {
     dkBurkes
 };
 
+class RowProgress;
+
+// How a reduction may use threads, and who follows its result.
+struct ReductionOptions {
+    // 1: everything on the caller's thread. More: the passes that treat each pixel on its own
+    // (conversion to 24 bits, matching without error diffusion) go in bands over that many
+    // threads, and the conversion runs beside the colour statistics; 0: one thread per core.
+    // The result is the same whatever the number.
+    int threads = 1;
+    // When set, receives the result's indexes as well (width * height bytes, top row first),
+    // and `progress`, when set, hears of every row as it is stored there, so that another thread
+    // can take the rows while later ones are made; that thread counts as one of `threads` while
+    // rows are made. `progress` is cancelled when the reduction ends without having finished
+    // every row (an empty result or an error).
+    uint8_t* indexes = nullptr;
+    RowProgress* progress = nullptr;
+};
+
 // Returns the new 8-bit bitmap (256-entry colour table: palette colours first, rest black);
 // converts `source` to 24 bits in place. pkTrueColor gives a 24-bit copy instead; a kind beyond
 // the enumerations, or an empty palette, gives an empty bitmap. `paletteBits` (held to 0..8)
 // sizes the pkOctree palette; `customPalette` is pkCustom's, of which at most the first 256
 // entries are used. Errors are GIFException ("Invalid image dimensions" for an empty source).
 Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind ditherKind,
-                          int paletteBits, const Palette* customPalette);
+                          int paletteBits, const Palette* customPalette,
+                          const ReductionOptions& options = {});
 
 }  // namespace fk

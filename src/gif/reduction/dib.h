@@ -32,6 +32,7 @@ public:
     uint8_t* ScanRow(int row) override { return FImage->scanLine(row); }
     int Width() const { return FImage->width(); }
     int Height() const { return FImage->height(); }
+    const Bitmap& Image() const { return *FImage; }
 };
 
 // Builds an 8- or 24-bit device-independent bitmap and hands it to the target bitmap: a 40-byte

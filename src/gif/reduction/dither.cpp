@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <typeinfo>
 
+#include "gif/reduction/lanes.h"
+
 namespace fk {
 
 namespace {
@@ -60,64 +62,64 @@ void TDitherEngine::MapRow(const uint8_t* bgr, uint8_t* indexes) {
 
 // --- error diffusion ---
 
-template <class Self, int Rows, int Margin, int WeightSum>
-inline int ErrorDiffusion<Self, Rows, Margin, WeightSum>::Scaled(int32_t slot) const {
+template <class Self, int Rows, int Margin, int WeightSum, class Slot>
+inline int ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::Scaled(int32_t slot) const {
     if constexpr (WeightSum > 0)
         return (slot + WeightSum / 2) / WeightSum;
     else
         return (slot + FWeightSum / 2) / FWeightSum;
 }
 
-template <class Self, int Rows, int Margin, int WeightSum>
-ErrorDiffusion<Self, Rows, Margin, WeightSum>::ErrorDiffusion(int rowWidth, TColorLookup& matcher,
-                                                              int weightSum)
+template <class Self, int Rows, int Margin, int WeightSum, class Slot>
+ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::ErrorDiffusion(int rowWidth,
+                                                                    TColorLookup& matcher,
+                                                                    int weightSum)
     : TDitherEngine(rowWidth, matcher), FWeightSum(weightSum) {
     for (auto& row : m_rows)
-        row.assign(3 * (size_t(std::max(rowWidth, 0)) + 2 * Margin), 0);
+        row.assign(kLanes * (size_t(std::max(rowWidth, 0)) + 2 * Margin), 0);
 }
 
-template <class Self, int Rows, int Margin, int WeightSum>
+template <class Self, int Rows, int Margin, int WeightSum, class Slot>
 template <class Matcher>
-inline uint8_t ErrorDiffusion<Self, Rows, Margin, WeightSum>::Diffuse(Matcher& matcher, uint8_t red,
-                                                                      uint8_t green, uint8_t blue,
-                                                                      uint8_t& outRed,
-                                                                      uint8_t& outGreen,
-                                                                      uint8_t& outBlue) {
-    const size_t at = 3 * size_t(m_slot);
-    const int32_t* carried = m_rows[0].data() + at;
-    const uint8_t vr = clampByte(red + Scaled(carried[0]));
+inline uint8_t ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::Diffuse(
+    Matcher& matcher, uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
+    uint8_t& outBlue) {
+    const size_t at = kLanes * size_t(m_slot);
+    const Slot* carried = m_rows[0].data() + at;
+    const uint8_t vb = clampByte(blue + Scaled(carried[0]));
     const uint8_t vg = clampByte(green + Scaled(carried[1]));
-    const uint8_t vb = clampByte(blue + Scaled(carried[2]));
+    const uint8_t vr = clampByte(red + Scaled(carried[2]));
     const uint8_t index = matcher.MatchColor(vr, vg, vb, outRed, outGreen, outBlue);
     FCol += FStep;
 
-    const int errors[3] = {vr - outRed, vg - outGreen, vb - outBlue};
-    int32_t* rows[Rows];
+    const int errors[3] = {vb - outBlue, vg - outGreen, vr - outRed};
+    Slot* rows[Rows];
     for (int k = 0; k < Rows; ++k)
         rows[k] = m_rows[k].data() + at;
-    static_cast<Self*>(this)->Spread(rows, 3 * FStep, errors);
+    static_cast<Self*>(this)->Spread(rows, int(kLanes) * FStep, errors);
     m_slot += FStep;
     return index;
 }
 
-template <class Self, int Rows, int Margin, int WeightSum>
-uint8_t ErrorDiffusion<Self, Rows, Margin, WeightSum>::MapPixel(uint8_t red, uint8_t green,
-                                                                uint8_t blue, uint8_t& outRed,
-                                                                uint8_t& outGreen,
-                                                                uint8_t& outBlue) {
+template <class Self, int Rows, int Margin, int WeightSum, class Slot>
+uint8_t ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::MapPixel(uint8_t red, uint8_t green,
+                                                                      uint8_t blue, uint8_t& outRed,
+                                                                      uint8_t& outGreen,
+                                                                      uint8_t& outBlue) {
     return Diffuse(*FMatcher, red, green, blue, outRed, outGreen, outBlue);
 }
 
-template <class Self, int Rows, int Margin, int WeightSum>
-void ErrorDiffusion<Self, Rows, Margin, WeightSum>::EndRow() {
+template <class Self, int Rows, int Margin, int WeightSum, class Slot>
+void ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::EndRow() {
     std::fill(m_rows[0].begin(), m_rows[0].end(), 0);
     std::rotate(m_rows.begin(), m_rows.begin() + 1, m_rows.end());
     TDitherEngine::EndRow();
     m_slot = FStep == 1 ? Margin : Margin + FRowWidth - 1;
 }
 
-template <class Self, int Rows, int Margin, int WeightSum>
-void ErrorDiffusion<Self, Rows, Margin, WeightSum>::MapRow(const uint8_t* bgr, uint8_t* indexes) {
+template <class Self, int Rows, int Margin, int WeightSum, class Slot>
+void ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::MapRow(const uint8_t* bgr,
+                                                                 uint8_t* indexes) {
     uint8_t r, g, b;
     // The usual matcher is called directly rather than through its virtual entry.
     if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher)) {
@@ -141,50 +143,67 @@ void TBurkesDitherer::MapRow(const uint8_t* bgr, uint8_t* indexes) {
         WalkRow(*FMatcher, bgr, indexes);
 }
 
+namespace {
+
+// The chosen entry for a colour given as blue, green and red bytes, lowest first; the entry as
+// four bytes: blue, green, red and index.
+inline uint32_t matchPacked(TSlowColorLookup& matcher, uint32_t bgr, ColourLanes lanes) {
+    return matcher.NearestPacked(bgr, lanes);
+}
+inline uint32_t matchPacked(TColorLookup& matcher, uint32_t bgr, ColourLanes) {
+    uint8_t r, g, b;
+    const uint8_t index =
+        matcher.MatchColor(uint8_t(bgr >> 16), uint8_t(bgr >> 8), uint8_t(bgr), r, g, b);
+    return uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16 | uint32_t(index) << 24;
+}
+
+}  // namespace
+
 // Pixel i adds 8e and 4e to the two slots ahead on its row: those shares wait in `owed` until
 // their slot is read. It adds 2e, 4e, 8e, 4e, 2e to the five slots around it on the next row:
 // the slot two behind gets the last of its five shares from pixel i, so it is written then, in
 // one step, from the errors of pixels i - 4 to i. Shares of pixels mapped before the walk began
-// are in the rows already.
+// are in the rows already. The three channels go through the lanes together.
 template <class Matcher>
 void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* indexes) {
+    using namespace lanes;
     if (FCol < 0 || FCol >= FRowWidth)
         return;
     const int d = FStep;
-    const ptrdiff_t d3 = 3 * ptrdiff_t(d);
-    int32_t* cur = m_rows[0].data() + 3 * ptrdiff_t(m_slot);
-    int32_t* below = m_rows[1].data() + 3 * ptrdiff_t(m_slot) - 2 * d3;
-    int owed[3] = {0, 0, 0}, owedNext[3] = {0, 0, 0};
-    int e1[3] = {0, 0, 0}, e2[3] = {0, 0, 0}, e3[3] = {0, 0, 0}, e4[3] = {0, 0, 0};
+    const ptrdiff_t step = ptrdiff_t(kLanes) * d;
+    int16_t* cur = m_rows[0].data() + ptrdiff_t(kLanes) * m_slot;
+    int16_t* below = cur - m_rows[0].data() + m_rows[1].data() - 2 * step;
+    I4 owed = zero(), owedNext = zero();
+    I4 e1 = zero(), e2 = zero(), e3 = zero(), e4 = zero();
+    const I4 half = splat(16);
     int col = FCol;
     const int end = d > 0 ? FRowWidth : -1;
-    for (; col != end; col += d, cur += d3, below += d3) {
+    for (; col != end; col += d, cur += step, below += step) {
         const uint8_t* p = bgr + 3 * size_t(col);
-        const uint8_t vr = clampByte(p[2] + Scaled(cur[0] + owed[0]));
-        const uint8_t vg = clampByte(p[1] + Scaled(cur[1] + owed[1]));
-        const uint8_t vb = clampByte(p[0] + Scaled(cur[2] + owed[2]));
-        uint8_t o[3];
-        indexes[col] = matcher.MatchColor(vr, vg, vb, o[0], o[1], o[2]);
-        const int e[3] = {vr - o[0], vg - o[1], vb - o[2]};
-        for (int c = 0; c < 3; ++c) {
-            owed[c] = owedNext[c] + 8 * e[c];
-            owedNext[c] = 4 * e[c];
-            below[c] += 2 * e[c] + 4 * e1[c] + 8 * e2[c] + 4 * e3[c] + 2 * e4[c];
-            e4[c] = e3[c], e3[c] = e2[c], e2[c] = e1[c], e1[c] = e[c];
-        }
+        const I4 pixel = fromBytes(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16);
+        const I4 adjusted = pixel + divideTruncating<5>(owed + (load(cur) + half));
+        const uint32_t v = toClampedBytes(adjusted);
+#if defined(__SSE2__)
+        const ColourLanes vLanes = ColourLanes::ofBytes(toClampedByteLanes(adjusted));
+#else
+        const ColourLanes vLanes = ColourLanes::of(v);
+#endif
+        const uint32_t chosen = matchPacked(matcher, v, vLanes);
+        indexes[col] = uint8_t(chosen >> 24);
+        const I4 e = fromBytes(v) - fromBytes(chosen & 0xFFFFFF);
+        owed = owedNext + shiftLeft<3>(e);
+        owedNext = shiftLeft<2>(e);
+        store(below, load(below) + shiftLeft<1>(e + e4) + shiftLeft<2>(e1 + e3) + shiftLeft<3>(e2));
+        e4 = e3, e3 = e2, e2 = e1, e1 = e;
     }
     // The last pixels' shares beyond the walk: the next row's four pending slots (the last two
     // of them margins) and this row's two margin slots.
-    for (int k = 0; k < 4; ++k, below += d3) {
-        for (int c = 0; c < 3; ++c) {
-            below[c] += 4 * e1[c] + 8 * e2[c] + 4 * e3[c] + 2 * e4[c];
-            e4[c] = e3[c], e3[c] = e2[c], e2[c] = e1[c], e1[c] = 0;
-        }
+    for (int k = 0; k < 4; ++k, below += step) {
+        store(below, load(below) + shiftLeft<2>(e1 + e3) + shiftLeft<3>(e2) + shiftLeft<1>(e4));
+        e4 = e3, e3 = e2, e2 = e1, e1 = zero();
     }
-    for (int c = 0; c < 3; ++c) {
-        cur[c] += owed[c];
-        cur[d3 + c] += owedNext[c];
-    }
+    store(cur, load(cur) + owed);
+    store(cur + step, load(cur + step) + owedNext);
     m_slot += (col - FCol);
     FCol = col;
 }
@@ -255,7 +274,7 @@ void TSteveArcheDitherer::Spread(int32_t* const* at, int d, const int* e) {
     }
 }
 
-template class ErrorDiffusion<TBurkesDitherer, 2, 2, 32>;
+template class ErrorDiffusion<TBurkesDitherer, 2, 2, 32, int16_t>;
 template class ErrorDiffusion<T5by3Ditherer, 3, 2>;
 template class ErrorDiffusion<TSteveArcheDitherer, 4, 3, 200>;
 

@@ -44,8 +44,9 @@ protected:
 // end of a row soaking up error spread past it. Slots keep errors unscaled (weight times error)
 // and are divided by the kernel's weight sum, rounding half up and truncating toward zero, when
 // read. `Self` spreads the three channels' errors from the current slot. A kernel whose weight
-// sum is known when compiling names it as `WeightSum`, which makes the reads cheaper.
-template <class Self, int Rows, int Margin, int WeightSum = 0>
+// sum is known when compiling names it as `WeightSum`, which makes the reads cheaper; one whose
+// sums stay within 16 bits may keep them in `Slot`s of that size.
+template <class Self, int Rows, int Margin, int WeightSum = 0, class Slot = int32_t>
 class ErrorDiffusion : public TDitherEngine {
 public:
     uint8_t MapPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t& outRed, uint8_t& outGreen,
@@ -56,7 +57,7 @@ public:
     // A slot of row k (0 = current) and channel (0 red, 1 green, 2 blue); column c is slot
     // c + Margin.
     int32_t ErrorSlot(int row, int slot, int channel) const {
-        return m_rows[row][3 * size_t(slot) + channel];
+        return m_rows[row][kLanes * size_t(slot) + size_t(2 - channel)];
     }
 
 protected:
@@ -68,19 +69,22 @@ protected:
     // A slot's sum of weighted errors as a channel offset.
     int Scaled(int32_t slot) const;
 
-    // Each row holds the three channels of a slot side by side.
-    std::array<std::vector<int32_t>, Rows> m_rows;
+    // Each row holds a slot's channels side by side in the order blue, green, red, then a spare
+    // that stays 0, as a pixel's bytes are stored; `Spread` gets the errors in that order.
+    static constexpr size_t kLanes = 4;
+    std::array<std::vector<Slot>, Rows> m_rows;
     int m_slot = Margin;  // slot of the current column
     int FWeightSum;
 };
 
-class TBurkesDitherer final : public ErrorDiffusion<TBurkesDitherer, 2, 2, 32> {
+// Its slots hold at most 20 x 255 from the row above and 12 x 255 from its own row: 16 bits do.
+class TBurkesDitherer final : public ErrorDiffusion<TBurkesDitherer, 2, 2, 32, int16_t> {
 public:
     TBurkesDitherer(int rowWidth, TColorLookup& matcher);
-    // at[k] is the current slot of row k, d the row's direction in array steps (three per slot),
-    // e the red, green and blue errors. Adding a zero error changes nothing, so no channel is
+    // at[k] is the current slot of row k, d the row's direction in array steps (four per slot),
+    // e the errors of the three channels. Adding a zero error changes nothing, so no channel is
     // skipped.
-    static void Spread(int32_t* const* at, int d, const int* e) {
+    static void Spread(int16_t* const* at, int d, const int* e) {
         for (int c = 0; c < 3; ++c) {
             at[0][d + c] += 8 * e[c];
             at[0][2 * d + c] += 4 * e[c];

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "gif/lzw_encoder.h"
 #include "gif_test_support.h"
 
@@ -22,6 +25,73 @@ Bytes encode(int codeBits, int colorCount, const Bytes& pixels, int width, int h
         TLZWEncoder().EncodeFrameData(out, codeBits, colorCount, pixels.data(), interlace, height,
                                       width);
     return out.takeBytes();
+}
+
+// The plain string table walk, one look-up per pixel, packed and cut into sub-blocks the
+// simplest way: the bytes every shortcut of the encoder must give.
+Bytes plainLzw(int codeBits, const Bytes& pixels) {
+    const int codeSize = std::max(codeBits, 2);
+    const uint32_t clear = 1u << codeSize, end = clear + 1;
+    Bytes codes;  // the packed code bytes
+    uint64_t acc = 0;
+    int bits = 0, width = codeSize + 1;
+    uint32_t next = clear + 2;
+    THashTable table;
+    auto emit = [&](uint32_t code) {
+        acc |= uint64_t(code) << bits;
+        for (bits += width; bits >= 8; bits -= 8, acc >>= 8)
+            codes.push_back(uint8_t(acc));
+    };
+    auto grow = [&] {
+        if (next > (width == 12 ? 4096u : (1u << width) - 1))
+            ++width;
+    };
+    emit(clear);
+    width = codeSize + 1;
+    uint32_t prefix = pixels[0];
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const uint32_t key = prefix << 8 | pixels[i];
+        const int found = table.FindCode(key);
+        if (found >= 0) {
+            prefix = uint32_t(found);
+            continue;
+        }
+        emit(prefix);
+        grow();
+        prefix = pixels[i];
+        if (next >= 4095) {
+            emit(clear);
+            width = codeSize + 1;
+            table.Clear();
+            next = clear + 2;
+        } else {
+            table.StoreCode(key, next++);
+        }
+    }
+    emit(prefix);
+    grow();
+    emit(end);
+    if (bits > 0)
+        codes.push_back(uint8_t(acc));
+    Bytes out{uint8_t(codeSize)};
+    for (size_t at = 0; at < codes.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, codes.size() - at);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), codes.begin() + ptrdiff_t(at), codes.begin() + ptrdiff_t(at + n));
+    }
+    out.push_back(0);
+    return out;
+}
+
+// Runs of one colour, `longest` pixels at most, over `colors` colours.
+Bytes runs(size_t count, int colors, size_t longest, uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < count) {
+        const size_t n = std::min(count - out.size(), 1 + rng() % longest);
+        out.insert(out.end(), n, uint8_t(rng() % unsigned(colors)));
+    }
+    return out;
 }
 
 LzwTrace trace(const Bytes& data) {
@@ -164,6 +234,39 @@ TEST(LzwEncoder, SubBlockPackerOnlyWrites) {
     EXPECT_EQ(target.bytes()[0], 255);
     EXPECT_EQ(target.bytes()[256], 255);
     EXPECT_EQ(target.bytes()[512], 90);
+}
+
+// Runs are taken without a table look-up per pixel, and rows may come in pieces as they are
+// made; neither may change a byte, also where runs cross pieces and restarts.
+TEST(LzwEncoder, RunsAndPiecesGiveTheBytesOfThePlainTableWalk) {
+    for (int codeBits : {1, 2, 5, 8}) {
+        const int colors = 1 << codeBits;
+        const std::pair<const char*, Bytes> inputs[] = {
+            {"noise", randomIndexes(60000, colors, 1)},
+            {"short runs", runs(300000, colors, 6, 2)},
+            {"long runs", runs(300000, colors, 3000, 3)},
+            {"one colour", Bytes(250000, uint8_t(colors - 1))},
+        };
+        for (const auto& [name, pixels] : inputs) {
+            SCOPED_TRACE(std::string(name) + ", code bits " + std::to_string(codeBits));
+            const Bytes expected = plainLzw(codeBits, pixels);
+            ASSERT_EQ(encode(codeBits, colors, pixels, 100, int(pixels.size() / 100)), expected);
+            std::mt19937 rng(codeBits);
+            for (int piece : {1, 7, 1000, 0}) {
+                MemoryStream out;
+                TLZWEncoder encoder;
+                encoder.BeginFrame(out, codeBits, colors, int(pixels.size() / 100), 100);
+                for (size_t at = 0; at < pixels.size();) {
+                    const size_t n =
+                        std::min(pixels.size() - at, piece > 0 ? size_t(piece) : 1 + rng() % 5000);
+                    encoder.AddPixels(pixels.data() + at, n);
+                    at += n;
+                }
+                encoder.EndFrame();
+                ASSERT_EQ(out.bytes(), expected) << "pieces of " << piece;
+            }
+        }
+    }
 }
 
 TEST(LzwHashTable, ProbesFollowTheDoublingSequence) {

@@ -1,0 +1,48 @@
+#include "capture/stale_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <regex>
+
+#include "base/safe_file.h"
+
+namespace fk {
+
+bool isTemporaryFileName(const std::string& name) {
+    // The names ReplacementFile and createTemporaryFile make, the latter for the frames of a
+    // video named by BuildVideoFileName.
+    static const std::regex kReplacement(R"(\..+\.[A-Za-z0-9]{6}\.part)");
+    static const std::regex kFrames(R"(video_-?[0-9]+(\.gif)?(\.[A-Za-z0-9]{6})?\.tmp)");
+    return std::regex_match(name, kReplacement) || std::regex_match(name, kFrames);
+}
+
+int removeStaleTemporaryFiles(const std::string& folder,
+                              std::chrono::system_clock::time_point now) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return 0;
+    }
+    const auto oldest = std::chrono::system_clock::to_time_t(now - kStaleTemporaryAge);
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        struct stat st {};
+        if (!isTemporaryFileName(name) ||
+            ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOwnPlainFile(st) ||
+            st.st_mtime >= oldest)
+            continue;
+        if (::unlinkat(fd, name.c_str(), 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+}  // namespace fk

@@ -1,0 +1,92 @@
+#include "gif/reduction/parallel.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace fk {
+
+int resolveThreadCount(int requested) {
+    if (requested >= 1)
+        return requested;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : int(cores);
+}
+
+WorkerThread::WorkerThread(std::function<void()> work)
+    : m_thread([this, work = std::move(work)] {
+          try {
+              work();
+          } catch (...) {
+              m_error = std::current_exception();
+          }
+      }) {}
+
+WorkerThread::~WorkerThread() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void WorkerThread::join() {
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_error)
+        std::rethrow_exception(std::exchange(m_error, nullptr));
+}
+
+void forEachBand(int threads, int count, const std::function<void(int first, int last)>& work) {
+    threads = std::clamp(threads, 1, std::max(count, 1));
+    auto bandStart = [&](int band) { return int(int64_t(count) * band / threads); };
+    std::vector<std::unique_ptr<WorkerThread>> workers;
+    std::exception_ptr error;
+    try {
+        for (int band = 1; band < threads; ++band) {
+            const int first = bandStart(band), last = bandStart(band + 1);
+            workers.push_back(
+                std::make_unique<WorkerThread>([&work, first, last] { work(first, last); }));
+        }
+        work(0, bandStart(1));
+    } catch (...) {
+        error = std::current_exception();
+    }
+    for (auto& worker : workers) {
+        try {
+            worker->join();
+        } catch (...) {
+            if (!error)
+                error = std::current_exception();
+        }
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
+
+RowProgress::RowProgress(int rows) : m_done(size_t(std::max(rows, 0)), false) {}
+
+void RowProgress::finished(int first, int count) {
+    {
+        std::lock_guard lock(m_mutex);
+        for (int r = first; r < first + count; ++r)
+            m_done[size_t(r)] = true;
+        if (first > m_ready)
+            return;
+        while (m_ready < int(m_done.size()) && m_done[size_t(m_ready)])
+            ++m_ready;
+    }
+    m_changed.notify_all();
+}
+
+void RowProgress::cancel() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelled = true;
+    }
+    m_changed.notify_all();
+}
+
+int RowProgress::waitBeyond(int seen) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_cancelled || m_ready > seen; });
+    return m_cancelled ? -1 : m_ready;
+}
+
+}  // namespace fk
