@@ -16,6 +16,8 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr int kFramesInFlightPerWorker = 2;
+// How much each frame's time moves the running average.
+constexpr double kAverageWeight = 0.2;
 // The encoders give way to the grab loop and the display server when the cores are busy.
 constexpr int kEncoderNiceness = 5;
 
@@ -38,9 +40,10 @@ CompactPipeline::Scratch::Scratch() {
 CompactPipeline::CompactPipeline(const std::string& videoName, const TGIFImage& settings,
                                  int workers, size_t memoryBytes)
     : m_settings(settings),
+      m_workerCount(std::max(workers, 1)),
       m_file(videoName),
       m_store(videoName + ".tmp", memoryBytes),
-      m_workers(std::max(workers, 1), std::max(workers, 1) * kFramesInFlightPerWorker,
+      m_workers(m_workerCount, m_workerCount * kFramesInFlightPerWorker,
                 [this](int index, Scratch& scratch) { return encode(index, scratch); }) {
     m_writer = std::thread([this] { writeFrames(); });
 }
@@ -52,12 +55,26 @@ CompactPipeline::~CompactPipeline() {
 }
 
 CompactPipeline::WrittenFrame CompactPipeline::encode(int index, Scratch& scratch) {
+    const auto start = std::chrono::steady_clock::now();
     CompactFrame frame = m_store.take(index);
     WrittenFrame written;
     written.delay = frame.delay;
     written.encoded =
         EncodeChangedFrame(m_settings, frame.rect, {frame.delay, index == 0}, scratch.bitmap);
+    // Wall time, so that cores taken by other programs count too.
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::lock_guard lock(m_mutex);
+    m_encodeMs = m_encodeMs == 0 ? ms : m_encodeMs + (ms - m_encodeMs) * kAverageWeight;
     return written;
+}
+
+int CompactPipeline::framesEncodedWithin(int ms) const {
+    const int least = m_workerCount * kFramesInFlightPerWorker;
+    std::lock_guard lock(m_mutex);
+    if (m_encodeMs <= 0)
+        return std::max(least, ms);  // nothing measured yet
+    return std::max(least, int(std::min(1e6, ms * m_workerCount / m_encodeMs)));
 }
 
 void CompactPipeline::writeFrames() {

@@ -48,7 +48,9 @@ public:
     void check() const;
     // Frames handed over and not written yet.
     int backlog() const { return m_put - m_written; }
-    int written() const { return m_written; }
+    // How many frames the encoders make in `ms` at the pace of the latest ones (never fewer than
+    // two per worker).
+    int framesEncodedWithin(int ms) const;
 
     // No more frames come: waits until those handed over are written, telling `progress` how
     // many of the backlog are done, and completes the video. After a failure (`failure`, or one
@@ -76,6 +78,7 @@ private:
     [[noreturn]] void reportCut(std::exception_ptr failure);
 
     const TGIFImage& m_settings;
+    const int m_workerCount;
     GrowingGif m_file;
     FrameStore m_store;
     OrderedWorkers<WrittenFrame, Scratch> m_workers;
@@ -84,6 +87,7 @@ private:
     std::atomic<int64_t> m_writtenDuration{0};  // hundredths of a second
     mutable std::mutex m_mutex;
     std::exception_ptr m_failure;
+    double m_encodeMs = 0;  // a running average of the wall time a worker takes per frame
     std::condition_variable m_writerDoneCv;
     bool m_writerDone = false;
     std::thread m_writer;

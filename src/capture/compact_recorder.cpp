@@ -14,19 +14,6 @@ namespace {
 
 // Grabs are never closer than the shortest delay, so no frame is shorter than that.
 constexpr int64_t kShortestGapMs = kShortestDelay * 10;
-// When the encoders fall behind, no more than about this much of their work waits: grabs are
-// left out meanwhile (the delays say so), so that however long a recording runs, its end is
-// never far off and the store stays small.
-constexpr int64_t kBacklogMs = 2000;
-constexpr int kLeastBacklog = 16;
-
-bool roomForAnotherFrame(const CompactPipeline& pipeline, int64_t recordedMs) {
-    const int64_t written = pipeline.written();
-    const int64_t allowed =
-        std::max<int64_t>(kLeastBacklog, written * kBacklogMs / std::max<int64_t>(recordedMs, 1));
-    return pipeline.backlog() < allowed;
-}
-
 // The moment of the next grab: the first tick of the rate after the last grab, and not before the
 // shortest gap has passed. Ticks that were missed while grabbing fell behind are skipped.
 int64_t nextGrab(int64_t firstMs, int64_t lastMs, int rate) {
@@ -52,7 +39,10 @@ bool VideoRecorder::recordCompact(const std::string& name, const TGIFImage& sett
         while (VideoOn) {
             pipeline.check();
             const int64_t grabbed = clock.nowMs();
-            if (roomForAnotherFrame(pipeline, grabbed - first)) {
+            // When the encoders fall behind, grabs are left out (the delays say so) rather than
+            // letting their backlog grow: however long a recording runs, its end is never far
+            // off and the store stays small.
+            if (pipeline.backlog() < pipeline.framesEncodedWithin(compactBacklogMs)) {
                 grabber.grabScreen(screen);
                 const ScreenRect rect = grabber.screenRect();
                 m_capture.drawCursorIfAsked(screen, rect.x, rect.y);

@@ -47,6 +47,8 @@ public:
     static constexpr int kHighestRate = 50;
     // Frames of the compact entry wait in memory up to this size, then in a file.
     static constexpr size_t kCompactMemoryBytes = size_t(32) << 20;
+    // No more of them wait than the encoders make in about this time.
+    static constexpr int kCompactBacklogMs = 2000;
 
     // `workers` threads assemble the frames.
     VideoRecorder(Capture& capture, VideoHost& host, int workers)
@@ -62,6 +64,7 @@ public:
 
     bool VideoOn = false;
     size_t compactMemoryBytes = kCompactMemoryBytes;
+    int compactBacklogMs = kCompactBacklogMs;
 
 private:
     void restoreControls(bool assembling);
