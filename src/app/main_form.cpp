@@ -379,6 +379,17 @@ void TMainForm::FormClose() {
     m_tray->hide();
 }
 
+void TMainForm::saveSettingsAtExit() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        std::cerr << "Fotokran: " << e.what() << std::endl;
+    }
+}
+
 // ---- handlers ----
 
 void TMainForm::Button8Click() {

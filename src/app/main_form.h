@@ -94,6 +94,10 @@ public:
     bool closePending() const { return m_closePending; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 
+    // For a process that ends without closing the window (Qt exits when the X connection
+    // breaks): writes the settings unless the close has done so; errors go to stderr only.
+    void saveSettingsAtExit();
+
 signals:
     // The window has closed and written its settings; the program may end.
     void finished();

@@ -159,7 +159,16 @@ int runProgram(Command command) {
             });
         });
     }
+    // Qt ends the process with exit() when the X connection breaks. The settings are written
+    // then too: without the running number the next start would overwrite the last pictures.
+    static TMainForm* live = nullptr;
+    live = &mainForm;
+    std::atexit([] {
+        if (live)
+            live->saveSettingsAtExit();
+    });
     const int status = QApplication::exec();
+    live = nullptr;
     form = nullptr;
     return status;
 }

@@ -158,6 +158,12 @@ Bitmap Bitmap::loadFromStream(Stream& in) {
     if (compression == kBiBitfields && bpp != 16 && bpp != 32)
         invalid();
 
+    // A header alone must not make the reader allocate: the rows have to be in the stream.
+    const uint64_t rowBytes =
+        uint64_t(strideFor(width, fk::bitsPerPixel(format))) * uint64_t(height);
+    if (in.size() < in.position() || in.size() - in.position() < rowBytes)
+        invalid();
+
     Bitmap bmp(width, height, format);
     if (isPaletteFormat(format)) {
         const uint32_t maxEntries = 1u << bpp;
@@ -174,8 +180,9 @@ Bitmap Bitmap::loadFromStream(Stream& in) {
     if (pixelOffset < consumed)
         invalid();
     if (pixelOffset > consumed) {
-        std::vector<uint8_t> skip(pixelOffset - consumed);
-        in.readExact(skip.data(), skip.size());
+        if (pixelOffset > in.size() - start)
+            invalid();
+        in.seek(start + pixelOffset);
     }
     in.readExact(bmp.m_bits.data(), bmp.m_bits.size());
     if (topDown) {
