@@ -1,6 +1,7 @@
 // One full-screen grab into a Bitmap, with and without MIT-SHM, against the bare XShmGetImage call
-// into a segment that is already attached, and one that leaves a window out against the plain
-// grab. Needs a display (run it under tests/tools/with-xvfb).
+// into a segment that is already attached, and grabs that leave a window out, with 0, 1 and 20
+// other windows about, against the plain grab. Needs a display (run it under
+// tests/tools/with-xvfb).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -8,6 +9,9 @@
 #include <sys/shm.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/x11/x11_grabber.h"
 #include "support/bench_support.h"
@@ -57,15 +61,40 @@ int main() {
         },
         15);
 
-    // With a window left out, as while the transparency switch is on: the screen is composed from
-    // the other windows on the server (two full-screen copies before the read), and the window's
-    // frame is looked up at every grab.
-    Window own = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 100, 100, 537, 333, 0, 0, 0);
+    // Leaving a window out, as while the transparency switch is on: the screen is read as it
+    // shows, and the window's place is composed again on the server from what lies below and
+    // above it. Beside it the plain grab, by a second grabber in turns with the first, while the
+    // window's place holds 0, 1 or 20 other windows.
+    const Window own =
+        XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 100, 100, 537, 333, 0, 0, 0x336699);
     XMapWindow(dpy, own);
-    XSync(dpy, False);
+    X11Grabber plain;
     grabber.setExcludedWindows({WindowHandle(own)});
-    const double leftOutMs = bench::medianMs([&] { grabber.grabScreen(picture); }, 31);
+    std::vector<Window> others;
+    auto addOthers = [&](int count) {
+        // Half of them over the window's place, half elsewhere, some on top of each other.
+        while (int(others.size()) < count) {
+            const int i = int(others.size());
+            const int x = i % 2 ? 40 + 35 * i : 900 + 40 * i,
+                      y = i % 2 ? 60 + 20 * i : 500 + 17 * i;
+            const Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, 320, 200, 1, 0,
+                                                 0x102030u * unsigned(i + 1));
+            XMapWindow(dpy, w);
+            others.push_back(w);
+        }
+        XSync(dpy, False);
+    };
+    Bitmap plainPicture;
+    std::vector<std::pair<int, std::pair<double, double>>> leftOut;
+    for (int count : {0, 1, 20}) {
+        addOthers(count);
+        leftOut.emplace_back(count,
+                             bench::medianPairMs([&] { grabber.grabScreen(picture); },
+                                                 [&] { plain.grabScreen(plainPicture); }, 31));
+    }
     grabber.setExcludedWindows({});
+    for (Window w : others)
+        XDestroyWindow(dpy, w);
     XDestroyWindow(dpy, own);
 
     std::printf("screen %dx%d\n", width, height);
@@ -73,8 +102,10 @@ int main() {
     bench::reportRatio("grab into a new Bitmap, MIT-SHM", freshMs, "bare XShmGetImage", bareMs,
                        1.2);
     bench::reportRatio("grab into a Bitmap, no MIT-SHM", noShmMs, "bare XGetImage", plainMs, 1.2);
-    bench::reportRatio("grab leaving one window out", leftOutMs, "grab into a Bitmap, MIT-SHM",
-                       shmMs, 4.0);
+    for (const auto& [count, times] : leftOut)
+        bench::reportRatio("grab leaving one window out, " + std::to_string(count) +
+                               (count == 1 ? " other" : " others"),
+                           times.first, "plain grab, MIT-SHM", times.second, 2.0);
 
     XShmDetach(dpy, &info);
     shmdt(info.shmaddr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ public:
     std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)>) override;
     void unregisterAll() override {}
 };
+
+// The display's global keys: passive grabs on X11, NoHotKeys where the program does not run on
+// X11. Which of them the build holds is settled by its source lists.
+std::unique_ptr<HotKeys> createGlobalHotKeys();
 
 // A copy that runs one command and ends: it takes no keys and reports none as refused.
 class UnusedHotKeys final : public HotKeys {

@@ -35,6 +35,7 @@
 #include "app/x11_desktop.h"
 #include "capture/naming.h"
 #include "gif/animation_writer.h"
+#include "platform/errors.h"
 #include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
 
@@ -489,6 +490,7 @@ bool TMainForm::Edit2KeyPress(QChar key) {
 
 void TMainForm::CheckBox1Click() {
     setWindowOpacity(CheckBox1->isChecked() ? TrackBar1->value() / 255.0 : 1.0);
+    m_exclusionRefusalTold = false;  // told again at the next switching on
     updateExcludedWindows();
 }
 
@@ -507,7 +509,11 @@ void TMainForm::updateExcludedWindows() {
             if (w != this && w->isVisible() && qobject_cast<QDialog*>(w))
                 own.push_back(WindowHandle(w->winId()));
     }
-    m_platform.grabber.setExcludedWindows(own);
+    try {
+        m_platform.grabber.setExcludedWindows(own);
+    } catch (const EGrabError& e) {
+        tellExclusionRefusedOnce(QString::fromStdString(e.what()));
+    }
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

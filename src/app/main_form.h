@@ -125,6 +125,8 @@ private:
     // Without a tray, once per run: how a minimised window comes back (`atStart`: and why the
     // window is shown although it is to start minimised).
     void tellNoTrayOnce(bool atStart);
+    // The display cannot leave the program's windows out of shots while the switch is on.
+    void tellExclusionRefusedOnce(const QString& reason);
     // A note that blocks nothing: the tray's balloon where there is one, else a small window.
     void showNote(const QString& message);
     void HotKeyPressed(HotKeyAction action);
@@ -222,6 +224,7 @@ private:
     bool m_closePending = false;
     std::vector<bool> m_noFormatTold;  // per running command, the innermost last
     bool m_noTrayTold = false;
+    bool m_exclusionRefusalTold = false;
     bool m_finished = false;
     QPointer<TAboutBox> m_aboutBox;
     QPointer<QMessageBox> m_errorBox;

@@ -1,5 +1,6 @@
 // What the main window tells the user without stopping anything: keys another program holds, a
-// shot that wrote nothing, a desktop without a tray.
+// shot that wrote nothing, a desktop without a tray, a display that shows the program's windows
+// in shots.
 #include <QMessageBox>
 #include <QTimer>
 #include <iostream>
@@ -17,6 +18,9 @@ const char* const kNoTrayNote =
     "задач: вернуть его можно оттуда, переключением окон (Alt+Tab) или новым запуском Fotokran. "
     "Горячие клавиши работают и при свернутом окне.";
 const char* const kShownAtStart = "Окно Fotokran не свернуто при запуске. ";
+const char* const kExclusionRefused =
+    "Окна Fotokran не удастся исключить из снимков экрана: дисплей этого не позволяет (%1). "
+    "Пока включена прозрачность, они будут видны на снимках.";
 
 }  // namespace
 
@@ -74,6 +78,13 @@ void TMainForm::tellNoTrayOnce(bool atStart) {
         return;
     m_noTrayTold = true;
     showNote(QString(atStart ? kShownAtStart : "") + kNoTrayNote);
+}
+
+void TMainForm::tellExclusionRefusedOnce(const QString& reason) {
+    if (m_exclusionRefusalTold)
+        return;
+    m_exclusionRefusalTold = true;
+    showNote(QString::fromUtf8(kExclusionRefused).arg(reason));
 }
 
 }  // namespace fk

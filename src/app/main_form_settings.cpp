@@ -143,7 +143,11 @@ void TMainForm::LoadSettings() {
         errors.push_back(e.what());
         selectDefaultFolder();
     }
-    AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
+    try {
+        AutoRun->setChecked(autostartEnabled(m_paths.autostartFolder));
+    } catch (const Exception& e) {
+        errors.push_back(e.what());  // the entry stays as it is: the box is not touched
+    }
     // What a run that ended abruptly left behind in the folders the program writes to.
     const auto now = std::chrono::system_clock::now();
     for (const std::string& folder :

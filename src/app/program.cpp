@@ -14,10 +14,6 @@
 #include "platform/platform_loader.h"
 #include "platform/qt/qt_event_pump.h"
 
-#ifdef FOTOKRAN_HAVE_XCB
-#include "app/x11_hot_keys.h"
-#endif
-
 namespace fk {
 
 namespace {
@@ -30,14 +26,6 @@ int commandTimeoutMs() {
             return seconds * 1000;
     }
     return 120 * 1000;
-}
-
-std::unique_ptr<HotKeys> globalHotKeys() {
-#ifdef FOTOKRAN_HAVE_XCB
-    if (auto keys = X11HotKeys::create())
-        return keys;
-#endif
-    return std::make_unique<NoHotKeys>();
 }
 
 void printAnswer(const QString& text) {
@@ -130,7 +118,7 @@ int runProgram(Command command) {
         std::cerr << "fotokran: the running copy does not answer (" << shown.text.toStdString()
                   << "); starting another one" << std::endl;
     }
-    hotKeys = globalHotKeys();
+    hotKeys = createGlobalHotKeys();
 
     // Signals and the session's end close the window as its close button does.
     bool finished = false;

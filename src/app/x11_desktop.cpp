@@ -1,25 +1,28 @@
 #include "app/x11_desktop.h"
 
-#ifdef FOTOKRAN_HAVE_XCB
-
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
 #include <QWidget>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace fk {
 
 namespace {
 
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return a;
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 }  // namespace
@@ -37,13 +40,12 @@ void setSkipTaskbar(QWidget* window, bool skip) {
 
     // Before the map the property itself is the request; the other states in it stay.
     std::vector<xcb_atom_t> atoms;
-    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)) {
+    if (const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(
+            c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)}) {
         if (reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-            auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-            atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
+            auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+            atoms.assign(data, data + xcb_get_property_value_length(reply.get()) / 4);
         }
-        std::free(reply);
     }
     std::erase(atoms, skipTaskbar);
     if (skip)
@@ -53,11 +55,9 @@ void setSkipTaskbar(QWidget* window, bool skip) {
 
     // A mapped window is changed through the window manager.
     bool mapped = false;
-    if (xcb_get_window_attributes_reply_t* attrs =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr)) {
+    if (const Reply<xcb_get_window_attributes_reply_t> attrs{
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr)})
         mapped = attrs->map_state != XCB_MAP_STATE_UNMAPPED;
-        std::free(attrs);
-    }
     if (mapped) {
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         xcb_client_message_event_t event{};
@@ -90,15 +90,3 @@ void syncDisplay() {
 }
 
 }  // namespace fk
-
-#else
-
-namespace fk {
-
-void setSkipTaskbar(QWidget*, bool) {}
-void flushDisplay() {}
-void syncDisplay() {}
-
-}  // namespace fk
-
-#endif

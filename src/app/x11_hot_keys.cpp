@@ -35,7 +35,17 @@ xcb_connection_t* conn(void* c) {
     return static_cast<xcb_connection_t*>(c);
 }
 
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
 }  // namespace
+
+std::unique_ptr<HotKeys> createGlobalHotKeys() {
+    if (auto keys = X11HotKeys::create())
+        return keys;
+    return std::make_unique<NoHotKeys>();
+}
 
 std::unique_ptr<X11HotKeys> X11HotKeys::create() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -63,21 +73,20 @@ std::vector<uint8_t> X11HotKeys::keycodesOf(uint32_t keysym) {
     const xcb_setup_t* setup = xcb_get_setup(c);
     const uint8_t first = setup->min_keycode;
     const uint8_t count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
-    xcb_get_keyboard_mapping_reply_t* reply =
-        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, first, count), nullptr);
+    const std::unique_ptr<xcb_get_keyboard_mapping_reply_t, FreeDeleter> reply(
+        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, first, count), nullptr));
     std::vector<uint8_t> codes;
     if (!reply)
         return codes;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply.get());
     const int perCode = reply->keysyms_per_keycode;
-    const int total = xcb_get_keyboard_mapping_keysyms_length(reply);
+    const int total = xcb_get_keyboard_mapping_keysyms_length(reply.get());
     // The key's own symbol comes first in its row; other columns are shifted levels.
     for (int column = 0; column < perCode && codes.empty(); ++column) {
         for (int i = 0; (i + 1) * perCode <= total; ++i)
             if (syms[i * perCode + column] == keysym)
                 codes.push_back(uint8_t(first + i));
     }
-    std::free(reply);
     return codes;
 }
 
@@ -96,11 +105,10 @@ std::vector<HotKeyAction> X11HotKeys::registerAll(std::function<void(HotKeyActio
         for (uint8_t code : codes) {
             for (uint16_t lock : kLockVariants) {
                 const uint16_t mods = key.modifiers | lock;
-                xcb_generic_error_t* error = xcb_request_check(
+                const std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(
                     c, xcb_grab_key_checked(c, 1, m_root, mods, code, XCB_GRAB_MODE_ASYNC,
-                                            XCB_GRAB_MODE_ASYNC));
+                                            XCB_GRAB_MODE_ASYNC)));
                 if (error) {
-                    std::free(error);
                     taken = false;
                     continue;
                 }

@@ -6,6 +6,7 @@
 
 #include "base/exceptions.h"
 #include "graphics/palettes.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -31,14 +32,6 @@ std::vector<RGBQuad> defaultTable(PixelFormat f) {
         default:
             return {};
     }
-}
-
-// 5- and 6-bit channels widen to 8 bits by scaling, as the common BMP readers do.
-inline uint8_t widen5(unsigned v) {
-    return uint8_t(v * 255 / 31);
-}
-inline uint8_t widen6(unsigned v) {
-    return uint8_t(v * 255 / 63);
 }
 
 constexpr int64_t kMaxPixels = kMaxBitmapPixels;
@@ -155,36 +148,9 @@ void Bitmap::setIndex(int x, int y, uint8_t index) {
 }
 
 Color Bitmap::pixel(int x, int y) const {
-    const uint8_t* row = scanLine(y);
-    switch (m_format) {
-        case PixelFormat::Bits1:
-        case PixelFormat::Bits4:
-        case PixelFormat::Bits8: {
-            uint8_t i = index(x, y);
-            if (i >= m_colorTable.size())
-                return {};
-            const RGBQuad& q = m_colorTable[i];
-            return {q.red, q.green, q.blue};
-        }
-        case PixelFormat::Bits15: {
-            unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-            return {widen5((v >> 10) & 31), widen5((v >> 5) & 31), widen5(v & 31)};
-        }
-        case PixelFormat::Bits16: {
-            unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-            return {widen5((v >> 11) & 31), widen6((v >> 5) & 63), widen5(v & 31)};
-        }
-        case PixelFormat::Bits24: {
-            const uint8_t* p = row + 3 * x;
-            return {p[2], p[1], p[0]};
-        }
-        case PixelFormat::Device:
-        case PixelFormat::Bits32: {
-            const uint8_t* p = row + 4 * x;
-            return {p[2], p[1], p[0]};
-        }
-    }
-    return {};
+    uint8_t rgb[3];
+    decodePixels(m_format, scanLine(y), m_colorTable, x, 1, rgb);
+    return {rgb[0], rgb[1], rgb[2]};
 }
 
 uint8_t Bitmap::nearestIndex(Color c) const {
@@ -265,21 +231,14 @@ void Bitmap::setPixelFormat(PixelFormat format) {
         for (int y = 0; y < m_height; ++y)
             for (int x = 0; x < m_width; ++x)
                 out.setIndex(x, y, index(x, y));
-    } else if (from32 && format == PixelFormat::Bits24) {
+    } else if ((from32 && format == PixelFormat::Bits24) ||
+               (m_format == PixelFormat::Bits24 && to32)) {
+        // Blue, green and red move between 3- and 4-byte pixels; the fourth byte stays 0.
+        const size_t fromStep = from32 ? 4 : 3, toStep = to32 ? 4 : 3;
         for (int y = 0; y < m_height; ++y) {
             const uint8_t* s = scanLine(y);
             uint8_t* d = out.scanLine(y);
-            for (int x = 0; x < m_width; ++x, s += 4, d += 3) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-            }
-        }
-    } else if (m_format == PixelFormat::Bits24 && to32) {
-        for (int y = 0; y < m_height; ++y) {
-            const uint8_t* s = scanLine(y);
-            uint8_t* d = out.scanLine(y);
-            for (int x = 0; x < m_width; ++x, s += 3, d += 4) {
+            for (int x = 0; x < m_width; ++x, s += fromStep, d += toStep) {
                 d[0] = s[0];
                 d[1] = s[1];
                 d[2] = s[2];

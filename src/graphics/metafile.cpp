@@ -103,11 +103,14 @@ void writeEnhanced(const Bitmap& dib, ByteWriter& w) {
     const uint64_t total = kHeaderSize + stretchSize + kEofSize;
     if (total > std::numeric_limits<uint32_t>::max())
         throw EInvalidGraphic("Picture is too large for a metafile");
-    // Reference device: the picture's own pixels at 96 per inch.
-    const int32_t widthMm = std::max(1, int32_t((int64_t(width) * 254 + 480) / 960));
-    const int32_t heightMm = std::max(1, int32_t((int64_t(height) * 254 + 480) / 960));
-    const int32_t frameRight = int32_t(int64_t(width) * 2540 / kUnitsPerInch) - 1;
-    const int32_t frameBottom = int32_t(int64_t(height) * 2540 / kUnitsPerInch) - 1;
+    // Reference device: the picture's own pixels at 96 per inch. Its size in micrometres is the
+    // largest of the header's signed 32-bit fields and must fit there.
+    const int64_t widthMm = std::max<int64_t>(1, (int64_t(width) * 254 + 480) / 960);
+    const int64_t heightMm = std::max<int64_t>(1, (int64_t(height) * 254 + 480) / 960);
+    if (std::max(widthMm, heightMm) * 1000 > std::numeric_limits<int32_t>::max())
+        throw EInvalidGraphic("Picture is too large for a metafile");
+    const int64_t frameRight = int64_t(width) * 2540 / kUnitsPerInch - 1;
+    const int64_t frameBottom = int64_t(height) * 2540 / kUnitsPerInch - 1;
 
     w.u32le(kEmrHeader);
     w.u32le(kHeaderSize);

@@ -19,12 +19,21 @@ constexpr std::array<uint8_t, 64> kWiden6 = [] {
     return t;
 }();
 
+// Blue, green, red (and an unused byte) to red, green, blue; the step is fixed for the compiler.
+template <size_t Step>
+void bgrToRgb(const uint8_t* src, int count, uint8_t* rgb) {
+    for (int i = 0; i < count; ++i, src += Step, rgb += 3) {
+        rgb[0] = src[2];
+        rgb[1] = src[1];
+        rgb[2] = src[0];
+    }
+}
+
 }  // namespace
 
-void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
-    const int width = bitmap.width();
-    const uint8_t* src = bitmap.bits() + size_t(bitmap.height() - 1 - row) * bitmap.stride();
-    const auto& table = bitmap.colorTable();
+void decodePixels(PixelFormat format, const uint8_t* row, const std::vector<RGBQuad>& table, int x,
+                  int count, uint8_t* rgb) {
+    const int end = x + count;
     auto putIndex = [&](unsigned i) {
         const RGBQuad q = i < table.size() ? table[i] : RGBQuad{};
         rgb[0] = q.red;
@@ -32,51 +41,47 @@ void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
         rgb[2] = q.blue;
         rgb += 3;
     };
-    switch (bitmap.pixelFormat()) {
+    switch (format) {
         case PixelFormat::Bits1:
-            for (int x = 0; x < width; ++x)
-                putIndex((src[x >> 3] >> (7 - (x & 7))) & 1);
+            for (; x < end; ++x)
+                putIndex((row[x >> 3] >> (7 - (x & 7))) & 1);
             break;
         case PixelFormat::Bits4:
-            for (int x = 0; x < width; ++x)
-                putIndex((x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
+            for (; x < end; ++x)
+                putIndex((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
             break;
         case PixelFormat::Bits8:
-            for (int x = 0; x < width; ++x)
-                putIndex(src[x]);
+            for (; x < end; ++x)
+                putIndex(row[x]);
             break;
         case PixelFormat::Bits15:
-            for (int x = 0; x < width; ++x, src += 2, rgb += 3) {
-                unsigned v = src[0] | (src[1] << 8);
-                rgb[0] = kWiden5[(v >> 10) & 31];
-                rgb[1] = kWiden5[(v >> 5) & 31];
+        case PixelFormat::Bits16: {
+            // 5-5-5, or 5-6-5 with the extra bit in green.
+            const bool wideGreen = format == PixelFormat::Bits16;
+            const int redShift = wideGreen ? 11 : 10;
+            const unsigned greenMask = wideGreen ? 63 : 31;
+            const uint8_t* greenLevels = wideGreen ? kWiden6.data() : kWiden5.data();
+            for (const uint8_t* src = row + 2 * size_t(x); x < end; ++x, src += 2, rgb += 3) {
+                const unsigned v = src[0] | (src[1] << 8);
+                rgb[0] = kWiden5[(v >> redShift) & 31];
+                rgb[1] = greenLevels[(v >> 5) & greenMask];
                 rgb[2] = kWiden5[v & 31];
             }
             break;
-        case PixelFormat::Bits16:
-            for (int x = 0; x < width; ++x, src += 2, rgb += 3) {
-                unsigned v = src[0] | (src[1] << 8);
-                rgb[0] = kWiden5[(v >> 11) & 31];
-                rgb[1] = kWiden6[(v >> 5) & 63];
-                rgb[2] = kWiden5[v & 31];
-            }
-            break;
+        }
         case PixelFormat::Bits24:
-            for (int x = 0; x < width; ++x, src += 3, rgb += 3) {
-                rgb[0] = src[2];
-                rgb[1] = src[1];
-                rgb[2] = src[0];
-            }
+            bgrToRgb<3>(row + 3 * size_t(x), count, rgb);
             break;
         case PixelFormat::Bits32:
         case PixelFormat::Device:
-            for (int x = 0; x < width; ++x, src += 4, rgb += 3) {
-                rgb[0] = src[2];
-                rgb[1] = src[1];
-                rgb[2] = src[0];
-            }
+            bgrToRgb<4>(row + 4 * size_t(x), count, rgb);
             break;
     }
+}
+
+void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb) {
+    decodePixels(bitmap.pixelFormat(), bitmap.scanLine(row), bitmap.colorTable(), 0, bitmap.width(),
+                 rgb);
 }
 
 }  // namespace fk

@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "base/exceptions.h"
-#include "settings/ini_file.h"
 #include "base/safe_file.h"
+#include "settings/ini_file.h"
 
 namespace fk {
 
@@ -64,8 +67,8 @@ bool autostartEnabled(const std::string& folder) {
     std::optional<IniFile> entry;
     try {
         entry = IniFile::loadFile(autostartEntryPath(folder));
-    } catch (const EReadError&) {
-        return false;
+    } catch (const EReadError& e) {
+        throw EReadError(formatMessage("Failed to get data for '%s'. %s", {kValueName, e.what()}));
     }
     if (!entry)
         return false;
@@ -85,7 +88,12 @@ void writeAutostartEntry(const std::string& folder, const std::string& executabl
 }
 
 void removeAutostartEntry(const std::string& folder) {
-    ::unlink(autostartEntryPath(folder).c_str());
+    const std::string path = autostartEntryPath(folder);
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT)
+        return;
+    const int err = errno;
+    throw EWriteError(
+        formatMessage("Failed to delete data for '%s'. %s", {kValueName, std::strerror(err)}));
 }
 
 }  // namespace fk

@@ -23,6 +23,14 @@ std::string_view trim(std::string_view s) {
     return s.substr(b, e - b);
 }
 
+struct OpenFile {
+    explicit OpenFile(int descriptor) : fd(descriptor) {}
+    ~OpenFile() { ::close(fd); }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd;
+};
+
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
@@ -99,6 +107,8 @@ std::optional<IniFile> IniFile::loadFile(const std::string& path) {
             return std::nullopt;
         throw EReadError(formatMessage("Unable to read %s. %s", {path, std::strerror(errno)}));
     }
+    // Closed on every way out, a failed allocation of the text included.
+    const OpenFile file(fd);
     std::string bytes;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
@@ -112,12 +122,10 @@ std::optional<IniFile> IniFile::loadFile(const std::string& path) {
             if (errno == EINTR)
                 continue;
             const int err = errno;
-            ::close(fd);
             throw EReadError(formatMessage("Unable to read %s. %s", {path, std::strerror(err)}));
         }
         bytes.append(buffer, size_t(n));
     }
-    ::close(fd);
     return parse(bytes);
 }
 

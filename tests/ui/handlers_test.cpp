@@ -362,6 +362,35 @@ TEST_F(Handlers, TransparencySetsTheOpacityAndKeepsTheWindowOutOfShots) {
     EXPECT_TRUE(grabber.excluded.empty());
 }
 
+// A display that cannot leave the windows out is told once per switching on, also when the
+// program's dialogs come and go meanwhile; the shots then show the windows.
+TEST_F(Handlers, TransparencyTellsOnceWhenTheDisplayCannotLeaveTheWindowsOut) {
+    form->show();
+    grabber.exclusionRefusal = "no Composite";
+    auto* on = control<QCheckBox>("CheckBox1");
+    on->setChecked(true);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].startsWith("Окна Fotokran не удастся исключить из снимков экрана"))
+        << qPrintable(notices[0]);
+    EXPECT_TRUE(notices[0].contains("(no Composite)")) << qPrintable(notices[0]);
+
+    bool helpShown = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        helpShown = true;
+        box->findChild<QPushButton*>("OKButton")->click();
+    });
+    click("Button5");  // the help window opens and closes: the windows to leave out change
+    EXPECT_TRUE(helpShown);
+    EXPECT_EQ(notices.size(), 1u);
+
+    on->setChecked(false);
+    EXPECT_EQ(notices.size(), 1u);
+    on->setChecked(true);
+    EXPECT_EQ(notices.size(), 2u);
+}
+
 TEST_F(Handlers, AutostartWritesAndRemovesTheDesktopEntry) {
     auto* autoRun = control<QCheckBox>("AutoRun");
     autoRun->setChecked(true);
@@ -372,6 +401,17 @@ TEST_F(Handlers, AutostartWritesAndRemovesTheDesktopEntry) {
     autoRun->setChecked(false);
     EXPECT_FALSE(fileExists(autostartEntryPath(paths.autostartFolder)));
     EXPECT_TRUE(errors.empty());
+
+    // An entry that cannot be removed is told, not taken for gone.
+    autoRun->setChecked(true);
+    const std::string entry = autostartEntryPath(paths.autostartFolder);
+    std::filesystem::remove(entry);
+    std::filesystem::create_directories(entry + "/inside");
+    autoRun->setChecked(false);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Failed to delete data for 'Fotokran'. Is a directory");
+    errors.clear();
+    std::filesystem::remove_all(entry);
 
     std::filesystem::create_directories(paths.autostartFolder);
     std::filesystem::permissions(paths.autostartFolder, std::filesystem::perms::owner_read |

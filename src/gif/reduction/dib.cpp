@@ -41,8 +41,8 @@ TDIBWriter::TDIBWriter(Bitmap& target, PixelFormat format, int width, int height
 }
 
 void TDIBWriter::Allocate() {
-    m_file.clear();
-    m_file.shrink_to_fit();
+    FFile.clear();
+    FFile.shrink_to_fit();
     const int bits = fk::bitsPerPixel(FFormat);
     const uint64_t rowSize = ((uint64_t(FCols) * uint64_t(bits) + 31) & ~uint64_t(31)) / 8;
     const uint64_t pixelsSize = rowSize * uint64_t(std::abs(int64_t(FRows)));
@@ -51,14 +51,14 @@ void TDIBWriter::Allocate() {
         uint64_t(FCols) * uint64_t(std::abs(int64_t(FRows))) > uint64_t(kMaxBitmapPixels))
         throw EOutOfMemory("Failed to allocate memory for GIF DIB");
     try {
-        m_file.assign(kFileHeaderSize + FHeaderSize + pixelsSize, 0);
+        FFile.assign(kFileHeaderSize + FHeaderSize + pixelsSize, 0);
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory("Failed to allocate memory for GIF DIB");
     }
-    m_rowSize = size_t(rowSize);
+    FRowSize = size_t(rowSize);
     FPixelsSize = uint32_t(pixelsSize);
 
-    uint8_t* h = m_file.data() + kFileHeaderSize;
+    uint8_t* h = FFile.data() + kFileHeaderSize;
     const bool paletted = FFormat == PixelFormat::Bits8;
     size_t entries = 0;
     if (paletted && FColorSource)
@@ -87,42 +87,42 @@ void TDIBWriter::Allocate() {
 }
 
 uint8_t* TDIBWriter::ScanRow(int row) {
-    if (m_file.empty())
+    if (FFile.empty())
         Allocate();
-    if (FPixelsSize == 0 || m_file.size() < kFileHeaderSize + FHeaderSize + FPixelsSize)
+    if (FPixelsSize == 0 || FFile.size() < kFileHeaderSize + FHeaderSize + FPixelsSize)
         throw GIFException("Image has no DIB");
     const int rows = FRows < 0 ? -FRows : FRows;
     if (row < 0 || row >= rows)
         throw EInvalidGraphicOperation("Scan line index out of range");
     const size_t stored = FRows > 0 ? size_t(FRows - 1 - row) : size_t(row);
-    return m_file.data() + kFileHeaderSize + FHeaderSize + stored * m_rowSize;
+    return FFile.data() + kFileHeaderSize + FHeaderSize + stored * FRowSize;
 }
 
 std::span<const uint8_t> TDIBWriter::Header() const {
-    if (m_file.empty())
+    if (FFile.empty())
         return {};
-    return {m_file.data() + kFileHeaderSize, FHeaderSize};
+    return {FFile.data() + kFileHeaderSize, FHeaderSize};
 }
 
 std::span<const uint8_t> TDIBWriter::Pixels() const {
-    if (m_file.empty())
+    if (FFile.empty())
         return {};
-    return {m_file.data() + kFileHeaderSize + FHeaderSize, FPixelsSize};
+    return {FFile.data() + kFileHeaderSize + FHeaderSize, FPixelsSize};
 }
 
 void TDIBWriter::CommitToImage() {
-    if (m_file.empty())
+    if (FFile.empty())
         return;
-    uint8_t* f = m_file.data();
+    uint8_t* f = FFile.data();
     f[0] = 'B';
     f[1] = 'M';
     put32(f + 2, uint32_t(kFileHeaderSize + FHeaderSize + FPixelsSize));
     put16(f + 6, 0);  // reserved
     put16(f + 8, 0);
     put32(f + 10, uint32_t(kFileHeaderSize + FHeaderSize));  // offset of the pixel rows
-    MemoryStream stream(std::move(m_file));
+    MemoryStream stream(std::move(FFile));
     *FImage = Bitmap::loadFromStream(stream);
-    m_file = stream.takeBytes();
+    FFile = stream.takeBytes();
 }
 
 }  // namespace fk

@@ -53,7 +53,7 @@ public:
     // The header block (information header and colour table) and the pixel block.
     std::span<const uint8_t> Header() const;
     std::span<const uint8_t> Pixels() const;
-    size_t RowSize() const { return m_rowSize; }
+    size_t RowSize() const { return FRowSize; }
 
 private:
     void Allocate();
@@ -61,13 +61,13 @@ private:
     static constexpr size_t kFileHeaderSize = 14;
     // The blocks live in one buffer behind room for a file header, so that the bitmap file the
     // target loads from needs no second copy.
-    std::vector<uint8_t> m_file;
+    std::vector<uint8_t> FFile;
     uint32_t FHeaderSize = 0;
     uint32_t FPixelsSize = 0;
     const Palette* FColorSource;
     int FRows;
     int FCols;
-    size_t m_rowSize = 0;
+    size_t FRowSize = 0;
 };
 
 }  // namespace fk

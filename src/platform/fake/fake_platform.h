@@ -3,8 +3,10 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/event_pump.h"
 #include "platform/screen_grabber.h"
 
@@ -29,6 +31,8 @@ public:
     }
     void setExcludedWindows(const std::vector<WindowHandle>& windows) override {
         excluded = windows;
+        if (!windows.empty() && !exclusionRefusal.empty())
+            throw EGrabError(exclusionRefusal);
     }
 
     ScreenRect screen{0, 0, 8, 6};
@@ -37,6 +41,7 @@ public:
     std::optional<WindowHandle> foreground;
     std::optional<CursorImage> cursorImage;
     std::vector<WindowHandle> excluded;
+    std::string exclusionRefusal;  // the display's reason, when it cannot leave windows out
     // Paints grab number `grab` (from 0) instead of the plain screen colour.
     std::function<void(int grab, Bitmap& into)> painter;
     int screenGrabs = 0;

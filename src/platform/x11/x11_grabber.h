@@ -9,7 +9,7 @@ namespace fk {
 
 // Grabs from an X11 display: the primary monitor with MIT-SHM where the server has it, the window
 // in front with its window-manager frame, the cursor through XFIXES, and — while windows are to be
-// left out — the screen composed from the other top-level windows through Composite.
+// left out — the places of those windows composed from the other windows through Composite.
 class X11Grabber final : public ScreenGrabber {
 public:
     // Opens the display named (the DISPLAY variable when empty); throws EGrabError when it cannot.

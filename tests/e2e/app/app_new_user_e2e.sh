@@ -36,7 +36,7 @@ start_program() {
   pid=$!
   wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
   main=$(window_named "Fotokran v0.7")
-  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
+  wait_until 15 is_viewable "$main" || fail "the main window $main is not shown ($(map_state "$main"))"
   settle
   xdotool windowactivate --sync "$main"
 }
@@ -44,8 +44,7 @@ start_program() {
 # SIGTERM: the program ends by itself, promptly and without an error.
 terminate_program() {
   kill -TERM "$pid"
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$pid" 2>/dev/null && fail "the program did not end after SIGTERM"
+  wait_until 10 process_gone "$pid" || fail "the program did not end after SIGTERM"
   wait "$pid"
   local status=$?
   pid=
@@ -61,7 +60,7 @@ case "$line" in *"Print Screen (PrnScr)"*) ;; *) fail "the message does not name
 for free in "Ctrl + PrnScr" "Shift + PrnScr" "Shift + ScrollLock"; do
   case "$line" in *"$free"*) fail "the message names $free, which is free: $line" ;; esac
 done
-sleep 1
+wait_until 10 balloon_shown "$pid" || fail "the note about Print was not shown"
 import -window root "$artifacts/new_user_keys_taken.png"
 
 # A shot without a format: nothing is written, and each press says why.
@@ -130,7 +129,6 @@ xdotool key shift+Print
 wait_until 10 test -s "$work/bin/shot_005.bmp" || fail "the series wrote no shot_005.bmp"
 terminate_program
 last=$(find "$work/bin" -name 'shot_*.bmp' | sed 's/.*shot_0*\([0-9][0-9]*\)\.bmp/\1/' | sort -n | tail -n1)
-sleep 0.6
 [ "$(find "$work/bin" -name 'shot_*.bmp' | wc -l)" = $((last - 1)) ] || fail "shots are missing or went on"
 grep -qx "Count=$((last + 1))" "$config" ||
   fail "config.ini holds $(grep Count= "$config"), not Count=$((last + 1)) after shot_$last"

@@ -51,9 +51,46 @@ w, h = struct.unpack("<ii", data[18:26])
 print(w, abs(h))' "$1"
 }
 
-# A window that has just been mapped takes clicks only once the window manager and the toolkit
-# are done with the map; a person never clicks that fast.
-settle() { sleep 0.5; }
+# A window manager runs while its check window exists (one that has gone can leave the root
+# property behind).
+has_window_manager() {
+  local check
+  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -n 's/.*window id # //p')
+  [ -n "$check" ] && xwininfo -id "$check" >/dev/null 2>&1
+}
+
+origin_of() {
+  xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}'
+}
+
+# A window is where it stays, and takes clicks there, once it is shown, under a window manager
+# framed, and no longer moving (a manager may animate a window that comes back from an icon).
+window_ready() {
+  is_viewable "$1" || return 1
+  if has_window_manager; then frame_extents "$1" >/dev/null || return 1; fi
+  local before
+  before=$(origin_of "$1")
+  sleep 0.1
+  [ "$(origin_of "$1")" = "$before" ]
+}
+
+# settle [WINDOW]: waits until the window (the main window by default) is ready for clicks.
+settle() {
+  local window=${1:-${main:-}}
+  wait_until 10 window_ready "$window" || fail "the window '$window' was not shown and framed"
+}
+
+# A tooltip-like window of the process is shown: Qt's own balloon of a tray message.
+balloon_shown() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP && return 0
+  done
+  return 1
+}
+
+# process_gone PID: the process has ended (it may not yet have been waited for).
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
 
 # Clicks at a point of a window's client area.
 click_in() {
@@ -64,7 +101,8 @@ count_files() {
   find "$1" -maxdepth 1 -type f -name "$2" | wc -l
 }
 
-# Waits until the number of matching files stays the same for half a second.
+# Waits until the number of matching files stays the same for half a second, at most 20 seconds;
+# prints it, and fails when it never settles.
 settled_count() {
   local before=-1 now
   for _ in $(seq 40); do
@@ -73,5 +111,14 @@ settled_count() {
     before=$now
     sleep 0.5
   done
-  echo "$now"
+  fail "files $2 in $1 still appear after 20 seconds ($now of them)"
 }
+
+# at_least_files N FOLDER PATTERN: there are N or more matching files.
+at_least_files() { [ "$(count_files "$2" "$3")" -ge "$1" ]; }
+
+# file_size_at_least BYTES FILE
+file_size_at_least() { [ -e "$2" ] && [ "$(stat -c %s "$2")" -ge "$1" ]; }
+
+# The modification times of the files, one a line, in seconds with fractions.
+mtimes() { stat -c %.Y "$@"; }

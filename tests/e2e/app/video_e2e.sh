@@ -20,12 +20,18 @@ read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([
 # ---- a video of a screen that turns from red to blue ----
 write_config "$work/shots" 4 0 20
 start_program
+# Each frame is an uncompressed record of more than 4 bytes a pixel's worth: two more records
+# than a size seen means one frame at least grabbed wholly after it.
+record_bytes=$((screen_w * screen_h * 4 + 1024))
+frames_file="$work/shots/video_4.gif.tmp"
 xsetroot -solid '#ff0000'
 xdotool key shift+Scroll_Lock
-wait_until 10 test -s "$work/shots/video_4.gif.tmp" || fail "no temporary file of frames"
-sleep 0.7
+wait_until 10 test -s "$frames_file" || fail "no temporary file of frames"
+wait_until 20 file_size_at_least $((2 * record_bytes)) "$frames_file" || fail "no red frames recorded"
 xsetroot -solid '#0000ff'
-sleep 0.7
+blue_from=$(stat -c %s "$frames_file")
+wait_until 20 file_size_at_least $((blue_from + 2 * record_bytes)) "$frames_file" ||
+  fail "no blue frames recorded"
 xdotool key shift+Scroll_Lock
 # A click on "Снимок экрана" while the frames are assembled goes nowhere.
 part_exists() { [ -n "$(find "$work/shots" -name '.video_4.gif.*.part')" ]; }
@@ -35,10 +41,6 @@ if wait_until 20 part_exists; then
   part_exists && clicked=1
 fi
 wait_until 120 test -s "$work/shots/video_4.gif" || fail "no video_4.gif"
-if [ "$clicked" = 1 ]; then
-  sleep 1
-  [ "$(count_files "$work/shots" 'shot_*.bmp')" = 0 ] || fail "a click during the assembly acted"
-fi
 wait_until 10 test ! -e "$work/shots/video_4.gif.tmp" || fail "the temporary file is still there"
 [ "$(find "$work/shots" -name '*.part' | wc -l)" = 0 ] || fail "an unfinished file was left"
 
@@ -73,9 +75,13 @@ grep -q 'terminated normally' "$work/giftext" || fail "giftext finds no proper e
 gif2rgb -1 -o "$work/rgb" "$work/shots/video_4.gif" 2>"$work/gif2rgb" ||
   fail "gif2rgb refused the video: $(cat "$work/gif2rgb")"
 
-# The next still shot: the number moved on once, for the video.
+# The next still shot: the number moved on once, for the video. A click that had waited behind
+# the assembly would have been handled before this key, and its shot be there beside this one.
 xdotool key Print
 wait_until 10 test -s "$work/shots/shot_005.bmp" || fail "the next shot is not shot_005.bmp"
+if [ "$clicked" = 1 ]; then
+  [ "$(settled_count "$work/shots" 'shot_*.bmp')" = 1 ] || fail "a click during the assembly acted"
+fi
 [ "$(bmp_size "$work/shots/shot_005.bmp")" = "$screen_w $screen_h" ] || fail "shot_005.bmp size"
 [ ! -e "$work/shots/shot_004.bmp" ] || fail "the video did not move the number on"
 close_program

@@ -48,8 +48,7 @@ start_program() {
 
 close_program() {
   click_in "$main" $((360 + 42)) $((288 + 18))  # "Закрыть"
-  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  kill -0 "$pid" 2>/dev/null && fail "the program did not end after Закрыть"
+  wait_until 10 process_gone "$pid" || fail "the program did not end after Закрыть"
   wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
   pid=
 }

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 
 #include "capture/capture.h"
+#include "capture_test_support.h"
 #include "platform/errors.h"
 #include "platform/x11/x11_grabber.h"
 #include "support/test_support.h"
@@ -15,47 +16,13 @@
 namespace fk {
 namespace {
 
+using test::differences;
+using test::expectCursorBox;
+using test::expectWindowAt;
+using test::NoEvents;
+using test::pattern;
 using test::TestDisplay;
-
-// Four quadrants with a one-pixel checker line across the middle row.
-Color pattern(int x, int y, int width, int height) {
-    if (y == height / 2)
-        return (x % 2) ? Color{255, 255, 255} : Color{0, 0, 0};
-    const bool right = x >= width / 2, bottom = y >= height / 2;
-    if (!right && !bottom)
-        return {250, 10, 20};
-    if (right && !bottom)
-        return {10, 240, 30};
-    if (!right && bottom)
-        return {20, 30, 230};
-    return {uint8_t(x), uint8_t(y), 128};
-}
-
-void expectWindowAt(const Bitmap& picture, int left, int top, int width, int height,
-                    const char* what) {
-    int wrong = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (picture.pixel(left + x, top + y) != pattern(x, y, width, height))
-                ++wrong;
-    EXPECT_EQ(wrong, 0) << what << ": pixels that differ from the window's content";
-}
-
-struct Host final : CaptureHost {
-    SaveOptions saveOptions() override { return options; }
-    bool captureCursor() override { return withCursor; }
-    bool delayedShoot() override { return false; }
-    std::string shotDelayText() override { return "0"; }
-    void setShotDelayText(const std::string&) override {}
-    std::string runningNumberText() override { return options.counterText; }
-    void setRunningNumberText(const std::string& t) override { options.counterText = t; }
-    SaveOptions options;
-    bool withCursor = false;
-};
-
-struct NoEvents final : EventPump {
-    void processEventsFor(int64_t) override {}
-};
+using Host = test::ShotHost;
 
 class X11Capture : public ::testing::Test {
 protected:
@@ -150,21 +117,6 @@ TEST_F(X11Capture, AVanishedWindowIsAClearError) {
     }
 }
 
-// Compares a grab with the cursor to one without: what changed must lie in the cursor's box.
-void expectCursorBox(const Bitmap& with, const Bitmap& without, int left, int top,
-                     const CursorImage& cursor) {
-    int changed = 0, outside = 0;
-    for (int y = 0; y < with.height(); ++y)
-        for (int x = 0; x < with.width(); ++x)
-            if (with.pixel(x, y) != without.pixel(x, y)) {
-                ++changed;
-                if (x < left || x >= left + cursor.width || y < top || y >= top + cursor.height)
-                    ++outside;
-            }
-    EXPECT_GT(changed, 0) << "no cursor drawn";
-    EXPECT_EQ(outside, 0) << "cursor pixels outside its box at " << left << "," << top;
-}
-
 TEST_F(X11Capture, CursorIsDrawnWhereThePointerIsOnScreenAndOverAWindow) {
     const int w = 200, h = 150;
     Window win = display.createWindow(700, 400, w, h, [](int, int) {
@@ -179,47 +131,16 @@ TEST_F(X11Capture, CursorIsDrawnWhereThePointerIsOnScreenAndOverAWindow) {
     EXPECT_EQ(cursor->x, cx + 50);
     EXPECT_EQ(cursor->y, cy + 60);
 
-    test::TempDir dir;
-    Host host;
-    host.options = {"BMP", 100, 3, dir.path(), "shot_#.bmp", "0"};
-    SteadyClock clock;
-    NoEvents pump;
-    Capture capture(grabber, host, clock, pump);
-
-    capture.ShootScreen();  // shot_0: no cursor
-    host.withCursor = true;
-    capture.ShootScreen();  // shot_1: with the cursor
-    expectCursorBox(Bitmap::loadFromFile(dir.file("shot_1.bmp")),
-                    Bitmap::loadFromFile(dir.file("shot_0.bmp")), cursor->x - cursor->hotX,
-                    cursor->y - cursor->hotY, *cursor);
-
-    host.withCursor = false;
-    capture.ShootWindow();  // shot_2
-    host.withCursor = true;
-    capture.ShootWindow();  // shot_3
+    test::ShotPairs shots(grabber);
+    const auto [screen, screenWithCursor] = shots.screenWithoutAndWithCursor();
+    expectCursorBox(screenWithCursor, screen, cursor->x - cursor->hotX, cursor->y - cursor->hotY,
+                    *cursor);
+    const auto [window, windowWithCursor] = shots.windowWithoutAndWithCursor();
     Bitmap frameShot;
     ScreenRect rect = grabber.grabWindow(*grabber.foregroundWindow(), frameShot);
-    expectCursorBox(Bitmap::loadFromFile(dir.file("shot_3.bmp")),
-                    Bitmap::loadFromFile(dir.file("shot_2.bmp")), cursor->x - rect.x - cursor->hotX,
+    expectCursorBox(windowWithCursor, window, cursor->x - rect.x - cursor->hotX,
                     cursor->y - rect.y - cursor->hotY, *cursor);
-    EXPECT_EQ(host.options.counterText, "4");
-}
-
-// How many pixels differ, with the first of them, for a clear failure message.
-std::string differences(const Bitmap& got, const Bitmap& want) {
-    if (got.width() != want.width() || got.height() != want.height())
-        return "sizes differ";
-    int differ = 0, firstX = -1, firstY = -1;
-    for (int y = 0; y < want.height(); ++y)
-        for (int x = 0; x < want.width(); ++x)
-            if (got.pixel(x, y) != want.pixel(x, y) && differ++ == 0) {
-                firstX = x;
-                firstY = y;
-            }
-    if (differ == 0)
-        return {};
-    return std::to_string(differ) + " pixels differ, the first at " + std::to_string(firstX) + "," +
-           std::to_string(firstY);
+    EXPECT_EQ(shots.counter(), "4");
 }
 
 // A managed window left out by its own id, as the program knows its windows: the picture is the
@@ -408,8 +329,15 @@ TEST(WithoutExtensions, PlainRequestsGiveTheSamePicture) {
         display.createWindow(100, 100, w, h, [&](int x, int y) { return pattern(x, y, w, h); });
     int x = 0, y = 0;
     display.clientOrigin(win, x, y);
-    // Leaving windows out needs Composite: without it the grab goes on as a plain one.
-    grabber.setExcludedWindows({WindowHandle(display.frameOf(win))});
+    // Leaving windows out needs Composite: without it the caller is told, and the grab goes on
+    // as a plain one.
+    try {
+        grabber.setExcludedWindows({WindowHandle(display.frameOf(win))});
+        ADD_FAILURE() << "leaving a window out without Composite was not refused";
+    } catch (const EGrabError& e) {
+        EXPECT_STREQ(e.what(),
+                     "The display has no Composite extension to leave windows out of pictures");
+    }
     Bitmap screen;
     grabber.grabScreen(screen);
     expectWindowAt(screen, x, y, w, h, "without extensions");

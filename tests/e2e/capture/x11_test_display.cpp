@@ -2,12 +2,41 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <vector>
 
 namespace fk::test {
+
+namespace {
+
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// Requests made while it lives may fail (a window that has gone) without ending the test.
+class IgnoredErrors {
+public:
+    explicit IgnoredErrors(Display* dpy) : m_dpy(dpy) {
+        XSync(m_dpy, False);
+        m_previous = XSetErrorHandler(ignoreErrors);
+    }
+    ~IgnoredErrors() {
+        XSync(m_dpy, False);
+        XSetErrorHandler(m_previous);
+    }
+    IgnoredErrors(const IgnoredErrors&) = delete;
+    IgnoredErrors& operator=(const IgnoredErrors&) = delete;
+
+private:
+    Display* m_dpy;
+    int (*m_previous)(Display*, XErrorEvent*) = nullptr;
+};
+
+}  // namespace
 
 TestDisplay::TestDisplay() {
     m_dpy = XOpenDisplay(nullptr);
@@ -17,6 +46,8 @@ TestDisplay::TestDisplay() {
 }
 
 TestDisplay::~TestDisplay() {
+    if (m_probe)
+        XDestroyWindow(m_dpy, m_probe);
     XCloseDisplay(m_dpy);
 }
 
@@ -92,13 +123,15 @@ void TestDisplay::clientOrigin(Window w, int& x, int& y) {
 }
 
 Window TestDisplay::frameOf(Window w) {
+    IgnoredErrors errors(m_dpy);
     for (;;) {
-        Window root, parent, *children = nullptr;
+        Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
-        XQueryTree(m_dpy, w, &root, &parent, &children, &count);
+        if (!XQueryTree(m_dpy, w, &root, &parent, &children, &count))
+            throw std::runtime_error("the window " + std::to_string(w) + " has gone");
         if (children)
             XFree(children);
-        if (parent == m_root)
+        if (parent == m_root || parent == 0)
             return w;
         w = parent;
     }
@@ -120,22 +153,14 @@ static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
     return result;
 }
 
-static int ignoreErrors(Display*, XErrorEvent*) {
-    return 0;
-}
-
 // A window manager that has gone can leave its root property behind: its check window must exist.
 bool TestDisplay::hasWindowManager() {
     const Window check = rootWindowProperty(m_dpy, m_root, "_NET_SUPPORTING_WM_CHECK");
     if (!check)
         return false;
-    XSync(m_dpy, False);
-    auto* previous = XSetErrorHandler(ignoreErrors);
+    IgnoredErrors errors(m_dpy);
     XWindowAttributes attrs{};
-    const bool exists = XGetWindowAttributes(m_dpy, check, &attrs) != 0;
-    XSync(m_dpy, False);
-    XSetErrorHandler(previous);
-    return exists;
+    return XGetWindowAttributes(m_dpy, check, &attrs) != 0;
 }
 
 Window TestDisplay::activeWindow() {
@@ -161,6 +186,7 @@ void TestDisplay::require(const std::function<bool()>& condition, const std::str
 }
 
 bool TestDisplay::isViewable(Window w) {
+    IgnoredErrors errors(m_dpy);
     XWindowAttributes attrs{};
     return XGetWindowAttributes(m_dpy, w, &attrs) != 0 && attrs.map_state == IsViewable;
 }
@@ -197,9 +223,47 @@ void TestDisplay::setWallpaper(const std::function<Color(int, int)>& content) {
 }
 
 void TestDisplay::settle() {
-    XSync(m_dpy, False);
-    usleep(150000);  // the window manager and the server's painting catch up
-    XSync(m_dpy, False);
+    XSync(m_dpy, False);  // the server paints window backgrounds as it handles the requests
+    if (hasWindowManager())
+        waitForWindowManager();
+}
+
+// The window manager reads its events in the order the server sent them: once it has answered a
+// request sent now, it has handled every map, move and activation asked for before, and the
+// server has carried out what it did about them.
+void TestDisplay::waitForWindowManager() {
+    const Atom extents = XInternAtom(m_dpy, "_NET_FRAME_EXTENTS", False);
+    if (!m_probe) {
+        m_probe = XCreateSimpleWindow(m_dpy, m_root, -10, -10, 1, 1, 0, 0, 0);
+        XSelectInput(m_dpy, m_probe, PropertyChangeMask);
+    }
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = m_probe;
+    request.xclient.message_type = XInternAtom(m_dpy, "_NET_REQUEST_FRAME_EXTENTS", False);
+    request.xclient.format = 32;
+    XSendEvent(m_dpy, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    XFlush(m_dpy);
+
+    constexpr int kTimeoutMs = 10000;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+    for (;;) {
+        XEvent event{};
+        while (XCheckWindowEvent(m_dpy, m_probe, PropertyChangeMask, &event))
+            if (event.xproperty.atom == extents) {
+                XSync(m_dpy, False);
+                return;
+            }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            throw std::runtime_error("gave up waiting " + std::to_string(kTimeoutMs) +
+                                     " ms for the window manager to answer a request for frame "
+                                     "extents");
+        pollfd connection{ConnectionNumber(m_dpy), POLLIN, 0};
+        poll(&connection, 1, int(left.count()));
+        XEventsQueued(m_dpy, QueuedAfterReading);
+    }
 }
 
 }  // namespace fk::test

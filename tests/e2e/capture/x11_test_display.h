@@ -33,6 +33,7 @@ public:
     void movePointer(int x, int y);
     // Makes a wallpaper as desktops do: root background and _XROOTPMAP_ID.
     void setWallpaper(const std::function<Color(int x, int y)>& content);
+    // Returns once the server and the window manager have done everything asked of them so far.
     void settle();
     bool hasWindowManager();
     Window activeWindow();
@@ -45,8 +46,10 @@ public:
 
 private:
     Pixmap makePixmap(int width, int height, const std::function<Color(int, int)>& content);
+    void waitForWindowManager();
     Display* m_dpy = nullptr;
     Window m_root = 0;
+    Window m_probe = 0;  // asks the window manager for its frame extents
 };
 
 }  // namespace fk::test

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
+#include <set>
 
 #include "base/exceptions.h"
 #include "capture/save_capture.h"
@@ -86,6 +90,7 @@ TEST_F(SaveCaptureTest, TifAndPngAreLosslessAndJpgTakesTheQualityAsItStands) {
 
 TEST_F(SaveCaptureTest, GifPaletteChoiceDecidesTheColours) {
     auto inCube = [](Color c) { return c.red % 51 == 0 && c.green % 51 == 0 && c.blue % 51 == 0; };
+    const std::vector<Color> shotColours = test::pixelsOf(shot);
     struct Case {
         int palette;
         std::function<bool(Color)> allowed;
@@ -103,7 +108,11 @@ TEST_F(SaveCaptureTest, GifPaletteChoiceDecidesTheColours) {
                      return true;
              return false;
          }},
-        {3, [](Color) { return true; }},
+        // Few colours: the octree keeps each of them, and nothing else shows.
+        {3,
+         [&](Color c) {
+             return std::find(shotColours.begin(), shotColours.end(), c) != shotColours.end();
+         }},
         {-1, inCube},  // no palette selected: the web cube
     };
     for (const Case& c : cases) {
@@ -126,6 +135,91 @@ TEST_F(SaveCaptureTest, GifPaletteChoiceDecidesTheColours) {
     const auto expected = test::pixelsOf(flat);
     SaveCapture(flat, options("GIF", "flat.gif"));
     EXPECT_EQ(test::decodeWithPillow(dir.file("flat.gif")).pixels, expected);
+}
+
+// The palette table of the GIF choices, checked by what each writes. A flat colour that no fixed
+// palette holds gives, mapped plainly, one nearest entry everywhere, and, with the error spread,
+// a mixture of entries around it. A picture whose colours each come back at many places tells
+// the two apart for every palette: mapped plainly, a colour always gives the same colour.
+TEST_F(SaveCaptureTest, GifPaletteChoicesFollowTheTable) {
+    const Color flat{200, 30, 40};  // 77 r + 150 g + 29 b = 21060: dark, grey level 82
+    Bitmap flatShot(48, 32, PixelFormat::Device);
+    flatShot.fill(flat);
+    Bitmap repeats(60, 50, PixelFormat::Device);
+    auto colourAt = [](int x, int y) {
+        const int k = (x * 7 + y * 13) % 300;  // 300 colours, each at ten places
+        return Color{uint8_t(k % 10 * 25), uint8_t(k / 10 % 10 * 25), uint8_t(k / 100 * 80)};
+    };
+    for (int y = 0; y < repeats.height(); ++y)
+        for (int x = 0; x < repeats.width(); ++x)
+            repeats.setPixel(x, y, colourAt(x, y));
+
+    auto save = [&](const Bitmap& shot, int palette, const std::string& name) {
+        Bitmap copy = shot;
+        SaveOptions o = options("GIF", name);
+        o.gifPalette = palette;
+        SaveCapture(copy, o);
+        return test::decodeWithPillow(dir.file(name));
+    };
+    auto inHalftone = [](Color c) {
+        return std::find(kHalftonePalette256.begin(), kHalftonePalette256.end(), c) !=
+               kHalftonePalette256.end();
+    };
+    auto inCube = [](Color c) { return c.red % 51 == 0 && c.green % 51 == 0 && c.blue % 51 == 0; };
+    struct Choice {
+        int palette;
+        const char* name;
+        bool spread;
+        std::optional<Color> everywhere;  // the one colour of the flat shot, when mapped plainly
+        std::function<bool(Color)> inPalette;
+    };
+    const Choice choices[] = {
+        {0, "Монохромная", false, Color{0, 0, 0}, nullptr},
+        {1, "Шкала серого", false, Color{82, 82, 82}, nullptr},
+        {2, "Windows 256", true, std::nullopt, inHalftone},
+        {3, "Макс. цвет.", true, flat, nullptr},  // the octree holds the one colour exactly
+        {-1, "no choice", true, std::nullopt, inCube},
+    };
+    for (const Choice& c : choices) {
+        SCOPED_TRACE(c.name);
+        const auto flatGif = save(flatShot, c.palette, "flat" + std::to_string(c.palette) + ".gif");
+        ASSERT_EQ(flatGif.pixels.size(), 48u * 32u);
+        if (c.everywhere) {
+            EXPECT_EQ(std::count(flatGif.pixels.begin(), flatGif.pixels.end(), *c.everywhere),
+                      long(flatGif.pixels.size()));
+        } else {
+            // Spread error keeps the mean: the mixture averages to the flat colour.
+            int64_t red = 0, green = 0, blue = 0;
+            std::set<uint32_t> distinct;
+            for (Color px : flatGif.pixels) {
+                EXPECT_TRUE(c.inPalette(px))
+                    << int(px.red) << "," << int(px.green) << "," << int(px.blue);
+                red += px.red;
+                green += px.green;
+                blue += px.blue;
+                distinct.insert(uint32_t(px.red) << 16 | uint32_t(px.green) << 8 | px.blue);
+            }
+            const auto n = int64_t(flatGif.pixels.size());
+            EXPECT_GT(distinct.size(), 1u);
+            EXPECT_NEAR(double(red) / double(n), flat.red, 3);
+            EXPECT_NEAR(double(green) / double(n), flat.green, 3);
+            EXPECT_NEAR(double(blue) / double(n), flat.blue, 3);
+        }
+
+        const auto repeatsGif =
+            save(repeats, c.palette, "repeats" + std::to_string(c.palette) + ".gif");
+        ASSERT_EQ(repeatsGif.pixels.size(), 60u * 50u);
+        std::map<uint32_t, std::set<uint32_t>> written;  // source colour -> colours written
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const Color from = colourAt(x, y), to = repeatsGif.at(x, y);
+                written[uint32_t(from.red) << 16 | uint32_t(from.green) << 8 | from.blue].insert(
+                    uint32_t(to.red) << 16 | uint32_t(to.green) << 8 | to.blue);
+            }
+        const bool plain = std::all_of(written.begin(), written.end(),
+                                       [](const auto& w) { return w.second.size() == 1; });
+        EXPECT_EQ(!plain, c.spread);
+    }
 }
 
 TEST_F(SaveCaptureTest, NoFormatOrAnUnknownTextWritesNothing) {

@@ -4,6 +4,7 @@
 
 #include "gif/gif_image.h"
 #include "gif/gif_stream_writer.h"
+#include "gif/lzw_encoder.h"
 #include "gif_test_support.h"
 #include "support/test_support.h"
 
@@ -323,13 +324,61 @@ TEST(GifWriter, AnUnwritableFileIsReported) {
     }
 }
 
+// A file written field by field as the format lays it out, for frames of 256 colours in local
+// tables, each after a graphic control block; only the image data comes from the LZW encoder.
+Bytes referenceFile(const TGIFImage& doc) {
+    Bytes out;
+    auto u8 = [&](int v) { out.push_back(uint8_t(v)); };
+    auto u16 = [&](int v) {
+        u8(v & 0xFF);
+        u8(v >> 8);
+    };
+    for (char c : std::string("GIF89a"))
+        u8(c);
+    u16(doc.width());  // logical screen
+    u16(doc.height());
+    u8(0x77);  // no global table; colour resolution 8 bits, the local tables' size 256
+    u8(0);     // background
+    u8(0);     // aspect ratio
+    for (int i = 0; i < doc.frameCount(); ++i) {
+        const TGIFSubImage& f = doc.frame(i);
+        const TGIFGraphicControlExtension& control = *f.graphicControlExtension();
+        u8(0x21);  // extension introducer
+        u8(0xF9);  // graphic control label
+        u8(4);     // block size
+        u8(control.packed());
+        u16(control.delay());
+        u8(control.transparentColorIndex());
+        u8(0);     // block terminator
+        u8(0x2C);  // image separator
+        u16(f.left());
+        u16(f.top());
+        u16(f.width());
+        u16(f.height());
+        u8(0x87);  // local table of 256 entries, not interlaced
+        out.insert(out.end(), f.colorMap().data(), f.colorMap().data() + 3 * 256);
+        MemoryStream data;
+        TLZWEncoder().EncodeFrameData(data, 8, 256, f.data(), false, f.height(), f.width());
+        out.insert(out.end(), data.bytes().begin(), data.bytes().end());
+    }
+    u8(0x3B);  // trailer
+    return out;
+}
+
+// The step writer, as a recorder uses it, and the document's own writer both give the file the
+// format describes.
 TEST(GifWriter, StepWriterGivesTheDocumentsBytes) {
     TGIFImage doc;
     for (int i = 0; i < 3; ++i) {
         TGIFSubImage& f = addFrame(doc, 256, 40, 30);
         f.extensions().Add(TGIFGraphicControlExtension::CreateFor(f))->setDelay(uint16_t(i));
     }
-    const Bytes whole = saveToBytes(doc);
+    doc.frame(1).setLeft(5);
+    doc.frame(2).setTop(7);
+    doc.frame(2).graphicControlExtension()->setDisposal(2);
+    const Bytes reference = referenceFile(doc);
+    ASSERT_GT(reference.size(), 6u + 7u + 3u * (8u + 10u + 768u));
+    EXPECT_EQ(saveToBytes(doc), reference);
 
     // The layout a recorder knows in advance: extensions on every frame, 256-entry maps.
     const GifLayout layout{2, 8, 8};
@@ -339,7 +388,7 @@ TEST(GifWriter, StepWriterGivesTheDocumentsBytes) {
     for (int i = 0; i < doc.frameCount(); ++i)
         writer.writeFrame(doc.frame(i), layout);
     writer.writeTrailer();
-    EXPECT_EQ(out.bytes(), whole);
+    EXPECT_EQ(out.bytes(), reference);
 }
 
 TEST(GifWriter, LogicalScreenCannotShrinkBelowAFrame) {

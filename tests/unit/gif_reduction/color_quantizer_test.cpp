@@ -151,21 +151,40 @@ TEST(OctreePalette, OneColourWithSystemReserve) {
     EXPECT_EQ(MakeOctreePaletteForBitmap(onePixel, 16, 8, true).size(), 256u);
 }
 
+// Worked by hand. The pixels, top row first: A (0,0,0), B (0,0,8), C (255,0,0); D (255,0,5),
+// E (0,255,0), A' (1,0,0). B leaves A's path at level 4 (blue bit 3), D leaves C's at level 5
+// (blue bit 2), A' would leave A's at level 7.
+// With 4 colours, E makes a fifth leaf. The merges take the level-7 nodes, newest first (E, D, C,
+// B, A), then those of level 6, all of one child, none lowering the count; then at level 5 E's
+// node (one child) and C's node, which holds C and D: four leaves, and merging stops. A' then
+// ends in A's leaf (now at level 6). The depth-first order gives A (red 1 / 2 = 0), B, E, and
+// C with D (255, 0, 5 / 2 = 2).
+// With 8 colours nothing merges: A, A', B, E, C, D in tree order, then black.
 TEST(OctreePalette, WithoutReserveHasExactlyTheColourCount) {
-    Bitmap picture = test::makeTestPattern(40, 30, PixelFormat::Device, 2);
-    Palette p = MakeOctreePaletteForBitmap(picture, 16, 8, false);
-    EXPECT_EQ(picture.pixelFormat(), PixelFormat::Bits24);  // converted in place
-    ASSERT_EQ(p.size(), 16u);
+    auto picture = [] {
+        Bitmap b(3, 2, PixelFormat::Device);
+        const Color pixels[] = {{0, 0, 0},   {0, 0, 8},   {255, 0, 0},
+                                {255, 0, 5}, {0, 255, 0}, {1, 0, 0}};
+        for (int i = 0; i < 6; ++i)
+            b.setPixel(i % 3, i / 3, pixels[i]);
+        return b;
+    };
+    Bitmap four = picture();
+    EXPECT_EQ(MakeOctreePaletteForBitmap(four, 4, 8, false),
+              (Palette{{0, 0, 0, 0}, {0, 0, 8, 0}, {0, 255, 0, 0}, {255, 0, 2, 0}}));
+    EXPECT_EQ(four.pixelFormat(), PixelFormat::Bits24);  // converted in place
+    Bitmap eight = picture();
+    EXPECT_EQ(MakeOctreePaletteForBitmap(eight, 8, 8, false), (Palette{{0, 0, 0, 0},
+                                                                       {1, 0, 0, 0},
+                                                                       {0, 0, 8, 0},
+                                                                       {0, 255, 0, 0},
+                                                                       {255, 0, 0, 0},
+                                                                       {255, 0, 5, 0},
+                                                                       {0, 0, 0, 0},
+                                                                       {0, 0, 0, 0}}));
 
-    TColorQuantizer q(16, 8);
-    TDIBReader reader(picture, PixelFormat::Bits24);
-    q.AddImage(reader);
-    std::vector<RGBQuad> table = tableOf(q);
-    for (size_t i = 0; i < 16; ++i) {
-        const RGBQuad expected = i < table.size() ? table[i] : RGBQuad{};
-        EXPECT_EQ(p[i], (PaletteEntry{expected.red, expected.green, expected.blue, 0}));
-    }
-
+    Bitmap pattern = test::makeTestPattern(40, 30, PixelFormat::Device, 2);
+    EXPECT_EQ(MakeOctreePaletteForBitmap(pattern, 16, 8, false).size(), 16u);
     Bitmap two = solid(2, 2, {9, 9, 9});
     EXPECT_EQ(MakeOctreePaletteForBitmap(two, 1000, 8, false).size(), 256u);  // held to 256
 }

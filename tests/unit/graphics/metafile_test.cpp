@@ -133,6 +133,18 @@ TEST(Metafile, RefusesPicturesItCannotHold) {
                  EInvalidGraphic);
     EXPECT_THROW(writeMetafile(Bitmap(40000, 1, PixelFormat::Bits8), s, MetafileKind::Placeable),
                  EInvalidGraphic);
+    // The enhanced header gives the picture's size in micrometres in signed 32-bit fields: at
+    // 96 pixels an inch, 8 million pixels are 2116667 mm and still fit, 8.2 million no longer.
+    writeMetafile(Bitmap(8'000'000, 1, PixelFormat::Bits8), s, MetafileKind::Enhanced);
+    EXPECT_EQ(le32(s.bytes(), 80), 2116667u);
+    EXPECT_EQ(le32(s.bytes(), 100), 2116667000u);
+    MemoryStream wider;
+    try {
+        writeMetafile(Bitmap(8'200'000, 1, PixelFormat::Bits8), wider, MetafileKind::Enhanced);
+        ADD_FAILURE() << "a width the header cannot hold was written";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "Picture is too large for a metafile");
+    }
 }
 
 }  // namespace

@@ -73,6 +73,28 @@ TEST(Autostart, ExistsUnlessTheDesktopDisabledIt) {
     EXPECT_NO_THROW(removeAutostartEntry(dir.path()));  // gone already: nothing to do
 }
 
+// An entry that is there but cannot be read or removed is an error, never "off".
+TEST(Autostart, AnEntryThatCannotBeReadOrRemovedIsAnError) {
+    test::TempDir dir;
+    const std::string entry = autostartEntryPath(dir.path());
+    ASSERT_EQ(::mkdir(entry.c_str(), 0755), 0);  // what stands there cannot be read as a file
+    ASSERT_EQ(::mkdir((entry + "/inside").c_str(), 0755), 0);
+    try {
+        autostartEnabled(dir.path());
+        ADD_FAILURE() << "an unreadable entry read as off";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(std::string(e.what()), "Failed to get data for 'Fotokran'. Unable to read " +
+                                             entry + ". Is a directory");
+    }
+    try {
+        removeAutostartEntry(dir.path());
+        ADD_FAILURE() << "an entry that stays was removed without a word";
+    } catch (const EWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Failed to delete data for 'Fotokran'. Is a directory");
+    }
+    EXPECT_TRUE(std::filesystem::exists(entry + "/inside"));
+}
+
 TEST(Autostart, AnEntryThatCannotBeWrittenIsReportedByName) {
     test::TempDir dir;
     ::chmod(dir.path().c_str(), 0555);
