@@ -117,7 +117,7 @@ ChangedRect wholeScreen(const Bitmap& screen, int width, int height) {
 
 void CompactTimeline::emitCurrent(int64_t delay) {
     CompactFrame frame;
-    if (m_shown.empty() || !sameSize(m_shown, m_current)) {
+    if (m_shown.empty() || !sameSize(m_shown, m_current) || m_shownDepth != m_currentDepth) {
         frame.rect = wholeScreen(m_current, m_extentWidth, m_extentHeight);
         m_extentWidth = frame.rect.width;
         m_extentHeight = frame.rect.height;
@@ -126,26 +126,30 @@ void CompactTimeline::emitCurrent(int64_t delay) {
     }
     frame.delay = std::max(delay, kShortestDelay);
     std::swap(m_shown, m_current);
+    std::swap(m_shownDepth, m_currentDepth);
     m_currentStart += frame.delay;
     m_emit(std::move(frame));
 }
 
 void CompactTimeline::add(Bitmap& screen, int64_t timeMs) {
+    const int depth = screen.bitsPerPixel();
     requireScreenPixels(screen);
     if (!m_started) {
         m_started = true;
         m_firstGrabMs = timeMs;
         m_currentStart = 0;
+        m_currentDepth = depth;
         std::swap(m_current, screen);
         return;
     }
-    if (sameScreen(screen, m_current))
+    if (depth == m_currentDepth && sameScreen(screen, m_current))
         return;
     const int64_t delay = centiseconds(timeMs) - m_currentStart;
     if (delay >= kShortestDelay)
         emitCurrent(delay);
     // Otherwise the new screen replaces the current frame's and is shown from its start.
     std::swap(m_current, screen);
+    m_currentDepth = depth;
 }
 
 void CompactTimeline::finish(int64_t timeMs) {

@@ -22,13 +22,13 @@ inline constexpr int64_t kShortestDelay = 2;
 // until the next different screen, in hundredths of a second counted from the first grab, so
 // that rounding never adds up. A grab equal to the one before adds no frame; a frame that would
 // last less than kShortestDelay is merged into the next. The first frame, and the first after
-// the screen changed its size, is the whole screen; every other one is the bounding rectangle of
-// the pixels that changed since the picture shown before it.
+// the screen changed its size or colour depth, is the whole screen; every other one is the
+// bounding rectangle of the pixels that changed since the picture shown before it.
 class CompactTimeline {
 public:
     explicit CompactTimeline(std::function<void(CompactFrame&&)> emit) : m_emit(std::move(emit)) {}
 
-    // The screen (32 bits per pixel) grabbed at `timeMs`. Its pixels are taken over: `screen`
+    // The screen grabbed at `timeMs`, at any colour depth. Its pixels are taken over: `screen`
     // comes back holding memory to grab the next screen into.
     void add(Bitmap& screen, int64_t timeMs);
     // The recording ended at `timeMs`; the last frame lasts until then.
@@ -43,6 +43,9 @@ private:
     std::function<void(CompactFrame&&)> m_emit;
     Bitmap m_shown;    // what the frames handed on show
     Bitmap m_current;  // the screen of the frame whose end is not known yet
+    // The depths the two were grabbed at, before they were made 32 bits per pixel.
+    int m_shownDepth = 0;
+    int m_currentDepth = 0;
     bool m_started = false;
     int64_t m_firstGrabMs = 0;
     int64_t m_currentStart = 0;  // in hundredths from the first grab

@@ -312,7 +312,7 @@ TEST(CompactVideo, WhenTheEncodersFallBehindGrabsAreLeftOutRatherThanTheBacklogG
     // are allowed no more than the least backlog (two frames per worker).
     CompactRig t(Look::Colour);
     t.host.speed = 50;
-    t.video.compactBacklogMs = 1;
+    t.video.compactBacklogMs = 0;  // however fast the encoders are
     t.grabber.scene.clear();
     for (int i = 0; i < 200; ++i) {
         Bitmap b = picture(64, 48, Look::Colour, i % 7);
@@ -362,6 +362,23 @@ TEST(CompactTimeline, FoldsRepeatsMergesFramesDueTooSoonAndCarriesTheRounding) {
     EXPECT_EQ(frames[1].rect.pixels[3], kUnchangedPixel);  // (3, 0)
     EXPECT_EQ(frames[2].delay, 2);                         // 15.1 rounds to 15
     EXPECT_EQ(timeline.emittedDuration(), 15);
+
+    // The same picture at another colour depth starts a new whole frame; repeats at that depth
+    // fold into it.
+    std::vector<CompactFrame> again;
+    CompactTimeline other([&](CompactFrame&& f) { again.push_back(std::move(f)); });
+    Bitmap deeper = c;
+    deeper.setPixelFormat(PixelFormat::Bits24);
+    for (const auto& [screen, ms] : {std::pair{&c, 2000}, {&deeper, 2100}, {&deeper, 2200}}) {
+        Bitmap grab = *screen;
+        other.add(grab, ms);
+    }
+    other.finish(2300);
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[1].delay, 20);
+    ASSERT_EQ(again[1].rect.width * again[1].rect.height, 32);
+    for (size_t i = 3; i < again[1].rect.pixels.size(); i += 4)
+        EXPECT_EQ(again[1].rect.pixels[i], 0) << "a pixel of a whole frame left transparent";
 }
 
 // The failures of the compact video end it as the video's failures do; what was recorded before
