@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The compact video as a user makes it, with "GIF (компактный)" chosen and the cursor drawn:
-# Shift+Scroll_Lock, the screen turns from red to blue while the cursor moves, Shift+Scroll_Lock
-# again; video_N.gif appears at once, with no temporary file left; Pillow and giflib read a
-# looping animation whose first frame is the whole screen and whose later frames are smaller
-# rectangles kept over the frames before them, whose corner is red, then blue, whose delays (never
-# below 2 cs) add up to the time recorded, and where a screen that stays the same adds no frames.
-# Then a folder on a file system too small for the first frame: the error is shown, nothing is
-# left behind, and the key starts a new recording.
+# Shift+Scroll_Lock, the screen turns from red to blue while the cursor moves and a still shot is
+# taken, Shift+Scroll_Lock again; video_N.gif appears at once, with no temporary file left; Pillow
+# and giflib read a looping animation whose first frame is the whole screen and whose later frames
+# are smaller rectangles kept over the frames before them, whose corner is red, then blue, whose
+# delays (never below 2 cs) add up to the time recorded, and where a screen that stays the same
+# adds no frames. Then a folder on a file system too small for the first frame: the error is
+# shown, nothing is left behind, and the key starts a new recording.
 #
 #   video_compact_e2e.sh FOTOKRAN ARTIFACTS      (run inside with-xvfb --wm)
 set -u
@@ -76,6 +76,10 @@ wait_until 20 frames_part || fail "no file of the video while it records"
 # The red screen is the first frame: the screen turns blue only once that frame is written.
 wait_until 30 whole_frames_written 1 || fail "the first frame (the whole red screen) was not written"
 first_written=$(now_ms)
+# A still shot taken while recording is a picture of its own, numbered after the video.
+xdotool key Print
+wait_until 20 test -s "$work/shots/shot_005.bmp" || fail "no still shot_005.bmp while recording"
+[ "$(bmp_size "$work/shots/shot_005.bmp")" = "$screen_w $screen_h" ] || fail "shot_005.bmp size"
 xsetroot -solid '#0000ff'
 wait_until 30 whole_frames_written 2 || fail "the frame of the blue screen was not written"
 stopped=$(now_ms)
@@ -129,7 +133,7 @@ gif2rgb -1 -o "$work/rgb" "$work/shots/video_4.gif" 2>"$work/gif2rgb" ||
   fail "gif2rgb refused the video: $(cat "$work/gif2rgb")"
 
 xdotool key Print
-wait_until 10 test -s "$work/shots/shot_005.bmp" || fail "the next shot is not shot_005.bmp"
+wait_until 10 test -s "$work/shots/shot_006.bmp" || fail "the next shot is not shot_006.bmp"
 close_program
 grep -qx "VideoType=1" "$work/bin/config.ini" || fail "config.ini does not keep VideoType=1"
 
