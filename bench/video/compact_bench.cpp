@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     describe("compact, 10/s", compact10);
     describe("GIF, 10/s", whole10);
     reportRatio("file size per second, compact", compact10.fileBytes / compact10.seconds,
-                "the GIF entry at the same rate", whole10.fileBytes / whole10.seconds, 0.2);
+                "the GIF entry at the same rate", whole10.fileBytes / whole10.seconds, 0.2, "B/s");
 
     // A still screen: what each second adds to the first frame.
     Recording still2, still12;
@@ -139,10 +139,12 @@ int main(int argc, char** argv) {
         still2 = record(VideoRecorder::kCompactEntry, 30, 2, memory);
         still12 = record(VideoRecorder::kCompactEntry, 30, 12, memory);
     }
+    const double stillPerSecond =
+        (double(still12.fileBytes) - double(still2.fileBytes)) / (still12.seconds - still2.seconds);
     std::printf("still screen: %.0f bytes for 2 s, %.0f bytes for 12 s: %.1f bytes a second\n",
-                double(still2.fileBytes), double(still12.fileBytes),
-                (double(still12.fileBytes) - double(still2.fileBytes)) /
-                    (still12.seconds - still2.seconds));
+                double(still2.fileBytes), double(still12.fileBytes), stillPerSecond);
+    reportRatio("a still screen's bytes per second", stillPerSecond, "the scene's, compact",
+                compact10.fileBytes / compact10.seconds, 0.01, "B/s");
 
     // The long recording at 30 and at 50 grabs a second, and with every frame through the store.
     Recording long30, long50, stored;
@@ -163,10 +165,10 @@ int main(int argc, char** argv) {
     describe("compact, 30/s, every frame through the store", stored);
     reportRatio("time per grab at 30/s", long30.seconds * 1000 / long30.grabs, "1/25 s", 40, 1.0);
     reportRatio("time per grab at 50/s", long50.seconds * 1000 / long50.grabs, "1/25 s", 40, 1.0);
-    reportRatio("finish after the stop, ms", long30.finishMs, "3 s", 3000, 1.0);
-    reportRatio("finish after the stop at 50/s, ms", long50.finishMs, "3 s", 3000, 1.0);
-    reportRatio("peak memory, MB", long50.peakKb / 1024.0, "150 MB", 150, 1.0);
-    reportRatio("store per recorded second, MB", stored.peakStoreBytes / 1048576.0 / stored.seconds,
-                "5 MB", 5, 1.0);
+    reportRatio("finish after the stop at 30/s", long30.finishMs, "3 s", 3000, 1.0);
+    reportRatio("finish after the stop at 50/s", long50.finishMs, "3 s", 3000, 1.0);
+    reportRatio("peak memory (VmHWM) at 50/s", long50.peakKb / 1024.0, "150 MB", 150, 1.0, "MB");
+    reportRatio("store per recorded second", stored.peakStoreBytes / 1048576.0 / stored.seconds,
+                "5 MB a second", 5, 1.0, "MB/s");
     return 0;
 }
