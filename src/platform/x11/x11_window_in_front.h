@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <array>
 #include <optional>
 
 #include "platform/screen_grabber.h"
@@ -10,7 +11,8 @@
 namespace fk {
 
 // The window in front, as the window manager names it (the input focus where none runs), taken
-// with its frame: the top-level window that holds it.
+// with its frame: the top-level window that holds it. A window that decorates itself is taken
+// without the shadow margins it declares in _GTK_FRAME_EXTENTS.
 class X11WindowInFront {
 public:
     X11WindowInFront(Display* dpy, X11WindowTree& tree);
@@ -21,10 +23,18 @@ public:
     ScreenRect rectOf(Window w);
 
 private:
+    ScreenRect outerRectOf(Window w);
+    Window clientOf(Window top);
+    bool hasProperty(Window w, Atom property);
+    // Left, right, top, bottom; none when the window declares no valid margins.
+    std::optional<std::array<int, 4>> shadowMargins(Window client);
+
     Display* m_dpy;
     X11WindowTree& m_tree;
     Atom m_netActiveWindow;
     Atom m_netSupportingWmCheck;
+    Atom m_wmState;
+    Atom m_gtkFrameExtents;
 };
 
 }  // namespace fk

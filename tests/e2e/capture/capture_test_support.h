@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <utility>
 
@@ -8,6 +9,15 @@
 #include "platform/event_pump.h"
 #include "platform/screen_grabber.h"
 #include "support/test_support.h"
+
+namespace fk {
+
+// For readable failures: gtest finds it by the type's namespace.
+inline void PrintTo(const ScreenRect& r, std::ostream* os) {
+    *os << r.width << "x" << r.height << "+" << r.x << "+" << r.y;
+}
+
+}  // namespace fk
 
 namespace fk::test {
 

@@ -79,6 +79,57 @@ TEST_F(X11Capture, WindowShotTakesTheActiveWindowWithItsFrame) {
     int cx = 0, cy = 0;
     display.clientOrigin(win, cx, cy);
     expectWindowAt(picture, cx - rect.x, cy - rect.y, w, h, "window shot");
+    const std::vector<long> extents = display.cardinals(win, "_NET_FRAME_EXTENTS");
+    ASSERT_EQ(extents.size(), 4u) << "the window manager should declare its frame's extents";
+    EXPECT_EQ(rect,
+              (ScreenRect{cx - int(extents[0]), cy - int(extents[2]),
+                          w + int(extents[0] + extents[1]), h + int(extents[2] + extents[3])}));
+}
+
+// A window that draws its own decorations and shadow, as GTK's do: the shot holds what lies inside
+// the shadow margins it declares, with or without a window manager.
+void expectShotWithoutShadow(TestDisplay& display, X11Grabber& grabber) {
+    const int w = 150, h = 70;
+    const long left = 11, right = 17, top = 7, bottom = 23;
+    const Color shadow{40, 40, 40};
+    const Window win = display.createWindow(
+        400, 250, int(left + w + right), int(top + h + bottom),
+        [&](int x, int y) {
+            const int ix = x - int(left), iy = y - int(top);
+            return ix >= 0 && ix < w && iy >= 0 && iy < h ? pattern(ix, iy, w, h) : shadow;
+        },
+        TestDisplay::Managed::Yes,
+        [&](Window created) {
+            Display* dpy = display.dpy();
+            long margins[4] = {left, right, top, bottom};
+            XChangeProperty(dpy, created, XInternAtom(dpy, "_GTK_FRAME_EXTENTS", False),
+                            XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(margins), 4);
+            const Atom motif = XInternAtom(dpy, "_MOTIF_WM_HINTS", False);
+            long noDecorations[5] = {2, 0, 0, 0, 0};
+            XChangeProperty(dpy, created, motif, motif, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(noDecorations), 5);
+        });
+    if (display.hasWindowManager()) {
+        display.activate(win);
+    } else {
+        XSetInputFocus(display.dpy(), win, RevertToParent, CurrentTime);
+        display.settle();
+    }
+    const auto found = grabber.foregroundWindow();
+    ASSERT_TRUE(found.has_value());
+    Bitmap picture;
+    const ScreenRect rect = grabber.grabWindow(*found, picture);
+    int cx = 0, cy = 0;
+    display.clientOrigin(win, cx, cy);
+    EXPECT_EQ(rect, (ScreenRect{cx + int(left), cy + int(top), w, h}));
+    ASSERT_EQ(picture.width(), w);
+    ASSERT_EQ(picture.height(), h);
+    expectWindowAt(picture, 0, 0, w, h, "window shot without its shadow");
+}
+
+TEST_F(X11Capture, AWindowThatDrawsItsOwnFrameIsShotWithoutItsShadow) {
+    expectShotWithoutShadow(display, grabber);
 }
 
 TEST_F(X11Capture, NoActiveWindowMeansNoWindowInFront) {
@@ -362,6 +413,12 @@ TEST(BareDisplay, AFocusedWindowCountsWhenThereIsNoWindowManager) {
     Bitmap picture;
     EXPECT_EQ(grabber.grabWindow(*found, picture), (ScreenRect{10, 10, 40, 40}));
     EXPECT_EQ(picture.pixel(39, 39), (Color{9, 9, 9}));
+}
+
+TEST(BareDisplay, AWindowThatDrawsItsOwnFrameIsShotWithoutItsShadow) {
+    X11Grabber grabber;
+    TestDisplay display;
+    expectShotWithoutShadow(display, grabber);
 }
 
 TEST(BareDisplay, LeftoverPropertiesOfAGoneWindowManagerAreNotTrusted) {

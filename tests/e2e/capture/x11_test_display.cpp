@@ -75,7 +75,8 @@ Pixmap TestDisplay::makePixmap(int width, int height,
 }
 
 Window TestDisplay::createWindow(int x, int y, int width, int height,
-                                 const std::function<Color(int, int)>& content, Managed managed) {
+                                 const std::function<Color(int, int)>& content, Managed managed,
+                                 const std::function<void(Window)>& beforeShown) {
     Window w = XCreateSimpleWindow(m_dpy, m_root, x, y, unsigned(width), unsigned(height), 0, 0, 0);
     if (managed == Managed::No) {
         XSetWindowAttributes attrs{};
@@ -93,6 +94,8 @@ Window TestDisplay::createWindow(int x, int y, int width, int height,
     hints.height = hints.min_height = hints.max_height = height;
     XSetWMNormalHints(m_dpy, w, &hints);
     XStoreName(m_dpy, w, "fotokran test window");
+    if (beforeShown)
+        beforeShown(w);
     XMapWindow(m_dpy, w);
     // A window manager that is busy may drop a map request; asking again is harmless.
     int tries = 0;
@@ -138,19 +141,31 @@ Window TestDisplay::frameOf(Window w) {
 }
 
 // The first value of a root property holding window ids; 0 when it is not there.
-static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
+// The 32-bit values of a window's property (Xlib hands them out as longs); empty when it is not
+// there.
+static std::vector<long> propertyValues(Display* dpy, Window w, const char* name) {
+    IgnoredErrors errors(dpy);
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    Window result = 0;
-    XGetWindowProperty(dpy, root, XInternAtom(dpy, name, False), 0, 1, False, AnyPropertyType,
-                       &type, &format, &count, &after, &data);
-    if (data && count == 1)
-        result = Window(*reinterpret_cast<unsigned long*>(data));
+    std::vector<long> values;
+    if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 64, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data) == Success &&
+        data && format == 32)
+        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
     if (data)
         XFree(data);
-    return result;
+    return values;
+}
+
+static Window rootWindowProperty(Display* dpy, Window root, const char* name) {
+    const std::vector<long> values = propertyValues(dpy, root, name);
+    return values.size() == 1 ? Window(values[0]) : 0;
+}
+
+std::vector<long> TestDisplay::cardinals(Window w, const char* property) {
+    return propertyValues(m_dpy, w, property);
 }
 
 // A window manager that has gone can leave its root property behind: its check window must exist.

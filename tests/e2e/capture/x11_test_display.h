@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "graphics/color.h"
 
@@ -20,10 +21,12 @@ public:
     // A top-level window asking for this place; its content is painted by the server from a
     // background pixmap, so it survives being covered. Returns once the window is shown.
     // An unmanaged window (override-redirect) gets no frame and no focus from the window manager.
+    // `beforeShown` may set properties the window manager reads when it maps the window.
     enum class Managed { Yes, No };
     Window createWindow(int x, int y, int width, int height,
                         const std::function<Color(int x, int y)>& content,
-                        Managed managed = Managed::Yes);
+                        Managed managed = Managed::Yes,
+                        const std::function<void(Window)>& beforeShown = {});
     void destroyWindow(Window w);
     // The window's client area in root coordinates.
     void clientOrigin(Window w, int& x, int& y);
@@ -37,6 +40,8 @@ public:
     void settle();
     bool hasWindowManager();
     Window activeWindow();
+    // The values of a CARDINAL[] property of the window; empty when it is not there.
+    std::vector<long> cardinals(Window w, const char* property);
     // Polls the condition (after syncing with the server) until it holds or the time is up.
     bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
     // As waitFor; a condition that never holds fails the test with the thing waited for.
