@@ -380,10 +380,14 @@ void TMainForm::FormClose() {
     m_tray->hide();
 }
 
-void TMainForm::saveSettingsAtExit() {
+void TMainForm::finishAtExit() {
     if (m_finished)
         return;
     m_finished = true;
+    const std::string lost = m_video->abandon();
+    if (!lost.empty())
+        std::cerr << "Fotokran: The video \"" << lost
+                  << "\" was not written: the recording ended with the display" << std::endl;
     try {
         SaveSettings();
     } catch (const std::exception& e) {

@@ -95,8 +95,9 @@ public:
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 
     // For a process that ends without closing the window (Qt exits when the X connection
-    // breaks): writes the settings unless the close has done so; errors go to stderr only.
-    void saveSettingsAtExit();
+    // breaks): writes the settings unless the close has done so, and deletes the frames of a
+    // video being recorded, which cannot be finished without the display; says so on stderr.
+    void finishAtExit();
 
 signals:
     // The window has closed and written its settings; the program may end.

@@ -153,7 +153,7 @@ int runProgram(Command command) {
     live = &mainForm;
     std::atexit([] {
         if (live)
-            live->saveSettingsAtExit();
+            live->finishAtExit();
     });
     const int status = QApplication::exec();
     live = nullptr;

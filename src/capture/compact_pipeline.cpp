@@ -148,6 +148,11 @@ void CompactPipeline::finish(std::exception_ptr failure,
     m_file.complete();
 }
 
+void CompactPipeline::abandon() {
+    m_store.unlinkName();
+    m_file.unlinkName();
+}
+
 void CompactPipeline::reportCut(std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);

@@ -59,6 +59,10 @@ public:
     // nothing is left.
     void finish(std::exception_ptr failure, const std::function<void(int done)>& progress);
 
+    // For a process that ends without coming back here: deletes the names of the store and of
+    // the unfinished video; threads still using them go on.
+    void abandon();
+
     const FrameStore& store() const { return m_store; }
 
 private:

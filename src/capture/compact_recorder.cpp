@@ -30,6 +30,7 @@ bool VideoRecorder::recordCompact(const std::string& name, const TGIFImage& sett
     ScreenGrabber& grabber = m_capture.grabber();
     const int rate = std::clamp(m_host.speedPosition(), kLowestRate, kHighestRate);
     CompactPipeline pipeline(name, settings, m_workers, compactMemoryBytes);
+    const Underway underway(m_underway, [&pipeline] { pipeline.abandon(); });
     CompactTimeline timeline([&pipeline](CompactFrame&& frame) { pipeline.put(std::move(frame)); });
     bool closing = false;
     std::exception_ptr failure;

@@ -179,4 +179,13 @@ void FrameFile::remove() {
         ::unlink(m_path.c_str());
 }
 
+void FrameFile::unlinkName() {
+    unlinkIfNamesOpenFile(m_path, m_readFd);
+}
+
+void unlinkIfNamesOpenFile(const std::string& path, int fd) {
+    if (namesOpenFile(path, fd))
+        ::unlink(path.c_str());
+}
+
 }  // namespace fk

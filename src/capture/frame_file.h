@@ -34,6 +34,9 @@ public:
     void readFrame(int index, Bitmap& into) const;
     // Closes and deletes the file now; whatever has been put in its place stays.
     void remove();
+    // Deletes the file's name at once, when it still names this file, for a process that ends
+    // without coming back here; the descriptors stay open, so that threads still reading go on.
+    void unlinkName();
     const std::string& path() const { return m_path; }
 
 private:
@@ -46,6 +49,8 @@ private:
 
 // Whether `path` still names the file open as `fd`.
 bool namesOpenFile(const std::string& path, int fd);
+// Deletes `path` when it still names the file open as `fd`; the file stays open.
+void unlinkIfNamesOpenFile(const std::string& path, int fd);
 // Throws unless `path` still names the temporary file open as `fd` and it holds at least
 // `size` bytes ("The temporary file "%s" has disappeared", "... has been cut short").
 void checkTemporaryFile(int fd, const std::string& path, uint64_t size);

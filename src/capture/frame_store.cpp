@@ -213,6 +213,10 @@ uint64_t FrameStore::diskBytes() const {
     return uint64_t(st.st_blocks) * 512;
 }
 
+void FrameStore::unlinkName() {
+    unlinkIfNamesOpenFile(m_path, m_fd);
+}
+
 void FrameStore::remove() {
     if (m_fd < 0)
         return;

@@ -34,6 +34,8 @@ public:
     void checkWhole() const;
     // Closes and deletes the file; a file that another one has replaced stays.
     void remove();
+    // Deletes the file's name only; the frames in it can still be taken.
+    void unlinkName();
 
     // Where the file is (or will be made).
     const std::string& path() const { return m_path; }

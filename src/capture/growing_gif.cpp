@@ -73,4 +73,8 @@ void GrowingGif::complete() {
     m_file.commit(false);
 }
 
+void GrowingGif::unlinkName() {
+    unlinkIfNamesOpenFile(m_file.temporaryPath(), m_file.fd());
+}
+
 }  // namespace fk

@@ -29,6 +29,8 @@ public:
     void checkPresent() const;
     // Writes the trailer and the header and gives the file its name.
     void complete();
+    // Deletes the unfinished file's name only.
+    void unlinkName();
 
     const std::string& path() const { return m_path; }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "capture/compact_pipeline.h"
 #include "capture/frame_file.h"
@@ -57,6 +58,7 @@ void VideoRecorder::RecordVideo() {
         std::string counter = shots.runningNumberText();
         name = BuildVideoFileName(shots.saveOptions().folder, counter, type);
         shots.setRunningNumberText(counter);
+        m_name = name;
         closing = type == kCompactEntry ? recordCompact(name, settings, assembling)
                                         : recordWhole(name, settings, assembling);
     } catch (const EVideoSavedInPart&) {
@@ -79,6 +81,7 @@ bool VideoRecorder::recordWhole(const std::string& name, const TGIFImage& settin
                                 bool& assembling) {
     ScreenGrabber& grabber = m_capture.grabber();
     FrameFile frames(name + ".tmp");
+    const Underway underway(m_underway, [&frames] { frames.unlinkName(); });
     bool closing = false;
     {
         // One bitmap for every grab: a fresh screen-sized one per frame costs page faults.
@@ -109,6 +112,13 @@ bool VideoRecorder::recordWhole(const std::string& name, const TGIFImage& settin
     });
     frames.remove();
     return closing;
+}
+
+std::string VideoRecorder::abandon() {
+    if (!m_underway)
+        return {};
+    std::exchange(m_underway, {})();
+    return m_name;
 }
 
 }  // namespace fk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "capture/capture.h"
@@ -61,6 +62,10 @@ public:
     // Records until VideoOn is cleared, then writes the video. A wait ended because the program
     // closes stops the recording too: the video is written, then the end of waits goes on.
     void RecordVideo();
+    // For a process that ends from inside a recording and never comes back to it (the display
+    // has gone): deletes the recorded frames. Returns the name of the video that is then not
+    // written, or an empty text when no video was being made.
+    std::string abandon();
 
     bool VideoOn = false;
     size_t compactMemoryBytes = kCompactMemoryBytes;
@@ -73,6 +78,18 @@ private:
     bool recordWhole(const std::string& name, const TGIFImage& settings, bool& assembling);
     bool recordCompact(const std::string& name, const TGIFImage& settings, bool& assembling);
     void startAssembling(int frames, bool& assembling);
+
+    // While a recording runs, what deletes the files it has made so far, and the video's name.
+    std::function<void()> m_underway;
+    std::string m_name;
+    // Sets m_underway for as long as it lives.
+    struct Underway {
+        Underway(std::function<void()>& slot, std::function<void()> remove) : slot(slot) {
+            slot = std::move(remove);
+        }
+        ~Underway() { slot = nullptr; }
+        std::function<void()>& slot;
+    };
 
     Capture& m_capture;
     VideoHost& m_host;

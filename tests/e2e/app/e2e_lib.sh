@@ -9,7 +9,7 @@ fail() {
 
 # wait_until SECONDS command...: runs the command every 50 ms until it succeeds.
 wait_until() {
-  local seconds=$1
+  local seconds=$1 i
   shift
   local tries=$((seconds * 20))
   for ((i = 0; i < tries; i++)); do

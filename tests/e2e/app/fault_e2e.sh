@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The built program under faults it must survive, each case on its own virtual display: the output
-# folder fills up during a shot and during a timed series, turns read-only or disappears during a
-# series; config.ini cannot be read, is a folder, or lies on a full disk at close; the X server
-# dies during a series. Each case checks what the user is told and that nothing already written
-# is lost.
+# folder fills up during a shot, a timed series, a video's recording and its assembly, turns
+# read-only or disappears during a series; config.ini cannot be read, is a folder, or lies on a
+# full disk at close; the X server dies during a series and during a video's recording (of either
+# entry). Each case checks what the user is told and that nothing already written is lost.
 #
 #   fault_e2e.sh FOTOKRAN CASE     (run inside with-xvfb --wm --size 640x480)
-#   CASE: disk-full | folder-gone | config | x-killed
+#   CASE: disk-full | folder-gone | config | x-killed | video-disk-full | video-x-killed |
+#         video-compact-x-killed
 set -u
 program=$1
 case_name=$2
@@ -168,11 +169,90 @@ x_killed() {
   grep -qx "Count=$n" "$work/bin/config.ini" || fail "config.ini does not hold Count=$n after $n shots"
 }
 
+video_disk_full() {
+  need_root
+  local shots="$work/shots"
+  tiny_fs "$shots" 64m
+  head -c 300000 /dev/urandom >"$shots/keep.bin"
+  keep=$(md5sum <"$shots/keep.bin")
+  # A first video, written in full.
+  start_video "$shots" 0
+  wait_until 10 recorded 4 || fail "no frames were recorded"
+  stop_video_held
+  kill -CONT "$pid"
+  wait_until 60 complete_video "$video" "$frames" || fail "video_0.gif was not written in full"
+  local first
+  first=$(md5sum <"$video")
+
+  # The disk fills while recording: the user is told, the recording ends, nothing is left.
+  mount -o remount,size=$(($(used_bytes "$shots") + record_bytes * 5 / 2)) "$shots"
+  record_video "$shots" 1
+  expect_error "Cannot write file \"$frames_file\". No space left on device"
+  [ ! -e "$video" ] || fail "a video was written from a recording that failed"
+  no_video_leftovers
+
+  # The disk fills while the frames are assembled (another program takes the rest of it).
+  mount -o remount,size=64m "$shots"
+  record_video "$shots" 2
+  wait_until 10 recorded 4 || fail "no frames were recorded"
+  stop_video_held
+  head -c 64m /dev/zero >"$shots/filler" 2>/dev/null
+  kill -CONT "$pid"
+  expect_error "Cannot write file \"$video\". No space left on device"
+  [ ! -e "$video" ] || fail "a video was left on the full disk"
+  no_video_leftovers
+  [ "$(md5sum <"$shots/keep.bin")" = "$keep" ] || fail "a file already in the folder changed"
+  [ "$(md5sum <"$shots/video_0.gif")" = "$first" ] || fail "the video written before changed"
+
+  # Room again: the key starts a recording as before, and the video is written.
+  rm "$shots/filler"
+  record_video "$shots" 3
+  wait_until 10 recorded 4 || fail "no frames were recorded after room was made"
+  stop_video_held
+  kill -CONT "$pid"
+  wait_until 60 complete_video "$video" "$frames" || fail "video_3.gif was not written in full"
+  close_program
+  wait_program_end 10
+  [ "$status" = 0 ] || fail "the program ended with status $status"
+  grep -qx "Count=4" "$work/bin/config.ini" || fail "config.ini does not count the four videos"
+}
+
+# video_x_killed [compact]: the "GIF" entry, or the compact one, whose video file grows while it
+# records.
+video_x_killed() {
+  [ -n "${FOTOKRAN_XVFB_PID:-}" ] || fail "with-xvfb gave no server to stop"
+  local shots="$work/shots"
+  mkdir -p "$shots"
+  if [ "${1:-}" = compact ]; then
+    video_type=1 start_video "$shots" 7
+    wait_until 10 test -n "$(find "$shots" -name '.video_7.gif.*.part')" ||
+      fail "the compact video made no file"
+  else
+    start_video "$shots" 7
+    wait_until 10 recorded 2 || fail "no frames were recorded"
+  fi
+  xdotool key Print
+  wait_until 10 complete_picture "$shots/shot_008.bmp" || fail "Print during the recording wrote no shot"
+  kill -9 "$FOTOKRAN_XVFB_PID"
+  wait_program_end 10
+  [ "$status" != 0 ] || fail "the program ended as if nothing had happened"
+  grep -q "X11 connection broke" "$work/log" || { cat "$work/log" >&2; fail "nothing on stderr"; }
+  grep -qF "The video \"$video\" was not written: the recording ended with the display" "$work/log" ||
+    { cat "$work/log" >&2; fail "the user was not told the video is lost"; }
+  no_video_leftovers
+  [ ! -e "$video" ] || fail "a video was written"
+  check_complete "$shots/shot_008.bmp"
+  grep -qx "Count=9" "$work/bin/config.ini" || fail "config.ini does not hold Count=9"
+}
+
 case "$case_name" in
   disk-full) disk_full ;;
   folder-gone) folder_gone ;;
   config) config_faults ;;
   x-killed) x_killed ;;
+  video-disk-full) video_disk_full ;;
+  video-x-killed) video_x_killed ;;
+  video-compact-x-killed) video_x_killed compact ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "fault e2e $case_name: all checks passed"

@@ -146,3 +146,74 @@ expect_series_stopped() {
   [ "$(count_shots "$1")" = "$before" ] || fail "the series went on after the error"
   no_error_box || fail "a second error box came up"
 }
+
+# start_video FOLDER COUNT [COMMAND PREFIX...]: the program started with its GIF video at a
+# 300 ms frame delay and the running number COUNT, and a recording started into the folder.
+# $frames_file names the video's temporary file, $record_bytes the size of one frame in it.
+start_video() {
+  local folder=$1 count=$2
+  shift 2
+  write_config "$folder" 1 500 shot_###.bmp "$count"
+  printf '[VideoFormat]\nVideoType=%s\nGIFSpeed=20\n' "${video_type:-0}" >>"$work/bin/config.ini"
+  noisy_screen
+  start_program "$@"
+  record_video "$folder" "$count"
+}
+# A screen of noise: its frames take a while to assemble and make a large file.
+noisy_screen() {
+  /usr/bin/python3 -c '
+import os, sys
+from PIL import Image
+w, h = map(int, sys.argv[2:4])
+Image.frombytes("RGB", (w, h), os.urandom(w * h * 3)).save(sys.argv[1])' "$work/noise.png" \
+    $(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
+  # display(1) sets the root's background and reports 1 all the same.
+  display -window root "$work/noise.png" 2>/dev/null
+  true
+}
+# record_video FOLDER NUMBER: the key starts a recording in the running program.
+record_video() {
+  local screen_w screen_h
+  read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
+  record_bytes=$((screen_w * screen_h * 4 + 54))
+  video="$1/video_$2.gif"
+  frames_file="$video.tmp"
+  xdotool key shift+Scroll_Lock
+}
+# recorded FRAMES: the temporary file holds that many frames at least.
+recorded() { file_size_at_least $(($1 * record_bytes)) "$frames_file"; }
+# stop_video_held: stops the recording and holds the program still (SIGSTOP) once the frames
+# are being assembled (its unfinished file is there), so that a fault can be put at that moment;
+# `kill -CONT $pid` lets it go on. $frames tells how many frames were recorded.
+stop_video_held() {
+  local i
+  xdotool key shift+Scroll_Lock
+  # Looked for often: a few frames are assembled in a fraction of a second.
+  for ((i = 0; i < 4000; i++)); do
+    compgen -G "$(dirname "$video")/.$(basename "$video").*.part" >/dev/null && break
+    sleep 0.005
+  done
+  kill -STOP "$pid"
+  compgen -G "$(dirname "$video")/.$(basename "$video").*.part" >/dev/null ||
+    fail "the video was not assembled (no unfinished file of it)"
+  [ ! -e "$video" ] || fail "the video was written before the fault could be put"
+  frames=$(($(stat -c %s "$frames_file") / record_bytes))
+}
+# No temporary file of the video is left, nor an unfinished one.
+no_video_leftovers() {
+  local folder
+  folder=$(dirname "$video")
+  [ -z "$(find "$folder" -maxdepth 1 \( -name '*.tmp' -o -name '*.part' \))" ] ||
+    fail "temporary files were left: $(ls -A "$folder")"
+}
+# complete_video FILE FRAMES: Pillow reads every frame of a looping GIF with that many frames.
+complete_video() {
+  /usr/bin/python3 -c '
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1])
+assert im.format == "GIF" and im.info.get("loop") == 0
+assert im.n_frames == int(sys.argv[2]), im.n_frames
+for n in range(im.n_frames):
+    im.seek(n); im.load()' "$1" "$2" 2>/dev/null
+}
