@@ -225,8 +225,8 @@ video_x_killed() {
   mkdir -p "$shots"
   if [ "${1:-}" = compact ]; then
     video_type=1 start_video "$shots" 7
-    wait_until 10 test -n "$(find "$shots" -name '.video_7.gif.*.part')" ||
-      fail "the compact video made no file"
+    compact_file() { [ -n "$(find "$shots" -name '.video_7.gif.*.part')" ]; }
+    wait_until 10 compact_file || fail "the compact video made no file"
   else
     start_video "$shots" 7
     wait_until 10 recorded 2 || fail "no frames were recorded"
