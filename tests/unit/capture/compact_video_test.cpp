@@ -174,13 +174,7 @@ struct CompactRig {
         grabber.afterLast = [this] { pump.scheduleIn(1, [this] { video.ToggleVideo(); }); };
     }
     std::string gif() const { return dir.file("video_7.gif"); }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> files() const { return test::fileNames(dir.path()); }
     int64_t centiseconds(int64_t ms) const { return (ms - grabber.grabs.front().first + 5) / 10; }
 
     // Every grab, at its moment, shows in the composed animation as the screen it was: exactly
@@ -436,12 +430,7 @@ TEST(CompactVideo, AFailureSavesTheVideoUpToTheLastGoodFrameAndSaysSo) {
 }
 
 TEST(CompactVideo, WhatCannotBeSavedLeavesNothingAndRestoresTheControls) {
-    struct Case {
-        const char* name;
-        std::function<void(CompactRig&)> arrange;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<test::FailureCase<CompactRig>> cases = {
         {"folder missing", [](CompactRig& t) { t.host.folder = t.dir.file("none"); },
          "Cannot create file"},
         {"video file deleted",
@@ -454,7 +443,7 @@ TEST(CompactVideo, WhatCannotBeSavedLeavesNothingAndRestoresTheControls) {
          },
          "The video file"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CompactRig t(Look::Grey);
         c.arrange(t);
         const std::string message = test::thrownMessage([&t] { t.video.ToggleVideo(); });

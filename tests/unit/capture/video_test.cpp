@@ -83,13 +83,7 @@ struct VideoRig {
     void stopAfter(int64_t afterMs) {
         pump.scheduleIn(afterMs, [this] { video.ToggleVideo(); });
     }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> files() const { return test::fileNames(dir.path()); }
     std::string tmpPath() const { return dir.file("video_7.gif.tmp"); }
 
     test::TempDir dir;
@@ -160,12 +154,7 @@ TEST_F(RecordVideoTest, ClosingWhileRecordingWritesTheVideoThenEndsTheWaits) {
 // Every failure ends the video alike: the flag cleared, the temporary file gone, the controls
 // restored, the error passed on, and no video file left that looks finished.
 TEST_F(RecordVideoTest, FailuresRestoreEverythingAndLeaveNoFiles) {
-    struct Case {
-        const char* name;
-        std::function<void(VideoRig&)> arrange;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<test::FailureCase<VideoRig>> cases = {
         {"folder missing", [](VideoRig& t) { t.host.folder = t.dir.file("none"); },
          "Cannot create file"},
         {"temporary file deleted",
@@ -191,7 +180,7 @@ TEST_F(RecordVideoTest, FailuresRestoreEverythingAndLeaveNoFiles) {
          },
          "Cannot read frame 2 of the temporary file"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         VideoRig t;
         c.arrange(t);
         const std::string message = test::thrownMessage([&t] { t.video.ToggleVideo(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,14 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
     int64_t assemblyStartMs = -1;
     std::vector<std::string> log;
     std::vector<std::string> saved;
+};
+
+// A way a recording fails: what is arranged before it starts, and a piece of the error it gives.
+template <typename Rig>
+struct FailureCase {
+    const char* name;
+    std::function<void(Rig&)> arrange;
+    const char* message;
 };
 
 }  // namespace fk::test
