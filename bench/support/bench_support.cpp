@@ -57,10 +57,10 @@ std::pair<double, double> medianPairMs(const std::function<void()>& ours,
 }
 
 void reportRatio(const std::string& what, double oursMs, const std::string& anchor, double anchorMs,
-                 double goal) {
+                 double goal, const char* unit) {
     double ratio = oursMs / anchorMs;
-    std::printf("%-48s %9.2f ms   %-28s %9.2f ms   ratio %5.2fx   goal <= %.2fx   %s\n",
-                what.c_str(), oursMs, anchor.c_str(), anchorMs, ratio, goal,
+    std::printf("%-48s %9.2f %s   %-28s %9.2f %s   ratio %5.2fx   goal <= %.2fx   %s\n",
+                what.c_str(), oursMs, unit, anchor.c_str(), anchorMs, unit, ratio, goal,
                 ratio <= goal ? "met" : "MISSED");
     std::fflush(stdout);
 }

@@ -21,8 +21,9 @@ std::pair<double, double> medianPairMs(const std::function<void()>& ours,
                                        const std::function<void()>& anchor, int runs = 15);
 
 // Prints one line: what, our time, the anchor's time, the ratio and the goal it is held to.
+// Figures other than times give their unit.
 void reportRatio(const std::string& what, double oursMs, const std::string& anchor, double anchorMs,
-                 double goal);
+                 double goal, const char* unit = "ms");
 
 // Writes `bytes` bytes to a new file and closes it: the floor for any file writer.
 void plainWrite(const std::string& path, const void* data, size_t bytes);

@@ -481,9 +481,7 @@ void TMainForm::ScrollBar1Change() {
 }
 
 void TMainForm::ComboBox3Change() {
-    Gifspeed->hide();
-    if (ComboBox3->currentIndex() >= 0 && ComboBox3->currentText() == "GIF")
-        Gifspeed->show();
+    updateSpeedPanel();
 }
 
 void TMainForm::TrackBar2Change() {

@@ -163,6 +163,8 @@ private:
     void AutoRunClick();
 
     void updatePanels();
+    // The speed panel shows for either GIF entry of the video format.
+    void updateSpeedPanel();
     // Hidden in the tray, minimised, or never shown.
     bool isHiddenFromUser() const;
     void updateExcludedWindows();

@@ -121,9 +121,12 @@ void TMainForm::createControls() {
     TrackBar1 = trackBar(GroupBox6, "TrackBar1", 100, 255, 255, {110, 14, 143, 19});
 
     GroupBox12 = group(this, "GroupBox12", "[ Опции съемки видео ]", {272, 160, 261, 81});
-    Label7 = label(GroupBox12, "Label7", "Формат:", {8, 19, 48, 17});
-    ComboBox3 = fixedList(GroupBox12, "ComboBox3", {"GIF"}, {58, 16, 57, 21});
-    Button10 = button(GroupBox12, "Button10", "Съемка видео", {124, 14, 129, 25});
+    // The list is wide enough to show its longer entry whole.
+    Label7 = label(GroupBox12, "Label7", "Формат:", {5, 19, 44, 17});
+    ComboBox3 =
+        fixedList(GroupBox12, "ComboBox3",
+                  {VideoRecorder::kWholeEntry, VideoRecorder::kCompactEntry}, {51, 16, 121, 21});
+    Button10 = button(GroupBox12, "Button10", "Съемка видео", {174, 14, 83, 25});
     Gifspeed = place(new QWidget(GroupBox12), "Gifspeed", {4, 40, 253, 22});
     Label6 = label(Gifspeed, "Label6", "Скорость:", {4, 3, 60, 17});
     TrackBar2 = trackBar(Gifspeed, "TrackBar2", 5, 50, 10, {66, 2, 150, 19});

@@ -155,10 +155,8 @@ void TMainForm::LoadSettings() {
           m_paths.autostartFolder})
         removeStaleTemporaryFiles(folder, now);
 
-    Gifspeed->hide();
     updatePanels();
-    if (ComboBox3->currentIndex() >= 0 && ComboBox3->currentText() == "GIF")
-        Gifspeed->show();
+    updateSpeedPanel();
 
     if (!errors.empty()) {
         QStringList lines;

@@ -57,6 +57,12 @@ void TMainForm::dropPendingInput() {
     qApp->removeEventFilter(&dropper);
 }
 
+void TMainForm::updateSpeedPanel() {
+    const QString type = ComboBox3->currentIndex() >= 0 ? ComboBox3->currentText() : QString();
+    Gifspeed->setVisible(type == VideoRecorder::kWholeEntry ||
+                         type == VideoRecorder::kCompactEntry);
+}
+
 std::string TMainForm::videoType() {
     return ComboBox3->currentIndex() >= 0 ? ComboBox3->currentText().toStdString() : "";
 }

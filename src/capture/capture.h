@@ -35,6 +35,7 @@ public:
 
     ScreenGrabber& grabber() { return m_grabber; }
     CaptureHost& host() { return m_host; }
+    Clock& clock() { return m_clock; }
 
 private:
     void advanceRunningNumber();

@@ -81,19 +81,23 @@ FrameFile::~FrameFile() {
     remove();
 }
 
-bool FrameFile::namesThisFile() const {
+bool namesOpenFile(const std::string& path, int fd) {
     struct stat own {};
     struct stat named {};
-    return m_readFd >= 0 && ::fstat(m_readFd, &own) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
+    return fd >= 0 && ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 &&
            sameFile(own, named);
 }
 
-void FrameFile::checkWhole() const {
+void checkTemporaryFile(int fd, const std::string& path, uint64_t size) {
     struct stat own {};
-    if (!namesThisFile() || ::fstat(m_readFd, &own) != 0)
-        throw EReadError(formatMessage("The temporary file \"%s\" has disappeared", {m_path}));
-    if (uint64_t(own.st_size) < m_frameSize * uint64_t(m_frames))
-        throw EReadError(formatMessage("The temporary file \"%s\" has been cut short", {m_path}));
+    if (!namesOpenFile(path, fd) || ::fstat(fd, &own) != 0)
+        throw EReadError(formatMessage("The temporary file \"%s\" has disappeared", {path}));
+    if (uint64_t(own.st_size) < size)
+        throw EReadError(formatMessage("The temporary file \"%s\" has been cut short", {path}));
+}
+
+void FrameFile::checkWhole() const {
+    checkTemporaryFile(m_readFd, m_path, m_frameSize * uint64_t(m_frames));
 }
 
 void FrameFile::append(const Bitmap& frame) {
@@ -165,7 +169,7 @@ void FrameFile::readFrame(int index, Bitmap& into) const {
 void FrameFile::remove() {
     if (m_readFd < 0 && !m_out)
         return;
-    const bool ours = namesThisFile();
+    const bool ours = namesOpenFile(m_path, m_readFd);
     // Written data does not matter any more: a write error at close is no news.
     m_out.reset();
     if (m_readFd >= 0)
@@ -176,8 +180,12 @@ void FrameFile::remove() {
 }
 
 void FrameFile::unlinkName() {
-    if (namesThisFile())
-        ::unlink(m_path.c_str());
+    unlinkIfNamesOpenFile(m_path, m_readFd);
+}
+
+void unlinkIfNamesOpenFile(const std::string& path, int fd) {
+    if (namesOpenFile(path, fd))
+        ::unlink(path.c_str());
 }
 
 }  // namespace fk

@@ -33,7 +33,7 @@ std::string AdvanceRunningNumber(const std::string& counterText) {
 std::string BuildVideoFileName(const std::string& folder, std::string& counterText,
                                const std::string& videoType) {
     std::string name = folder + "/video_" + std::to_string(RunningNumberValue(counterText));
-    if (videoType == "GIF")
+    if (videoType == "GIF" || videoType == "GIF (компактный)")
         name += ".gif";
     counterText = AdvanceRunningNumber(counterText);
     return name;

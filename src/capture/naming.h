@@ -9,7 +9,8 @@ namespace fk {
 // padded with zeros in front to the run's length.
 std::string BuildFileName(const std::string& folder, const std::string& mask,
                           const std::string& counterText);
-// folder + "/video_" + the running number's value, + ".gif" when the video type is "GIF".
+// folder + "/video_" + the running number's value, + ".gif" when the video type is "GIF" or
+// "GIF (компактный)".
 // Advances the running number.
 std::string BuildVideoFileName(const std::string& folder, std::string& counterText,
                                const std::string& videoType);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
+#include "capture/compact_pipeline.h"
 #include "capture/frame_file.h"
 #include "capture/naming.h"
 #include "capture/video_gif.h"
@@ -37,30 +39,58 @@ void VideoRecorder::restoreControls(bool assembling) {
         m_host.setAssembling(false);
 }
 
+void VideoRecorder::startAssembling(int frames, bool& assembling) {
+    m_host.setProgressMaximum(frames);
+    m_host.setMainWindowEnabled(false);
+    m_host.setAssembling(true);
+    assembling = true;
+}
+
 void VideoRecorder::RecordVideo() {
     TGIFImage settings;
     CaptureHost& shots = m_capture.host();
     applyVideoSettings(settings, shots.saveOptions().gifPalette);
-    ScreenGrabber& grabber = m_capture.grabber();
-    std::unique_ptr<FrameFile> frames;
     bool assembling = false;
     bool closing = false;
     std::string name;
     try {
+        const std::string type = m_host.videoType();
         std::string counter = shots.runningNumberText();
-        name = BuildVideoFileName(shots.saveOptions().folder, counter, m_host.videoType());
+        name = BuildVideoFileName(shots.saveOptions().folder, counter, type);
         shots.setRunningNumberText(counter);
-        frames = std::make_unique<FrameFile>(name + ".tmp");
-        m_frames = frames.get();
         m_name = name;
+        closing = type == kCompactEntry ? recordCompact(name, settings, assembling)
+                                        : recordWhole(name, settings, assembling);
+    } catch (const EVideoSavedInPart&) {
+        VideoOn = false;
+        restoreControls(assembling);
+        shots.pictureSaved(name);
+        throw;
+    } catch (...) {
+        VideoOn = false;
+        restoreControls(assembling);
+        throw;
+    }
+    restoreControls(assembling);
+    shots.pictureSaved(name);
+    if (closing)
+        throw EWaitsEnded();
+}
 
+bool VideoRecorder::recordWhole(const std::string& name, const TGIFImage& settings,
+                                bool& assembling) {
+    ScreenGrabber& grabber = m_capture.grabber();
+    FrameFile frames(name + ".tmp");
+    const Underway underway(m_underway, [&frames] { frames.unlinkName(); });
+    bool closing = false;
+    {
         // One bitmap for every grab: a fresh screen-sized one per frame costs page faults.
         Bitmap frame;
         while (VideoOn) {
             grabber.grabScreen(frame);
             const ScreenRect screen = grabber.screenRect();
             m_capture.drawCursorIfAsked(frame, screen.x, screen.y);
-            frames->append(frame);
+            frames.append(frame);
             try {
                 m_capture.Delay(kPauseMs);
             } catch (const EWaitsEnded&) {
@@ -68,45 +98,26 @@ void VideoRecorder::RecordVideo() {
                 VideoOn = false;
             }
         }
-        frame = Bitmap();
-
-        frames->checkWhole();
-        const int count = frames->frameCount();
-        m_host.setProgressMaximum(count);
-        m_host.setMainWindowEnabled(false);
-        m_host.setAssembling(true);
-        assembling = true;
-
-        const int delay = std::clamp(kSlowestSpeed - m_host.speedPosition(), 0, 0xFFFF);
-        const FrameFile& file = *frames;
-        VideoFrames source{count, [&file](int i, Bitmap& into) { file.readFrame(i, into); }};
-        saveStreamToFile(name, [&](Stream& out) {
-            StreamVideo(out, settings, source, delay, m_workers,
-                        [this](int written) { m_host.setProgressPosition(written); });
-        });
-        frames->remove();
-    } catch (...) {
-        VideoOn = false;
-        m_frames = nullptr;
-        if (frames)
-            frames->remove();
-        frames.reset();
-        restoreControls(assembling);
-        throw;
     }
-    m_frames = nullptr;
-    frames.reset();
-    restoreControls(assembling);
-    shots.pictureSaved(name);
-    if (closing)
-        throw EWaitsEnded();
+
+    frames.checkWhole();
+    const int count = frames.frameCount();
+    startAssembling(count, assembling);
+
+    const int delay = std::clamp(kSlowestSpeed - m_host.speedPosition(), 0, 0xFFFF);
+    VideoFrames source{count, [&frames](int i, Bitmap& into) { frames.readFrame(i, into); }};
+    saveStreamToFile(name, [&](Stream& out) {
+        StreamVideo(out, settings, source, delay, m_workers,
+                    [this](int written) { m_host.setProgressPosition(written); });
+    });
+    frames.remove();
+    return closing;
 }
 
 std::string VideoRecorder::abandon() {
-    if (!m_frames)
+    if (!m_underway)
         return {};
-    m_frames->unlinkName();
-    m_frames = nullptr;
+    std::exchange(m_underway, {})();
     return m_name;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "capture/capture.h"
 
 namespace fk {
-
-class FrameFile;
 
 // What the video reads from and shows in the main window besides the shots' settings.
 class VideoHost {
@@ -27,16 +27,29 @@ public:
     virtual void setProgressPosition(int frames) = 0;
 };
 
-// The video: the screen grabbed again and again into a temporary file of frames until toggled
-// off, then assembled into a looping animated GIF. The recording runs inside the command that
-// started it; the command that stops it runs inside one of its pauses.
+class TGIFImage;
+
+// The video: the screen grabbed again and again until toggled off, into a looping animated GIF.
+// The recording runs inside the command that started it; the command that stops it runs inside
+// one of its pauses. The "GIF" entry keeps every grab whole in a temporary file and assembles the
+// frames after the stop; the compact entry grabs at the speed slider's rate, keeps only what
+// changed, shows each frame for as long as it was on the screen, and encodes while recording.
 class VideoRecorder {
 public:
+    static constexpr const char* kWholeEntry = "GIF";
+    static constexpr const char* kCompactEntry = "GIF (компактный)";
     static constexpr const char* kIdleCaption = "Съемка видео";
     static constexpr const char* kRecordingCaption = "СТОП!";
     static constexpr const char* kWaitCaption = "ЖДИТЕ!";
     static constexpr int kPauseMs = 5;
     static constexpr int kSlowestSpeed = 50;
+    // Grabs per second of the compact entry.
+    static constexpr int kLowestRate = 5;
+    static constexpr int kHighestRate = 50;
+    // Frames of the compact entry wait in memory up to this size, then in a file.
+    static constexpr size_t kCompactMemoryBytes = size_t(32) << 20;
+    // No more of them wait than the encoders make in about this time.
+    static constexpr int kCompactBacklogMs = 2000;
 
     // `workers` threads assemble the frames.
     VideoRecorder(Capture& capture, VideoHost& host, int workers)
@@ -55,13 +68,28 @@ public:
     std::string abandon();
 
     bool VideoOn = false;
+    size_t compactMemoryBytes = kCompactMemoryBytes;
+    int compactBacklogMs = kCompactBacklogMs;
 
 private:
     void restoreControls(bool assembling);
+    // Each records until VideoOn is cleared and writes the video; true when a wait ended
+    // because the program closes.
+    bool recordWhole(const std::string& name, const TGIFImage& settings, bool& assembling);
+    bool recordCompact(const std::string& name, const TGIFImage& settings, bool& assembling);
+    void startAssembling(int frames, bool& assembling);
 
-    // The frames and name of the video being made, while RecordVideo runs.
-    FrameFile* m_frames = nullptr;
+    // While a recording runs, what deletes the files it has made so far, and the video's name.
+    std::function<void()> m_underway;
     std::string m_name;
+    // Sets m_underway for as long as it lives.
+    struct Underway {
+        Underway(std::function<void()>& slot, std::function<void()> remove) : slot(slot) {
+            slot = std::move(remove);
+        }
+        ~Underway() { slot = nullptr; }
+        std::function<void()>& slot;
+    };
 
     Capture& m_capture;
     VideoHost& m_host;

@@ -77,6 +77,15 @@ bool toolAvailable(const std::string& name) {
     return runCommand("command -v " + shellQuote(name) + " >/dev/null").exitCode == 0;
 }
 
+std::string thrownMessage(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
 std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()>& work) {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -89,12 +98,7 @@ std::string runWithFileSizeLimit(uint64_t limitBytes, const std::function<void()
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{rlim_t(limitBytes), rlim_t(limitBytes)};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::string message;
-        try {
-            work();
-        } catch (const std::exception& e) {
-            message = e.what();
-        }
+        const std::string message = thrownMessage(work);
         ssize_t ignored = ::write(fds[1], message.data(), message.size());
         (void)ignored;
         ::_exit(0);

@@ -37,6 +37,9 @@ CommandResult runCommand(const std::string& command);
 bool toolAvailable(const std::string& name);
 std::string shellQuote(const std::string& text);
 
+// The message of the exception `work` raises, "" when it raises none.
+std::string thrownMessage(const std::function<void()>& work);
+
 // Runs `work` in a child process whose files may not grow beyond `limitBytes` (a write past it
 // fails with EFBIG, as on a full disk); returns the message of the exception it raised, "" when
 // it raised none.

@@ -79,9 +79,12 @@ TEST_F(Handlers, TheSpeedPanelFollowsTheVideoFormat) {
     video->setCurrentIndex(-1);
     emit video->activated(-1);
     EXPECT_TRUE(control<QWidget>("Gifspeed")->isHidden());
-    video->setCurrentIndex(0);
-    emit video->activated(0);
-    EXPECT_FALSE(control<QWidget>("Gifspeed")->isHidden());
+    for (int entry : {1, 0}) {
+        video->setCurrentIndex(entry);
+        emit video->activated(entry);
+        EXPECT_FALSE(control<QWidget>("Gifspeed")->isHidden()) << entry;
+    }
+    EXPECT_EQ(video->itemText(1), "GIF (компактный)");
 }
 
 TEST_F(Handlers, AScreenShotIsWrittenInTheChosenFormatUnderTheNextNumber) {

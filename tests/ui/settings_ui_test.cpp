@@ -73,6 +73,7 @@ TEST_F(SettingsOfTheWindow, EverySettingSurvivesARestart) {
     control<QScrollBar>("ScrollBar1")->setValue(60);
     control<QComboBox>("ComboBox2")->setCurrentIndex(1);
     control<QSlider>("TrackBar2")->setValue(33);
+    control<QComboBox>("ComboBox3")->setCurrentIndex(1);
     control<QCheckBox>("DelayedShoot")->setChecked(true);
     control<QCheckBox>("CaptureCursor")->setChecked(true);
     control<QLineEdit>("Edit2")->setText("7");
@@ -98,6 +99,8 @@ TEST_F(SettingsOfTheWindow, EverySettingSurvivesARestart) {
     EXPECT_EQ(control<QScrollBar>("ScrollBar1")->value(), 60);
     EXPECT_EQ(index("ComboBox2"), 1);
     EXPECT_EQ(position("TrackBar2"), 33);
+    EXPECT_EQ(index("ComboBox3"), 1);  // the compact video
+    EXPECT_FALSE(control<QWidget>("Gifspeed")->isHidden());
     EXPECT_TRUE(checked("DelayedShoot"));
     EXPECT_TRUE(checked("CaptureCursor"));
     EXPECT_EQ(text("Edit2"), "7");

@@ -2,11 +2,12 @@
 # The built program under faults it must survive, each case on its own virtual display: the output
 # folder fills up during a shot, a timed series, a video's recording and its assembly, turns
 # read-only or disappears during a series; config.ini cannot be read, is a folder, or lies on a
-# full disk at close; the X server dies during a series and during a video's recording. Each case
-# checks what the user is told and that nothing already written is lost.
+# full disk at close; the X server dies during a series and during a video's recording (of either
+# entry). Each case checks what the user is told and that nothing already written is lost.
 #
 #   fault_e2e.sh FOTOKRAN CASE     (run inside with-xvfb --wm --size 640x480)
-#   CASE: disk-full | folder-gone | config | x-killed | video-disk-full | video-x-killed
+#   CASE: disk-full | folder-gone | config | x-killed | video-disk-full | video-x-killed |
+#         video-compact-x-killed
 set -u
 program=$1
 case_name=$2
@@ -216,12 +217,20 @@ video_disk_full() {
   grep -qx "Count=4" "$work/bin/config.ini" || fail "config.ini does not count the four videos"
 }
 
+# video_x_killed [compact]: the "GIF" entry, or the compact one, whose video file grows while it
+# records.
 video_x_killed() {
   [ -n "${FOTOKRAN_XVFB_PID:-}" ] || fail "with-xvfb gave no server to stop"
   local shots="$work/shots"
   mkdir -p "$shots"
-  start_video "$shots" 7
-  wait_until 10 recorded 2 || fail "no frames were recorded"
+  if [ "${1:-}" = compact ]; then
+    video_type=1 start_video "$shots" 7
+    compact_file() { [ -n "$(find "$shots" -name '.video_7.gif.*.part')" ]; }
+    wait_until 10 compact_file || fail "the compact video made no file"
+  else
+    start_video "$shots" 7
+    wait_until 10 recorded 2 || fail "no frames were recorded"
+  fi
   xdotool key Print
   wait_until 10 complete_picture "$shots/shot_008.bmp" || fail "Print during the recording wrote no shot"
   kill -9 "$FOTOKRAN_XVFB_PID"
@@ -243,6 +252,7 @@ case "$case_name" in
   x-killed) x_killed ;;
   video-disk-full) video_disk_full ;;
   video-x-killed) video_x_killed ;;
+  video-compact-x-killed) video_x_killed compact ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "fault e2e $case_name: all checks passed"

@@ -154,7 +154,7 @@ start_video() {
   local folder=$1 count=$2
   shift 2
   write_config "$folder" 1 500 shot_###.bmp "$count"
-  printf '[VideoFormat]\nVideoType=0\nGIFSpeed=20\n' >>"$work/bin/config.ini"
+  printf '[VideoFormat]\nVideoType=%s\nGIFSpeed=20\n' "${video_type:-0}" >>"$work/bin/config.ini"
   noisy_screen
   start_program "$@"
   record_video "$folder" "$count"

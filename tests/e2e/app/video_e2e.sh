@@ -12,60 +12,13 @@ artifacts=$2
 here=$(dirname "$0")
 . "$here/e2e_lib.sh"
 
-work=$(mktemp -d /tmp/fotokran-video-e2e-XXXXXX)
-pid=
-tiny=
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  [ -n "$tiny" ] && umount "$tiny" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/bin" "$work/shots" "$work/home" "$artifacts"
-failure_shot="$artifacts/video_e2e_failure.png"
-rm -f "$failure_shot"
-cp "$program" "$work/bin/fotokran"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=xcb
-
-write_config() {
-  cat >"$work/bin/config.ini" <<INI
-[WindowPosition]
-X=0
-Y=0
-[FileName]
-Path=$1
-Count=$2
-[Format]
-Type=1
-GIF_palette=3
-[VideoFormat]
-VideoType=0
-GIFSpeed=20
-[Masks]
-Last=shot_###.bmp
-INI
-}
-
-start_program() {
-  "$work/bin/fotokran" >>"$work/log" 2>&1 &
-  pid=$!
-  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
-  main=$(window_named "Fotokran v0.7")
-  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
-  settle
-}
-
-close_program() {
-  click_in "$main" $((360 + 42)) $((288 + 18))  # "Закрыть"
-  wait_until 10 process_gone "$pid" || fail "the program did not end after Закрыть"
-  wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
-  pid=
-}
+name=video_e2e
+. "$here/video_e2e_lib.sh"
 
 read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
 
 # ---- a video of a screen that turns from red to blue ----
-write_config "$work/shots" 4
+write_config "$work/shots" 4 0 20
 start_program
 # Each frame is an uncompressed record of more than 4 bytes a pixel's worth: two more records
 # than a size seen means one frame at least grabbed wholly after it.
@@ -135,31 +88,15 @@ close_program
 grep -qx "Count=6" "$work/bin/config.ini" || fail "config.ini does not hold Count=6"
 
 # ---- a folder on a file system too small for two frames ----
-tiny="$work/tiny"
-mkdir -p "$tiny"
 frame_bytes=$((screen_w * screen_h * 4))
-if ! mount -t tmpfs -o size=$((frame_bytes * 3 / 2 / 1024))k tmpfs "$tiny" 2>/dev/null; then
-  tiny=
+if ! mount_tiny $((frame_bytes * 3 / 2)); then
   echo "video e2e: cannot mount a tmpfs here; the full-disk case is skipped" >&2
   echo "video e2e: all other checks passed"
   exit 0
 fi
-write_config "$tiny" 0
+write_config "$tiny" 0 0 20
 start_program
-xdotool key shift+Scroll_Lock
-wait_until 20 window_named "Fotokran" || fail "no error box for the full disk"
-box=$(window_named "Fotokran")
-import -window "$box" "$artifacts/video_e2e_full_disk.png" 2>/dev/null
-[ -z "$(ls -A "$tiny")" ] || fail "files left on the full disk: $(ls -A "$tiny")"
-xdotool windowactivate "$box" key Return
-wait_until 10 no_window_named "Fotokran" || fail "the error box did not close"
-# The toggle is off again: the key starts a new recording, which fails the same way.
-xdotool key shift+Scroll_Lock
-wait_until 20 window_named "Fotokran" || fail "the key no longer starts a recording"
-box=$(window_named "Fotokran")
-xdotool windowactivate "$box" key Return
-wait_until 10 no_window_named "Fotokran" || fail "the second error box did not close"
-[ -z "$(ls -A "$tiny")" ] || fail "files left on the full disk: $(ls -A "$tiny")"
+expect_full_disk_twice
 close_program
 grep -qx "Count=2" "$work/bin/config.ini" || fail "each start moved the number on once"
 echo "video e2e: all checks passed"

@@ -12,55 +12,12 @@
 #include "gif/gif_image.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"
+#include "video_test_host.h"
 
 namespace fk {
 namespace {
 
-// The main window's controls as the video sees them; every change is logged in order.
-struct FakeVideoHost final : CaptureHost, VideoHost {
-    SaveOptions saveOptions() override {
-        SaveOptions o;
-        o.folder = folder;
-        o.mask = "ignored_##.jpg";
-        o.gifPalette = palette;
-        o.counterText = counter;
-        return o;
-    }
-    bool captureCursor() override { return false; }
-    bool delayedShoot() override { return false; }
-    std::string shotDelayText() override { return "0"; }
-    void setShotDelayText(const std::string&) override {}
-    std::string runningNumberText() override { return counter; }
-    void setRunningNumberText(const std::string& t) override {
-        counter = t;
-        log.push_back("number " + t);
-    }
-
-    std::string videoType() override { return type; }
-    int speedPosition() override { return speed; }
-    void setVideoCaption(const std::string& c) override { log.push_back("caption " + c); }
-    void setMainWindowEnabled(bool on) override { log.push_back(on ? "enable" : "disable"); }
-    void setAssembling(bool on) override {
-        busy = on;
-        log.push_back(on ? "busy" : "idle");
-    }
-    void setProgressMaximum(int n) override { log.push_back("maximum " + std::to_string(n)); }
-    void setProgressPosition(int n) override {
-        // While the frames are assembled a position comes again to repaint the window.
-        if (lastProgress != n || (n == 0 && !busy))
-            log.push_back("progress " + std::to_string(n));
-        lastProgress = n;
-    }
-
-    std::string folder;
-    std::string counter = "7";
-    std::string type = "GIF";
-    int palette = 3;
-    int speed = 10;
-    int lastProgress = 0;  // the bar starts empty
-    bool busy = false;
-    std::vector<std::string> log;
-};
+using test::FakeVideoHost;
 
 Bitmap pattern(int index, int width = 23, int height = 17) {
     Bitmap b = test::makeTestPattern(width, height, PixelFormat::Bits32, uint32_t(index + 1));
@@ -126,13 +83,7 @@ struct VideoRig {
     void stopAfter(int64_t afterMs) {
         pump.scheduleIn(afterMs, [this] { video.ToggleVideo(); });
     }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> files() const { return test::fileNames(dir.path()); }
     std::string tmpPath() const { return dir.file("video_7.gif.tmp"); }
 
     test::TempDir dir;
@@ -203,12 +154,7 @@ TEST_F(RecordVideoTest, ClosingWhileRecordingWritesTheVideoThenEndsTheWaits) {
 // Every failure ends the video alike: the flag cleared, the temporary file gone, the controls
 // restored, the error passed on, and no video file left that looks finished.
 TEST_F(RecordVideoTest, FailuresRestoreEverythingAndLeaveNoFiles) {
-    struct Case {
-        const char* name;
-        std::function<void(VideoRig&)> arrange;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<test::FailureCase<VideoRig>> cases = {
         {"folder missing", [](VideoRig& t) { t.host.folder = t.dir.file("none"); },
          "Cannot create file"},
         {"temporary file deleted",
@@ -234,16 +180,11 @@ TEST_F(RecordVideoTest, FailuresRestoreEverythingAndLeaveNoFiles) {
          },
          "Cannot read frame 2 of the temporary file"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         VideoRig t;
         c.arrange(t);
-        try {
-            t.video.ToggleVideo();
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const Exception& e) {
-            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
-                << c.name << ": " << e.what();
-        }
+        const std::string message = test::thrownMessage([&t] { t.video.ToggleVideo(); });
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": \"" << message << '"';
         EXPECT_FALSE(t.video.VideoOn) << c.name;
         EXPECT_TRUE(t.files().empty()) << c.name;
         ASSERT_GE(t.host.log.size(), 3u);

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "capture/video_recorder.h"
+#include "graphics/bitmap.h"
+#include "platform/screen_grabber.h"
+
+namespace fk::bench {
+
+using SteadyTime = std::chrono::steady_clock;
+
+double msSince(SteadyTime::time_point start);
+// The kB figure of one line of /proc/self/status ("VmRSS:", "VmHWM:").
+long statusKb(const char* key);
+// User and system time of all the process's threads.
+double cpuMs();
+// Starts VmHWM afresh from the resident size now.
+void resetPeakMemory();
+
+// Shows the picture as the root window's background.
+void showOnRoot(Display* dpy, const Bitmap& picture);
+
+// The window's controls, and the moments the recorder marks.
+struct BenchHost final : CaptureHost, VideoHost {
+    SaveOptions saveOptions() override;
+    bool captureCursor() override { return false; }
+    bool delayedShoot() override { return false; }
+    std::string shotDelayText() override { return "0"; }
+    void setShotDelayText(const std::string&) override {}
+    std::string runningNumberText() override { return counter; }
+    void setRunningNumberText(const std::string& t) override { counter = t; }
+    std::string videoType() override { return type; }
+    int speedPosition() override { return speed; }
+    void setVideoCaption(const std::string&) override {}
+    void setMainWindowEnabled(bool) override {}
+    void setAssembling(bool on) override;
+    void setProgressMaximum(int frames) override { backlog = frames; }
+    void setProgressPosition(int) override {}
+
+    std::string folder;
+    std::string counter = "0";
+    std::string type = VideoRecorder::kWholeEntry;
+    int speed = 10;
+    int backlog = 0;
+    SteadyTime::time_point assemblyStart;
+    SteadyTime::time_point assemblyEnd;
+    double assemblyMs = 0;
+    double cpuStart = 0;
+    double assemblyCpuMs = 0;
+};
+
+// Counts the grabs; with a rate, waits for the rate's next tick before each.
+struct CountingGrabber final : ScreenGrabber {
+    explicit CountingGrabber(ScreenGrabber& real) : real(real) {}
+    ScreenRect screenRect() override { return real.screenRect(); }
+    void grabScreen(Bitmap& into) override;
+    std::optional<WindowHandle> foregroundWindow() override { return {}; }
+    ScreenRect grabWindow(WindowHandle w, Bitmap& into) override {
+        return real.grabWindow(w, into);
+    }
+    std::optional<CursorImage> cursor() override { return {}; }
+    void setExcludedWindows(const std::vector<WindowHandle>&) override {}
+
+    ScreenGrabber& real;
+    int rate = 0;
+    int grabs = 0;
+    double grabMs = 0;
+    SteadyTime::time_point firstGrab;
+};
+
+// Waits as the program's event loop does: asleep until the deadline.
+struct SleepingPump final : EventPump {
+    void processEventsFor(int64_t maxWaitMs) override;
+    std::function<void()> onWait;
+};
+
+}  // namespace fk::bench
