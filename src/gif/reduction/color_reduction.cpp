@@ -11,6 +11,7 @@
 #include "gif/reduction/dither.h"
 #include "gif/reduction/fixed_palettes.h"
 #include "gif/reduction/parallel.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -97,16 +98,8 @@ int octreeColors(TPaletteKind kind, int paletteBits) {
 
 // Rows first..last - 1 of the 24-bit copy of a 32-bit bitmap that converting it in place gives.
 void convertRows(const Bitmap& from, Bitmap& to, int first, int last) {
-    const int width = from.width();
-    for (int r = first; r < last; ++r) {
-        const uint8_t* s = from.scanLine(r);
-        uint8_t* d = to.scanLine(r);
-        for (int x = 0; x < width; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-        }
-    }
+    for (int r = first; r < last; ++r)
+        copyDroppingUnused(to.scanLine(r), from.scanLine(r), from.width());
 }
 
 // All of it, in chunks.
