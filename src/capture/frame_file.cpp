@@ -13,6 +13,7 @@
 #include "base/safe_file.h"
 #include "base/stream.h"
 #include "graphics/bitmap.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -139,13 +140,8 @@ bool readScreenRecord(RecordReader& record, Bitmap& into) {
         const int n = std::min(kRowsAtOnce, height - y);
         record.readExact(rows.data(), rowBytes * size_t(n));
         for (int r = 0; r < n; ++r) {
-            const uint8_t* s = rows.data() + rowBytes * size_t(r);
-            uint8_t* d = into.scanLine(height - 1 - (y + r));
-            for (int x = 0; x < width; ++x, s += 4, d += 3) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-            }
+            copyDroppingUnused(into.scanLine(height - 1 - (y + r)),
+                               rows.data() + rowBytes * size_t(r), width);
         }
     }
     return true;

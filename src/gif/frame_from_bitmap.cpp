@@ -103,44 +103,32 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
 Bitmap TGIFSubImage::reduceAlongside(Bitmap& source, const TGIFImage& doc, int threads) {
     // A reduced bitmap has a colour table of 256 entries, so its frame's codes start at 8 bits.
     constexpr int kCodeBits = 8, kColorCount = 256;
-    const int width = m_width, height = m_height;
-    const uint8_t* indexes = m_data.data();
-    RowProgress progress(height);
-    MemoryStream encoded;
-    bool complete = false;
-    WorkerThread lzw([&] {
+    // Codes the rows as the reduction gives them.
+    struct Coder final : RowFollower {
         TLZWEncoder encoder;
-        encoder.BeginFrame(encoded, kCodeBits, kColorCount, height, width);
-        for (int seen = 0; seen < height;) {
-            const int ready = progress.waitBeyond(seen);
-            if (ready < 0)
-                return;  // the reduction gave up; the frame is made without this
-            encoder.AddPixels(indexes + size_t(seen) * size_t(width),
-                              size_t(ready - seen) * size_t(width));
-            seen = ready;
+        const uint8_t* indexes = nullptr;
+        size_t width = 0;
+        int taken = 0;
+        void Take(int first, int count) override {
+            encoder.AddPixels(indexes + size_t(first) * width, size_t(count) * width);
+            taken = first + count;
         }
-        encoder.EndFrame();
-        complete = true;
-    });
-    Bitmap result;
-    try {
-        ReductionOptions options;
-        options.threads = threads;
-        options.indexes = m_data.data();
-        options.progress = &progress;
-        result = MakePalettedBitmap(source, doc.reductionKind(), doc.ditherKind(),
-                                    doc.paletteBits(), nullptr, options);
-    } catch (...) {
-        progress.cancel();
-        try {
-            lzw.join();
-        } catch (...) {
-        }
-        throw;
-    }
-    lzw.join();  // a reduction that stopped short has let it go already
-    if (complete)
+    } coder;
+    coder.indexes = m_data.data();
+    coder.width = size_t(m_width);
+    MemoryStream encoded;
+    coder.encoder.BeginFrame(encoded, kCodeBits, kColorCount, m_height, m_width);
+    ReductionOptions options;
+    options.threads = threads;
+    options.indexes = m_data.data();
+    options.follower = &coder;
+    Bitmap result = MakePalettedBitmap(source, doc.reductionKind(), doc.ditherKind(),
+                                       doc.paletteBits(), nullptr, options);
+    // A reduction that stopped short leaves the frame to be made without these codes.
+    if (coder.taken == m_height) {
+        coder.encoder.EndFrame();
         m_encoded = EncodedImageData{encoded.takeBytes(), kCodeBits, kColorCount};
+    }
     return result;
 }
 

@@ -273,11 +273,14 @@ void Bitmap::setPixelFormat(PixelFormat format) {
     } else if ((from32 && format == PixelFormat::Bits24) ||
                (m_format == PixelFormat::Bits24 && to32)) {
         // Blue, green and red move between 3- and 4-byte pixels; the fourth byte stays 0.
-        const size_t fromStep = from32 ? 4 : 3, toStep = to32 ? 4 : 3;
         for (int y = 0; y < m_height; ++y) {
             const uint8_t* s = scanLine(y);
             uint8_t* d = out.scanLine(y);
-            for (int x = 0; x < m_width; ++x, s += fromStep, d += toStep) {
+            if (from32) {
+                copyDroppingUnused(d, s, m_width);
+                continue;
+            }
+            for (int x = 0; x < m_width; ++x, s += 3, d += 4) {
                 d[0] = s[0];
                 d[1] = s[1];
                 d[2] = s[2];

@@ -102,4 +102,23 @@ void copyClearingUnused(uint8_t* to, const uint8_t* from, int width) {
     }
 }
 
+void copyDroppingUnused(uint8_t* to, const uint8_t* from, int width) {
+    int x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two pixels at a time as one 64-bit word: their six colour bytes close up and go out as
+        // eight, the last two of which the next pixel overwrites; so a pixel must follow.
+        for (; x + 2 < width; x += 2, from += 8, to += 6) {
+            uint64_t v;
+            std::memcpy(&v, from, 8);
+            v = (v & 0xFFFFFFu) | ((v >> 8) & 0xFFFFFF000000u);
+            std::memcpy(to, &v, 8);
+        }
+    }
+    for (; x < width; ++x, from += 4, to += 3) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+    }
+}
+
 }  // namespace fk

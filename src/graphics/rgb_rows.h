@@ -20,4 +20,8 @@ void rowToRgb(const Bitmap& bitmap, int row, uint8_t* rgb);
 // Copies `width` 32-bit pixels with their fourth byte set to 0; `to` may be `from`.
 void copyClearingUnused(uint8_t* to, const uint8_t* from, int width);
 
+// Copies `width` 32-bit pixels as 24-bit ones (blue, green, red), dropping the fourth byte; `to`
+// must not overlap `from` and needs only 3 x width bytes.
+void copyDroppingUnused(uint8_t* to, const uint8_t* from, int width);
+
 }  // namespace fk

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/stream.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -27,16 +28,8 @@ Bitmap imageDataOf(const Bitmap& bitmap) {
         case PixelFormat::Device:
         case PixelFormat::Bits32: {
             Bitmap store(bitmap.width(), bitmap.height(), PixelFormat::Bits24);
-            const size_t width = size_t(bitmap.width());
-            for (int y = 0; y < bitmap.height(); ++y) {
-                const uint8_t* s = bitmap.scanLine(y);
-                uint8_t* d = store.scanLine(y);
-                // Four bytes per pixel are copied and the next pixel overwrites the fourth, one
-                // load and store each; the last pixel copies three, as a row may end unpadded.
-                for (size_t x = 1; x < width; ++x, s += 4, d += 3)
-                    std::memcpy(d, s, 4);
-                std::memcpy(d, s, 3);
-            }
+            for (int y = 0; y < bitmap.height(); ++y)
+                copyDroppingUnused(store.scanLine(y), bitmap.scanLine(y), bitmap.width());
             return store;
         }
         case PixelFormat::Bits15:

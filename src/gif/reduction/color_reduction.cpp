@@ -11,12 +11,14 @@
 #include "gif/reduction/dither.h"
 #include "gif/reduction/fixed_palettes.h"
 #include "gif/reduction/parallel.h"
+#include "graphics/rgb_rows.h"
 
 namespace fk {
 
 namespace {
 
-Palette BuildPalette(TPaletteKind kind, Bitmap& source, TDIBReader& reader, int paletteBits,
+// Only the octree kinds read the pixels.
+Palette BuildPalette(TPaletteKind kind, Bitmap& source, TDIBReader* reader, int paletteBits,
                      const Palette* customPalette) {
     switch (kind) {
         case pkSystem20:
@@ -33,7 +35,7 @@ Palette BuildPalette(TPaletteKind kind, Bitmap& source, TDIBReader& reader, int 
             return MakeWebCubePalette();
         case pkOctree: {
             const int bits = paletteBits < 0 ? 0 : (paletteBits > 8 ? 8 : paletteBits);
-            return MakeOctreePalette(reader, 1 << bits, 8, false);
+            return MakeOctreePalette(*reader, 1 << bits, 8, false);
         }
         case pkOctreeSystem:
             return MakeOctreePaletteForBitmap(source, 256, 8, true);
@@ -81,8 +83,8 @@ std::unique_ptr<TDitherEngine> CreateDitherer(TDitherKind kind, int width, TColo
     return nullptr;
 }
 
-// Rows stored for a follower are told in groups: waking it up costs more than a row.
-constexpr int kRowsPerReport = 32;
+// Rows are matched, and given to a follower, in groups: waking a thread costs more than a row.
+constexpr int kRowsPerChunk = 32;
 
 bool isOctree(TPaletteKind kind) {
     return kind == pkOctree || kind == pkOctreeSystem;
@@ -96,59 +98,130 @@ int octreeColors(TPaletteKind kind, int paletteBits) {
 
 // Rows first..last - 1 of the 24-bit copy of a 32-bit bitmap that converting it in place gives.
 void convertRows(const Bitmap& from, Bitmap& to, int first, int last) {
-    const int width = from.width();
-    for (int r = first; r < last; ++r) {
-        const uint8_t* s = from.scanLine(r);
-        uint8_t* d = to.scanLine(r);
-        for (int x = 0; x < width; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-        }
-    }
+    for (int r = first; r < last; ++r)
+        copyDroppingUnused(to.scanLine(r), from.scanLine(r), from.width());
 }
 
-// All of it, in bands.
+// All of it, in chunks.
 void convertRows(const Bitmap& from, Bitmap& to, int threads) {
-    forEachBand(threads, from.height(),
-                [&](int first, int last) { convertRows(from, to, first, last); });
+    forEachChunk(threads, from.height(), kRowsPerChunk,
+                 [&](int, int first, int last) { convertRows(from, to, first, last); });
 }
 
-// Tells the follower of a reduction about finished rows, and lets it go when the reduction ends
-// early.
-class RowReport {
+// Copies finished rows out for a follower and gives them to it in order.
+class RowFeed {
 public:
-    RowReport(const ReductionOptions& options, int width, int height)
+    RowFeed(const ReductionOptions& options, int width, int height)
         : m_indexes(options.indexes),
-          m_progress(options.progress),
-          m_width(width),
+          m_follower(options.indexes ? options.follower : nullptr),
+          m_width(size_t(width)),
           m_height(height) {}
-    ~RowReport() {
-        if (m_progress && m_reported < m_height)
-            m_progress->cancel();
-    }
-    RowReport(const RowReport&) = delete;
-    RowReport& operator=(const RowReport&) = delete;
 
-    // Row r of the result is final: copies it out, and tells of it at the end of a group.
-    void row(int r, const uint8_t* indexes, int groupFirst, int groupEnd) {
+    bool following() const { return m_follower != nullptr; }
+
+    // Row r of the result is final.
+    void stored(int r, const uint8_t* indexes) const {
         if (m_indexes)
-            std::memcpy(m_indexes + size_t(r) * size_t(m_width), indexes, size_t(m_width));
-        if (m_progress && ((r - groupFirst + 1) % kRowsPerReport == 0 || r + 1 == groupEnd)) {
-            const int first = r - (r - groupFirst) % kRowsPerReport;
-            m_progress->finished(first, r + 1 - first);
-            std::lock_guard lock(m_count);
-            m_reported += r + 1 - first;
+            std::memcpy(m_indexes + size_t(r) * m_width, indexes, m_width);
+    }
+
+    // Runs match(thread, first, last) over chunks of rows on `threads` threads. The calling
+    // thread gives the follower every row that is ready and matches the next chunk itself only
+    // when none is; the others only match.
+    template <class Match>
+    void followChunks(int threads, Match&& match) {
+        ChunkQueue queue(m_height, kRowsPerChunk);
+        RowProgress progress(m_height);
+        auto matchChunk = [&](int thread, int first, int last) {
+            match(thread, first, last);
+            progress.finished(first, last - first);
+        };
+        std::vector<std::unique_ptr<WorkerThread>> workers;
+        try {
+            for (int thread = 1; thread < threads; ++thread) {
+                workers.push_back(std::make_unique<WorkerThread>([&, thread] {
+                    try {
+                        for (int first, last; queue.next(first, last);)
+                            matchChunk(thread, first, last);
+                    } catch (...) {
+                        queue.stop();
+                        progress.cancel();
+                        throw;
+                    }
+                }));
+            }
+            for (int taken = 0, first, last; taken < m_height;) {
+                const int ready = progress.ready();
+                if (ready > taken) {
+                    m_follower->Take(taken, ready - taken);
+                    taken = ready;
+                } else if (queue.next(first, last)) {
+                    matchChunk(0, first, last);
+                } else if (progress.waitBeyond(taken) < 0) {
+                    break;  // a thread failed: its error comes with join()
+                }
+            }
+        } catch (...) {
+            queue.stop();
+            for (auto& worker : workers) {
+                try {
+                    worker->join();
+                } catch (...) {
+                }
+            }
+            throw;
         }
+        for (auto& worker : workers)
+            worker->join();
+    }
+
+    // Runs walk(report) on the calling thread, where the walk calls report(rows) whenever rows
+    // 0..rows - 1 are final, while the follower takes them on a thread of its own (on this one
+    // after each report when there is only one thread).
+    template <class Walk>
+    void followWalk(int threads, Walk&& walk) {
+        if (threads <= 1) {
+            int taken = 0;
+            walk([&](int rows) {
+                m_follower->Take(taken, rows - taken);
+                taken = rows;
+            });
+            return;
+        }
+        RowProgress progress(m_height);
+        WorkerThread follower([&] {
+            for (int taken = 0; taken < m_height;) {
+                const int ready = progress.waitBeyond(taken);
+                if (ready < 0)
+                    return;
+                m_follower->Take(taken, ready - taken);
+                taken = ready;
+            }
+        });
+        try {
+            int reported = 0;
+            walk([&](int rows) {
+                progress.finished(reported, rows - reported);
+                reported = rows;
+            });
+            if (reported < m_height)
+                progress.cancel();
+        } catch (...) {
+            progress.cancel();
+            try {
+                follower.join();
+            } catch (...) {
+            }
+            throw;
+        }
+        follower.join();
     }
 
 private:
     uint8_t* m_indexes;
-    RowProgress* m_progress;
-    int m_width;
+    RowFollower* m_follower;
+    size_t m_width;
     int m_height;
-    std::mutex m_count;
-    int m_reported = 0;
 };
 
 }  // namespace
@@ -156,7 +229,6 @@ private:
 Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind ditherKind,
                           int paletteBits, const Palette* customPalette,
                           const ReductionOptions& options) {
-    RowReport report(options, source.width(), source.height());
     Bitmap result;
     if (paletteKind == pkTrueColor) {
         result = source;
@@ -168,17 +240,26 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     const int width = source.width(), height = source.height();
     const bool wide =
         source.pixelFormat() == PixelFormat::Device || source.pixelFormat() == PixelFormat::Bits32;
-    // Matching without error diffusion treats each pixel on its own: bands of rows go to
-    // threads of their own, each with a matcher of its own (a matcher keeps caches). A thread
-    // that follows the rows as they are made counts as one of them.
-    const int bandThreads = options.progress ? threads - 1 : threads;
-    const bool bands = bandThreads > 1 && ditherKind == dkPlain && width > 0 && height > 1;
+    // Matching without error diffusion treats each pixel on its own: chunks of rows go to
+    // whichever thread is free, each thread with a matcher of its own (a matcher keeps caches).
+    const bool chunks = threads > 1 && ditherKind == dkPlain && width > 0 && height > 1;
     // The source converted to 24 bits as the reader would convert it in place.
     Bitmap converted;
-    // Whether the bands convert their own rows just before they match them.
-    bool convertInBands = false;
+    // Whether each chunk converts its own rows just before they are matched.
+    bool convertAsMatched = false;
+    // Burkes' walk can read the 32-bit rows as they are, while another thread makes the 24-bit
+    // copy that the source becomes, so the walk need not wait for the conversion. A fixed
+    // palette is sure not to be empty, so the walk always runs.
+    const bool walkWide = threads > 1 && wide && ditherKind == dkBurkes && width > 0 &&
+                          height > 0 && paletteKind < pkOctree && paletteKind != pkTrueColor;
+    std::unique_ptr<WorkerThread> background;
     std::optional<Palette> early;
-    if (threads > 1 && wide && paletteKind <= pkCustom) {
+    if (walkWide) {
+        background = std::make_unique<WorkerThread>([&] {
+            converted = Bitmap(width, height, PixelFormat::Bits24);
+            convertRows(source, converted, 0, height);
+        });
+    } else if (threads > 1 && wide && paletteKind <= pkCustom) {
         if (isOctree(paletteKind)) {
             // The octree counts the colours of the 32-bit rows, which are the same colours,
             // while another thread converts.
@@ -192,23 +273,26 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
         } else {
             converted = Bitmap(width, height, PixelFormat::Bits24);
             // Only a palette of the program's own is sure not to be empty and so to reach the
-            // bands.
-            convertInBands = bands && paletteKind != pkCustom;
-            if (!convertInBands)
+            // matching.
+            convertAsMatched = chunks && paletteKind != pkCustom;
+            if (!convertAsMatched)
                 convertRows(source, converted, threads);
         }
-        if (!convertInBands)
+        if (!convertAsMatched)
             source = std::move(converted);
     }
 
     // A fixed palette needs no pixels, so the rows still to be converted can be the reader's.
-    Bitmap& rows = convertInBands ? converted : source;
-    TDIBReader reader(rows, PixelFormat::Bits24);
+    Bitmap& rows = convertAsMatched ? converted : source;
+    std::optional<TDIBReader> reader;
+    if (!walkWide)
+        reader.emplace(rows, PixelFormat::Bits24);
     if (paletteKind > pkCustom)
         return result;
     const Palette palette =
         early ? std::move(*early)
-              : BuildPalette(paletteKind, rows, reader, paletteBits, customPalette);
+              : BuildPalette(paletteKind, rows, reader ? &*reader : nullptr, paletteBits,
+                             customPalette);
     std::unique_ptr<TColorLookup> matcher = CreateLookup(paletteKind, palette);
     if (matcher->ColorCount() == 0)
         return result;
@@ -217,28 +301,51 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
         return result;
 
     TDIBWriter writer(result, PixelFormat::Bits8, width, height, &palette);
-    if (bands) {
+    RowFeed feed(options, width, height);
+    if (chunks) {
         writer.ScanRow(0);  // allocates the rows before the threads share them
-        forEachBand(bandThreads, height, [&](int first, int last) {
-            std::unique_ptr<TColorLookup> own = CreateLookup(paletteKind, palette);
+        std::vector<std::unique_ptr<TColorLookup>> own{size_t(threads)};
+        auto match = [&](int thread, int first, int last) {
+            std::unique_ptr<TColorLookup>& lookup = own[size_t(thread)];
+            if (!lookup)
+                lookup = CreateLookup(paletteKind, palette);
             for (int row = first; row < last; ++row) {
-                if (convertInBands)
+                if (convertAsMatched)
                     convertRows(source, converted, row, row + 1);
                 uint8_t* to = writer.ScanRow(row);
-                own->MatchPixels(reader.ScanRow(row), to, width);
-                report.row(row, to, first, last);
+                lookup->MatchPixels(reader->ScanRow(row), to, width);
+                feed.stored(row, to);
             }
-        });
-        if (convertInBands)
+        };
+        if (feed.following())
+            feed.followChunks(threads, match);
+        else
+            forEachChunk(threads, height, kRowsPerChunk, match);
+        if (convertAsMatched)
             source = std::move(converted);
     } else {
-        for (int row = 0; row < height; ++row) {
-            const uint8_t* from = reader.ScanRow(row);
-            uint8_t* to = writer.ScanRow(row);
-            ditherer->MapRow(from, to);
-            ditherer->EndRow();
-            report.row(row, to, 0, height);
-        }
+        auto walk = [&](auto&& report) {
+            auto* burkes = walkWide ? static_cast<TBurkesDitherer*>(ditherer.get()) : nullptr;
+            for (int row = 0; row < height; ++row) {
+                uint8_t* to = writer.ScanRow(row);
+                if (burkes)
+                    burkes->MapRow32(source.scanLine(row), to);
+                else
+                    ditherer->MapRow(reader->ScanRow(row), to);
+                ditherer->EndRow();
+                feed.stored(row, to);
+                if ((row + 1) % kRowsPerChunk == 0 || row + 1 == height)
+                    report(row + 1);
+            }
+        };
+        if (feed.following())
+            feed.followWalk(threads, walk);
+        else
+            walk([](int) {});
+    }
+    if (background) {
+        background->join();
+        source = std::move(converted);
     }
     writer.CommitToImage();
     return result;

@@ -32,22 +32,31 @@ enum TDitherKind : uint8_t {
     dkBurkes
 };
 
-class RowProgress;
+// Takes the rows of a reduction's result in order, top row first, while later rows are still
+// being made.
+class RowFollower {
+public:
+    virtual ~RowFollower() = default;
+    // Rows first..first + count - 1 are final in ReductionOptions::indexes.
+    virtual void Take(int first, int count) = 0;
+};
 
 // How a reduction may use threads, and who follows its result.
 struct ReductionOptions {
     // 1: everything on the caller's thread. More: the passes that treat each pixel on its own
-    // (conversion to 24 bits, matching without error diffusion) go in bands over that many
-    // threads, and the conversion runs beside the colour statistics; 0: one thread per core.
-    // The result is the same whatever the number.
+    // (conversion to 24 bits, matching without error diffusion) go in chunks of rows to that
+    // many threads, and the conversion runs beside the colour statistics; 0: one thread per
+    // core. The result is the same whatever the number.
     int threads = 1;
     // When set, receives the result's indexes as well (width * height bytes, top row first),
-    // and `progress`, when set, hears of every row as it is stored there, so that another thread
-    // can take the rows while later ones are made; that thread counts as one of `threads` while
-    // rows are made. `progress` is cancelled when the reduction ends without having finished
-    // every row (an empty result or an error).
+    // and `follower`, when set, is given them in order as they are stored: beside matching
+    // without error diffusion on the calling thread, which matches a chunk itself whenever no
+    // row is ready, so the follower never waits for a thread to start; beside error diffusion,
+    // which keeps the calling thread, on a thread of its own. The follower counts as one of
+    // `threads`. A reduction that ends without a picture (an empty result or an error) stops
+    // giving rows, so a follower that has not had them all knows the result is not complete.
     uint8_t* indexes = nullptr;
-    RowProgress* progress = nullptr;
+    RowFollower* follower = nullptr;
 };
 
 // Returns the new 8-bit bitmap (256-entry colour table: palette colours first, rest black);

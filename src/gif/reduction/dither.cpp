@@ -138,9 +138,16 @@ TBurkesDitherer::TBurkesDitherer(int rowWidth, TColorLookup& matcher)
 
 void TBurkesDitherer::MapRow(const uint8_t* bgr, uint8_t* indexes) {
     if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher))
-        WalkRow(*slow, bgr, indexes);
+        WalkRow<3>(*slow, bgr, indexes);
     else
-        WalkRow(*FMatcher, bgr, indexes);
+        WalkRow<3>(*FMatcher, bgr, indexes);
+}
+
+void TBurkesDitherer::MapRow32(const uint8_t* bgrx, uint8_t* indexes) {
+    if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher))
+        WalkRow<4>(*slow, bgrx, indexes);
+    else
+        WalkRow<4>(*FMatcher, bgrx, indexes);
 }
 
 namespace {
@@ -164,8 +171,8 @@ inline uint32_t matchPacked(TColorLookup& matcher, uint32_t bgr, ColourLanes) {
 // the slot two behind gets the last of its five shares from pixel i, so it is written then, in
 // one step, from the errors of pixels i - 4 to i. Shares of pixels mapped before the walk began
 // are in the rows already. The three channels go through the lanes together.
-template <class Matcher>
-void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* indexes) {
+template <int PixelBytes, class Matcher>
+void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* pixels, uint8_t* indexes) {
     using namespace lanes;
     if (FCol < 0 || FCol >= FRowWidth)
         return;
@@ -179,7 +186,7 @@ void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* ind
     int col = FCol;
     const int end = d > 0 ? FRowWidth : -1;
     for (; col != end; col += d, cur += step, below += step) {
-        const uint8_t* p = bgr + 3 * size_t(col);
+        const uint8_t* p = pixels + PixelBytes * size_t(col);
         const I4 pixel = fromBytes(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16);
         const I4 adjusted = pixel + divideTruncating<5>(owed + (load(cur) + half));
         const uint32_t v = toClampedBytes(adjusted);

@@ -98,10 +98,12 @@ public:
     // The same walk with the errors this row still owes kept in registers, so that a pixel does
     // not wait for the one before to store its share.
     void MapRow(const uint8_t* bgr, uint8_t* indexes) override;
+    // The same over a row of four bytes per pixel: blue, green, red and one that is not read.
+    void MapRow32(const uint8_t* bgrx, uint8_t* indexes);
 
 private:
-    template <class Matcher>
-    void WalkRow(Matcher& matcher, const uint8_t* bgr, uint8_t* indexes);
+    template <int PixelBytes, class Matcher>
+    void WalkRow(Matcher& matcher, const uint8_t* pixels, uint8_t* indexes);
 };
 
 // Base of the kernels five columns wide and three rows deep; SpreadError spreads one channel.

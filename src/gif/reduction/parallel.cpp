@@ -33,20 +33,28 @@ void WorkerThread::join() {
         std::rethrow_exception(std::exchange(m_error, nullptr));
 }
 
-void forEachBand(int threads, int count, const std::function<void(int first, int last)>& work) {
-    threads = std::clamp(threads, 1, std::max(count, 1));
-    auto bandStart = [&](int band) { return int(int64_t(count) * band / threads); };
+void forEachChunk(int threads, int count, int chunk,
+                  const std::function<void(int thread, int first, int last)>& work) {
+    ChunkQueue queue(count, chunk);
+    auto take = [&](int thread) {
+        try {
+            for (int first, last; queue.next(first, last);)
+                work(thread, first, last);
+        } catch (...) {
+            queue.stop();
+            throw;
+        }
+    };
+    const int helpers = std::clamp(threads, 1, std::max((count + chunk - 1) / std::max(chunk, 1), 1)) - 1;
     std::vector<std::unique_ptr<WorkerThread>> workers;
     std::exception_ptr error;
     try {
-        for (int band = 1; band < threads; ++band) {
-            const int first = bandStart(band), last = bandStart(band + 1);
-            workers.push_back(
-                std::make_unique<WorkerThread>([&work, first, last] { work(first, last); }));
-        }
-        work(0, bandStart(1));
+        for (int thread = 1; thread <= helpers; ++thread)
+            workers.push_back(std::make_unique<WorkerThread>([&take, thread] { take(thread); }));
+        take(0);
     } catch (...) {
         error = std::current_exception();
+        queue.stop();
     }
     for (auto& worker : workers) {
         try {
@@ -81,6 +89,11 @@ void RowProgress::cancel() {
         m_cancelled = true;
     }
     m_changed.notify_all();
+}
+
+int RowProgress::ready() {
+    std::lock_guard lock(m_mutex);
+    return m_ready;
 }
 
 int RowProgress::waitBeyond(int seen) {

@@ -1,10 +1,13 @@
 // Making and writing a GIF with several threads gives the bytes of the single-threaded path.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "gif/gif_image.h"
+#include "gif/reduction/parallel.h"
 #include "gif_test_support.h"
 #include "support/test_support.h"
 
@@ -176,5 +179,39 @@ TEST(GifThreads, DocumentsMadeOnSeveralThreadsAtOnceDoNotDisturbEachOther) {
             w.join();
         for (size_t i = 0; i < pictures.size(); ++i)
             EXPECT_EQ(got[i], expected[i]) << "picture " << i << ", " << threads << " threads";
+    }
+}
+
+// Chunks cover every row once whoever takes them; an error reaches the caller and stops the
+// hand-out.
+TEST(GifThreads, ChunksCoverEveryRowOnceAndAnErrorStopsTheRest) {
+    for (int threads : {1, 2, 5}) {
+        for (auto [count, chunk] : {std::pair{0, 32}, {1, 32}, {31, 32}, {32, 32}, {33, 32},
+                                    {1080, 32}, {7, 1}}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(count) +
+                         " rows in chunks of " + std::to_string(chunk));
+            std::vector<std::atomic<int>> seen(static_cast<size_t>(count));
+            std::atomic<bool> badThread = false;
+            forEachChunk(threads, count, chunk, [&](int thread, int first, int last) {
+                badThread = badThread || thread < 0 || thread >= threads || last - first > chunk;
+                for (int r = first; r < last; ++r)
+                    ++seen[size_t(r)];
+            });
+            EXPECT_FALSE(badThread);
+            for (int r = 0; r < count; ++r)
+                ASSERT_EQ(seen[size_t(r)], 1) << "row " << r;
+        }
+        std::atomic<int> started = 0;
+        EXPECT_THROW(forEachChunk(threads, 1000, 10,
+                                  [&](int, int first, int) {
+                                      ++started;
+                                      if (first == 0)
+                                          throw std::runtime_error("no");
+                                  }),
+                     std::runtime_error);
+        EXPECT_LT(started, 100);
+        if (threads == 1) {
+            EXPECT_EQ(started, 1);
+        }
     }
 }

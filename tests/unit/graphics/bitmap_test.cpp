@@ -50,6 +50,17 @@ TEST(Bitmap, PaletteFormatsExpandThroughTheirColourTable) {
 }
 
 TEST(Bitmap, TruecolourConversionsKeepColoursTheFormatCanHold) {
+    // Widths that end a row on either pixel of a pair, with junk in the display's unused byte.
+    for (int width : {1, 2, 3, 6, 7}) {
+        Bitmap w = test::makeTestPattern(width, 3, PixelFormat::Bits24, 4);
+        const auto colours = test::pixelsOf(w);
+        w.setPixelFormat(PixelFormat::Device);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                w.scanLine(y)[4 * x + 3] = uint8_t(0xA5 + x);
+        w.setPixelFormat(PixelFormat::Bits24);
+        EXPECT_EQ(test::pixelsOf(w), colours) << width << " wide";
+    }
     Bitmap b = test::makeTestPattern(6, 5, PixelFormat::Bits24, 4);
     auto original = test::pixelsOf(b);
     b.setPixelFormat(PixelFormat::Device);
