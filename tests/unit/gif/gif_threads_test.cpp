@@ -209,7 +209,8 @@ TEST(GifThreads, ChunksCoverEveryRowOnceAndAnErrorStopsTheRest) {
                                           throw std::runtime_error("no");
                                   }),
                      std::runtime_error);
-        EXPECT_LT(started, 100);
+        // Other threads may take chunks until the failing one stops the hand-out; alone, the
+        // caller takes no chunk after its failure.
         if (threads == 1) {
             EXPECT_EQ(started, 1);
         }
