@@ -125,56 +125,6 @@ public:
             std::memcpy(m_indexes + size_t(r) * m_width, indexes, m_width);
     }
 
-    // Runs match(thread, first, last) over chunks of rows on `threads` threads. The calling
-    // thread gives the follower every row that is ready and matches the next chunk itself only
-    // when none is; the others only match.
-    template <class Match>
-    void followChunks(int threads, Match&& match) {
-        ChunkQueue queue(m_height, kRowsPerChunk);
-        RowProgress progress(m_height);
-        auto matchChunk = [&](int thread, int first, int last) {
-            match(thread, first, last);
-            progress.finished(first, last - first);
-        };
-        std::vector<std::unique_ptr<WorkerThread>> workers;
-        try {
-            for (int thread = 1; thread < threads; ++thread) {
-                workers.push_back(std::make_unique<WorkerThread>([&, thread] {
-                    try {
-                        for (int first, last; queue.next(first, last);)
-                            matchChunk(thread, first, last);
-                    } catch (...) {
-                        queue.stop();
-                        progress.cancel();
-                        throw;
-                    }
-                }));
-            }
-            for (int taken = 0, first, last; taken < m_height;) {
-                const int ready = progress.ready();
-                if (ready > taken) {
-                    m_follower->Take(taken, ready - taken);
-                    taken = ready;
-                } else if (queue.next(first, last)) {
-                    matchChunk(0, first, last);
-                } else if (progress.waitBeyond(taken) < 0) {
-                    break;  // a thread failed: its error comes with join()
-                }
-            }
-        } catch (...) {
-            queue.stop();
-            for (auto& worker : workers) {
-                try {
-                    worker->join();
-                } catch (...) {
-                }
-            }
-            throw;
-        }
-        for (auto& worker : workers)
-            worker->join();
-    }
-
     // Runs walk(report) on the calling thread, where the walk calls report(rows) whenever rows
     // 0..rows - 1 are final, while the follower takes them on a thread of its own (on this one
     // after each report when there is only one thread).
@@ -317,10 +267,19 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
                 feed.stored(row, to);
             }
         };
-        if (feed.following())
-            feed.followChunks(threads, match);
-        else
+        if (feed.following()) {
+            // The follower is the slower part and has a thread of its own; this thread matches
+            // the rows in order, each chunk converted just before, so it can start at once.
+            feed.followWalk(threads, [&](auto&& report) {
+                for (int row = 0; row < height; row += kRowsPerChunk) {
+                    const int last = std::min(height, row + kRowsPerChunk);
+                    match(0, row, last);
+                    report(last);
+                }
+            });
+        } else {
             forEachChunk(threads, height, kRowsPerChunk, match);
+        }
         if (convertAsMatched)
             source = std::move(converted);
     } else {

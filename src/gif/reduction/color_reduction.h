@@ -49,12 +49,10 @@ struct ReductionOptions {
     // core. The result is the same whatever the number.
     int threads = 1;
     // When set, receives the result's indexes as well (width * height bytes, top row first),
-    // and `follower`, when set, is given them in order as they are stored: beside matching
-    // without error diffusion on the calling thread, which matches a chunk itself whenever no
-    // row is ready, so the follower never waits for a thread to start; beside error diffusion,
-    // which keeps the calling thread, on a thread of its own. The follower counts as one of
-    // `threads`. A reduction that ends without a picture (an empty result or an error) stops
-    // giving rows, so a follower that has not had them all knows the result is not complete.
+    // and `follower`, when set, is given them in order on a thread of its own while later rows
+    // are made on the calling thread; it counts as one of `threads`. A reduction that ends
+    // without a picture (an empty result or an error) stops giving rows, so a follower that has
+    // not had them all knows the result is not complete.
     uint8_t* indexes = nullptr;
     RowFollower* follower = nullptr;
 };

@@ -91,11 +91,6 @@ void RowProgress::cancel() {
     m_changed.notify_all();
 }
 
-int RowProgress::ready() {
-    std::lock_guard lock(m_mutex);
-    return m_ready;
-}
-
 int RowProgress::waitBeyond(int seen) {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] { return m_cancelled || m_ready > seen; });

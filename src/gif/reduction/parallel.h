@@ -83,8 +83,6 @@ public:
     // Waits until more than `seen` rows are finished or the picture is cancelled; returns the
     // number finished, or -1 when cancelled.
     int waitBeyond(int seen);
-    // The number finished now, without waiting.
-    int ready();
 
 private:
     std::mutex m_mutex;
