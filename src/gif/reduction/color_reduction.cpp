@@ -1,6 +1,7 @@
 #include "gif/reduction/color_reduction.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -125,17 +126,14 @@ public:
             std::memcpy(m_indexes + size_t(r) * m_width, indexes, m_width);
     }
 
-    // Runs walk(report) on the calling thread, where the walk calls report(rows) whenever rows
-    // 0..rows - 1 are final, while the follower takes them on a thread of its own (on this one
-    // after each report when there is only one thread).
+    // Runs walk(report) on the calling thread, where the walk calls report(first, last) whenever
+    // rows first..last - 1 are final (in any order, from any thread, when the walk uses several),
+    // while the follower takes them in order on a thread of its own (on this one after each
+    // report when there is only one thread, whose walk goes in order).
     template <class Walk>
     void followWalk(int threads, Walk&& walk) {
         if (threads <= 1) {
-            int taken = 0;
-            walk([&](int rows) {
-                m_follower->Take(taken, rows - taken);
-                taken = rows;
-            });
+            walk([&](int first, int last) { m_follower->Take(first, last - first); });
             return;
         }
         RowProgress progress(m_height);
@@ -149,10 +147,10 @@ public:
             }
         });
         try {
-            int reported = 0;
-            walk([&](int rows) {
-                progress.finished(reported, rows - reported);
-                reported = rows;
+            std::atomic<int> reported = 0;
+            walk([&](int first, int last) {
+                progress.finished(first, last - first);
+                reported += last - first;
             });
             if (reported < m_height)
                 progress.cancel();
@@ -268,14 +266,13 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
             }
         };
         if (feed.following()) {
-            // The follower is the slower part and has a thread of its own; this thread matches
-            // the rows in order, each chunk converted just before, so it can start at once.
+            // The follower is the slower part and has a thread of its own; the others match, each
+            // chunk converted just before, so the follower can start on the first one at once.
             feed.followWalk(threads, [&](auto&& report) {
-                for (int row = 0; row < height; row += kRowsPerChunk) {
-                    const int last = std::min(height, row + kRowsPerChunk);
-                    match(0, row, last);
-                    report(last);
-                }
+                forEachChunk(threads - 1, height, kRowsPerChunk, [&](int thread, int first, int last) {
+                    match(thread, first, last);
+                    report(first, last);
+                });
             });
         } else {
             forEachChunk(threads, height, kRowsPerChunk, match);
@@ -285,7 +282,7 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     } else {
         auto walk = [&](auto&& report) {
             auto* burkes = walkWide ? static_cast<TBurkesDitherer*>(ditherer.get()) : nullptr;
-            for (int row = 0; row < height; ++row) {
+            for (int row = 0, group = 0; row < height; ++row) {
                 uint8_t* to = writer.ScanRow(row);
                 if (burkes)
                     burkes->MapRow32(source.scanLine(row), to);
@@ -293,14 +290,16 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
                     ditherer->MapRow(reader->ScanRow(row), to);
                 ditherer->EndRow();
                 feed.stored(row, to);
-                if ((row + 1) % kRowsPerChunk == 0 || row + 1 == height)
-                    report(row + 1);
+                if ((row + 1) % kRowsPerChunk == 0 || row + 1 == height) {
+                    report(group, row + 1);
+                    group = row + 1;
+                }
             }
         };
         if (feed.following())
             feed.followWalk(threads, walk);
         else
-            walk([](int) {});
+            walk([](int, int) {});
     }
     if (background) {
         background->join();
