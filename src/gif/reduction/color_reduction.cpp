@@ -199,7 +199,7 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     // copy that the source becomes, so the walk need not wait for the conversion. A fixed
     // palette is sure not to be empty, so the walk always runs.
     const bool walkWide = threads > 1 && wide && ditherKind == dkBurkes && width > 0 &&
-                          height > 0 && paletteKind < pkOctree && paletteKind != pkTrueColor;
+                          height > 0 && paletteKind < pkOctree;
     std::unique_ptr<WorkerThread> background;
     std::optional<Palette> early;
     if (walkWide) {

@@ -136,18 +136,20 @@ void ErrorDiffusion<Self, Rows, Margin, WeightSum, Slot>::MapRow(const uint8_t* 
 TBurkesDitherer::TBurkesDitherer(int rowWidth, TColorLookup& matcher)
     : ErrorDiffusion(rowWidth, matcher, 32) {}
 
-void TBurkesDitherer::MapRow(const uint8_t* bgr, uint8_t* indexes) {
+template <int PixelBytes>
+void TBurkesDitherer::Walk(const uint8_t* pixels, uint8_t* indexes) {
     if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher))
-        WalkRow<3>(*slow, bgr, indexes);
+        WalkRow<PixelBytes>(*slow, pixels, indexes);
     else
-        WalkRow<3>(*FMatcher, bgr, indexes);
+        WalkRow<PixelBytes>(*FMatcher, pixels, indexes);
+}
+
+void TBurkesDitherer::MapRow(const uint8_t* bgr, uint8_t* indexes) {
+    Walk<3>(bgr, indexes);
 }
 
 void TBurkesDitherer::MapRow32(const uint8_t* bgrx, uint8_t* indexes) {
-    if (auto* slow = dynamic_cast<TSlowColorLookup*>(FMatcher))
-        WalkRow<4>(*slow, bgrx, indexes);
-    else
-        WalkRow<4>(*FMatcher, bgrx, indexes);
+    Walk<4>(bgrx, indexes);
 }
 
 namespace {

@@ -102,6 +102,9 @@ public:
     void MapRow32(const uint8_t* bgrx, uint8_t* indexes);
 
 private:
+    // The walk with the matcher's own lookup where it has a fast one.
+    template <int PixelBytes>
+    void Walk(const uint8_t* pixels, uint8_t* indexes);
     template <int PixelBytes, class Matcher>
     void WalkRow(Matcher& matcher, const uint8_t* pixels, uint8_t* indexes);
 };

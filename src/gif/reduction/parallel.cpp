@@ -1,9 +1,37 @@
 #include "gif/reduction/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace fk {
+
+namespace {
+
+// Hands out the chunks of [0, count) in order to whichever thread asks next.
+class ChunkQueue {
+public:
+    ChunkQueue(int count, int chunk) : m_count(std::max(count, 0)), m_chunk(chunk) {}
+
+    // The next chunk as [first, last); false once every chunk has been handed out.
+    bool next(int& first, int& last) {
+        const int start = m_next.fetch_add(m_chunk, std::memory_order_relaxed);
+        if (start >= m_count)
+            return false;
+        first = start;
+        last = std::min(start + m_chunk, m_count);
+        return true;
+    }
+    // Hands out nothing more.
+    void stop() { m_next.store(m_count, std::memory_order_relaxed); }
+
+private:
+    std::atomic<int> m_next{0};
+    const int m_count;
+    const int m_chunk;
+};
+
+}  // namespace
 
 int resolveThreadCount(int requested) {
     if (requested >= 1)
@@ -35,6 +63,7 @@ void WorkerThread::join() {
 
 void forEachChunk(int threads, int count, int chunk,
                   const std::function<void(int thread, int first, int last)>& work) {
+    chunk = std::max(chunk, 1);
     ChunkQueue queue(count, chunk);
     auto take = [&](int thread) {
         try {
@@ -45,7 +74,8 @@ void forEachChunk(int threads, int count, int chunk,
             throw;
         }
     };
-    const int helpers = std::clamp(threads, 1, std::max((count + chunk - 1) / std::max(chunk, 1), 1)) - 1;
+    const int chunks = std::max((count + chunk - 1) / chunk, 1);
+    const int helpers = std::clamp(threads, 1, chunks) - 1;
     std::vector<std::unique_ptr<WorkerThread>> workers;
     std::exception_ptr error;
     try {

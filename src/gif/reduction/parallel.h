@@ -1,11 +1,9 @@
 #pragma once
 
-// The few threading pieces the GIF encoding uses. Each worker gets a whole unit of work (a band
+// The few threading pieces the GIF encoding uses. Each worker gets a whole unit of work (a chunk
 // of rows) that reads only its input and writes only its own part of the output, so the bytes do
 // not depend on how many threads there are.
 
-#include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -36,40 +34,16 @@ private:
     std::thread m_thread;
 };
 
-// Hands out the chunks of [0, count) in order to whichever thread asks next, so that a thread
-// that starts late, or not at all, only leaves more of them to the others.
-class ChunkQueue {
-public:
-    ChunkQueue(int count, int chunk) : m_count(std::max(count, 0)), m_chunk(std::max(chunk, 1)) {}
-
-    // The next chunk as [first, last); false once every chunk has been handed out.
-    bool next(int& first, int& last) {
-        const int start = m_next.fetch_add(m_chunk, std::memory_order_relaxed);
-        if (start >= m_count)
-            return false;
-        first = start;
-        last = std::min(start + m_chunk, m_count);
-        return true;
-    }
-    // Hands out nothing more.
-    void stop() { m_next.store(m_count, std::memory_order_relaxed); }
-
-private:
-    std::atomic<int> m_next{0};
-    const int m_count;
-    const int m_chunk;
-};
-
 // Calls work(thread, first, last) for the chunks of `chunk` items that cover [0, count): on the
 // calling thread, which is thread 0, and on threads - 1 more, each taking the next chunk when
 // done with one, so any thread may do any chunk and `thread` is only there to keep state per
-// thread. Waits for every chunk, then passes on the first error; after an error no further chunk
-// starts.
+// thread. A thread that starts late, or not at all, only leaves more chunks to the others. Waits
+// for every chunk, then passes on the first error; after an error no further chunk starts.
 void forEachChunk(int threads, int count, int chunk,
                   const std::function<void(int thread, int first, int last)>& work);
 
 // How many rows of a picture are finished, for a consumer on another thread that takes them in
-// order. Rows may be finished out of order (by bands); the count is of the rows finished from
+// order. Rows may be finished out of order (by chunks); the count is of the rows finished from
 // the top without a gap.
 class RowProgress {
 public:
