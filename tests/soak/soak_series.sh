@@ -31,7 +31,7 @@ cleaner=$!
 newest() { ls "$work/shots" | sort | tail -n1 | sed -n 's/^soak_0*\([0-9][0-9]*\)\..*/\1/p'; }
 reached() { local n; n=$(newest); [ -n "$n" ] && [ "$n" -ge "$1" ]; }
 
-start_program
+start_soaked_program
 start=$(date +%s.%N)
 xdotool key shift+Print
 wait_until 60 reached 50 || fail "${names[$format]}: 50 pictures did not come"
@@ -41,7 +41,7 @@ wait_until "$limit" reached "$shots" || fail "${names[$format]}: $shots pictures
 last=$(sample 2)
 end=$(date +%s.%N)
 xdotool key shift+Print
-close_program "${names[$format]}"
+close_soaked_program "${names[$format]}"
 
 per_shot=$(echo "($end - $start) * 1000 / $shots" | bc)
 compare "${names[$format]}" "$first" "$last" "$(printf '%5d shots %4s ms/shot' "$shots" "$per_shot")"

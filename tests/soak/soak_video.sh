@@ -33,14 +33,14 @@ print(Image.open(sys.argv[1]).n_frames)' "$video")))
   rm -f "$video"
 }
 
-start_program
+start_soaked_program
 start=$(date +%s.%N)
 for ((i = 0; i < 10; i++)); do video_cycle "$i"; done
 first=$(sample 1)
 for ((i = 10; i < cycles; i++)); do video_cycle "$i"; done
 last=$(sample 2)
 end=$(date +%s.%N)
-close_program video
+close_soaked_program video
 [ -z "$(ls -A "$work/shots")" ] || fail "video: files were left: $(ls -A "$work/shots")"
 
 per_video=$(echo "($end - $start) * 1000 / $cycles" | bc)

@@ -143,35 +143,61 @@ std::string benchDataDir() {
     return envOr("FOTOKRAN_BENCH_DATA", FOTOKRAN_DEFAULT_BENCH_DATA);
 }
 
-DecodedImage decodeWithPillow(const std::string& path, int frame) {
+std::vector<PillowFrame> dumpWithPillow(const std::string& path, PillowView view) {
     TempDir tmp;
-    std::string out = tmp.file("decoded.rgb");
-    CommandResult r =
-        runCommand(python() + " " + shellQuote(toolsDir() + "/decode_image.py") + " " +
-                   shellQuote(path) + " " + shellQuote(out) + " " + std::to_string(frame));
-    DecodedImage image;
+    const std::string out = tmp.file("frames");
+    const CommandResult r = runCommand(
+        shellQuote(python()) + " " + shellQuote(toolsDir() + "/pillow_dump.py") + " " +
+        shellQuote(path) + " " + shellQuote(out) + (view == PillowView::Composed ? " composed" : ""));
+    std::vector<PillowFrame> frames;
     if (r.exitCode != 0) {
         ADD_FAILURE() << "Pillow could not decode " << path << ": " << r.output;
+        return frames;
+    }
+    const std::vector<uint8_t> bytes = readFileBytes(out);
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const auto newline = std::find(bytes.begin() + long(at), bytes.end(), '\n');
+        const std::string header(bytes.begin() + long(at), newline);
+        PillowFrame f;
+        char mode[16] = {};
+        size_t paletteBytes = 0, pixelBytes = 0;
+        at = size_t(newline - bytes.begin()) + 1;
+        if (std::sscanf(header.c_str(), "%d %d %15s %zu %zu %d", &f.width, &f.height, mode,
+                        &paletteBytes, &pixelBytes, &f.durationMs) != 6 ||
+            at + paletteBytes + pixelBytes > bytes.size()) {
+            ADD_FAILURE() << "unexpected decoder output for " << path << ": " << header;
+            return frames;
+        }
+        f.mode = mode;
+        f.palette.assign(bytes.begin() + long(at), bytes.begin() + long(at + paletteBytes));
+        at += paletteBytes;
+        f.pixels.assign(bytes.begin() + long(at), bytes.begin() + long(at + pixelBytes));
+        at += pixelBytes;
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
+DecodedImage decodeWithPillow(const std::string& path, int frame) {
+    const std::vector<PillowFrame> frames = dumpWithPillow(path, PillowView::Composed);
+    DecodedImage image;
+    if (size_t(frame) >= frames.size()) {
+        ADD_FAILURE() << path << " has no frame " << frame;
         return image;
     }
-    std::vector<uint8_t> bytes = readFileBytes(out);
-    auto newline = std::find(bytes.begin(), bytes.end(), uint8_t('\n'));
-    std::string header(bytes.begin(), newline);
-    char mode[32] = {};
-    if (sscanf(header.c_str(), "%d %d %31s", &image.width, &image.height, mode) != 3) {
-        ADD_FAILURE() << "unexpected decoder output for " << path;
-        return image;
-    }
-    image.mode = mode;
-    const uint8_t* p = &*newline + 1;
-    size_t count = size_t(image.width) * size_t(image.height);
-    if (size_t(bytes.end() - (newline + 1)) != 3 * count) {
+    const PillowFrame& f = frames[size_t(frame)];
+    const size_t count = size_t(f.width) * size_t(f.height);
+    if (f.pixels.size() != 3 * count) {
         ADD_FAILURE() << "decoder output of " << path << " has the wrong size";
         return image;
     }
+    image.width = f.width;
+    image.height = f.height;
+    image.mode = f.mode;
     image.pixels.resize(count);
     for (size_t i = 0; i < count; ++i)
-        image.pixels[i] = {p[3 * i], p[3 * i + 1], p[3 * i + 2]};
+        image.pixels[i] = {f.pixels[3 * i], f.pixels[3 * i + 1], f.pixels[3 * i + 2]};
     return image;
 }
 

@@ -51,6 +51,20 @@ std::string toolsDir();
 // Folder of the shared benchmark pictures.
 std::string benchDataDir();
 
+// Every frame of a picture as Pillow decodes it (tests/tools/pillow_dump.py): as stored, colour
+// indexes and palette in "P" mode, else RGB triples; or composed as a viewer shows it, RGB.
+struct PillowFrame {
+    int width = 0;
+    int height = 0;
+    std::string mode;
+    std::vector<uint8_t> palette;
+    std::vector<uint8_t> pixels;
+    int durationMs = 0;
+};
+enum class PillowView { Stored, Composed };
+// Fails the current test (and returns no frame) when Pillow refuses the file.
+std::vector<PillowFrame> dumpWithPillow(const std::string& path, PillowView view);
+
 // A picture as an independent decoder sees it: RGB, top row first.
 struct DecodedImage {
     int width = 0;

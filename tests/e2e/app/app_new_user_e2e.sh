@@ -22,7 +22,6 @@ trap cleanup EXIT
 mkdir -p "$work/bin" "$work/home" "$artifacts"
 failure_shot="$artifacts/new_user_failure.png"
 rm -f "$failure_shot"
-cp "$program" "$work/bin/fotokran"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=xcb
 config="$work/bin/config.ini"
 read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
@@ -31,13 +30,9 @@ log_count() { grep -c "$1" "$work/log" 2>/dev/null; }
 has_log_count() { [ "$(log_count "$1")" = "$2" ]; }
 no_part_files() { [ -z "$(find "$work/bin" -name '*.part')" ]; }
 
-start_program() {
-  "$work/bin/fotokran" >>"$work/log" 2>&1 &
-  pid=$!
-  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
-  main=$(window_named "Fotokran v0.7")
-  wait_until 15 is_viewable "$main" || fail "the main window $main is not shown ($(map_state "$main"))"
-  settle
+# The window in front takes the keys pressed next.
+start_program_in_front() {
+  start_program
   xdotool windowactivate --sync "$main"
 }
 
@@ -52,7 +47,7 @@ terminate_program() {
 }
 
 # First start: no config.ini, so no output format yet.
-start_program
+start_program_in_front
 taken="Эти горячие клавиши заняты другой программой"
 wait_until 10 grep -q "$taken" "$work/log" || fail "nobody said that Print is taken"
 line=$(grep "$taken" "$work/log")
@@ -77,7 +72,7 @@ grep -qx "Type=-1" "$config" || fail "config.ini does not hold Type=-1"
 # Second start: BMP, the window stored far off the screen.
 sed -i -e 's/^Type=.*/Type=1/' -e 's/^X=.*/X=-5000/' -e 's/^Y=.*/Y=-5000/' \
   -e 's/^Timer=.*/Timer=250/' -e 's/^Last=.*/Last=shot_###.bmp/' "$config"
-start_program
+start_program_in_front
 read -r fl fr ft fb < <(frame_extents "$main")
 read -r cx cy < <(xwininfo -id "$main" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}')
 [ $((cx - fl)) -ge 0 ] && [ $((cy - ft)) -ge 0 ] && [ $((cx + 537 + fr)) -le "$screen_w" ] &&

@@ -84,8 +84,7 @@ no_tray_notes() { grep -c "Области уведомлений нет" "$work/
 # Presses Return in a window; the window manager need not take part.
 press_return_in() { xdotool windowfocus --sync "$1" key Return; }
 
-"$work/bin/fotokran" >"$work/log" 2>&1 &
-pid=$!
+launch
 wait_until 15 any_window_named "Fotokran v0.7" || fail "the main window was not made"
 main=$(any_window_named "Fotokran v0.7")
 # Asked to start minimised, but with nothing to come back from: shown, and told why.
@@ -144,10 +143,7 @@ fi
 [ "$(no_tray_notes)" = 1 ] || fail "the missing tray was told again"
 kill -0 "$pid" || fail "the program ended"
 
-click_in "$main" $((360 + 42)) $((288 + 18))
-wait_until 10 process_gone "$pid" || fail "the program did not end after Закрыть"
-wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
-pid=
+close_program
 grep -qx "StartMinimazed=1" "$work/bin/config.ini" || fail "config.ini lost StartMinimazed"
 grep -qx "Y=99999" "$work/bin/config.ini" && fail "config.ini kept the position off the screen"
 

@@ -122,3 +122,41 @@ file_size_at_least() { [ -e "$2" ] && [ "$(stat -c %s "$2")" -ge "$1" ]; }
 
 # The modification times of the files, one a line, in seconds with fractions.
 mtimes() { stat -c %.Y "$@"; }
+
+# The program under test is the private copy $work/bin/fotokran (copied from $program when not
+# there yet), its output in $work/log, its process in $pid and its main window in $main.
+# launch [COMMAND PREFIX...]: starts it in the background with a fresh log.
+launch() {
+  [ -x "$work/bin/fotokran" ] || cp "$program" "$work/bin/fotokran"
+  : >"$work/log"
+  "$@" "$work/bin/fotokran" >>"$work/log" 2>&1 &
+  pid=$!
+}
+# await_main: the main window is shown and ready for clicks. The window may be mapped again
+# while the program puts it in place, so it is looked for until it is found shown.
+main_shown() { main=$(window_named "Fotokran v0.7") && is_viewable "$main"; }
+await_main() {
+  wait_until 30 main_shown || fail "the main window was not shown${main:+ ($(map_state "$main"))}"
+  settle
+}
+start_program() {
+  launch "$@"
+  await_main
+}
+
+# Presses "Закрыть".
+press_close() { click_in "$main" $((360 + 42)) $((288 + 18)); }
+# wait_program_end [SECONDS]: the program ends within the time (10 s by default); its exit
+# status is then in $status.
+wait_program_end() {
+  wait_until "${1:-10}" process_gone "$pid" || fail "the program did not end within ${1:-10}s"
+  wait "$pid"
+  status=$?
+  pid=
+}
+# "Закрыть" ends the program promptly and without an error.
+close_program() {
+  press_close
+  wait_program_end 10
+  [ "$status" = 0 ] || { cat "$work/log" >&2; fail "the program ended with status $status"; }
+}

@@ -48,24 +48,6 @@ Last=$4
 INI
 }
 
-# launch [COMMAND PREFIX...]: starts the program in $work/bin, its output in $work/log.
-launch() {
-  [ -x "$work/bin/fotokran" ] || cp "$program" "$work/bin/fotokran"
-  : >"$work/log"
-  "$@" "$work/bin/fotokran" >>"$work/log" 2>&1 &
-  pid=$!
-}
-await_main() {
-  wait_until 30 window_named "Fotokran v0.7" || fail "the main window did not appear"
-  main=$(window_named "Fotokran v0.7")
-  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
-  settle
-}
-start_program() {
-  launch "$@"
-  await_main
-}
-
 # start_series FOLDER INTERVAL: the program started on a BMP series into the folder, and the
 # series started (the screen is 640x480: every picture has the same size).
 bmp_bytes=$((640 * 480 * 4 + 54))
@@ -112,19 +94,6 @@ expect_error() {
   wait_until 10 no_error_box || fail "the error box did not close"
 }
 said_times() { grep -cF "$1" "$work/log"; }
-
-# Closes the program with its "Закрыть" button.
-close_program() {
-  click_in "$main" $((360 + 42)) $((288 + 18))
-}
-wait_program_end() {
-  local seconds=${1:-10}
-  for _ in $(seq $((seconds * 10))); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$pid" 2>/dev/null && fail "the program did not end within ${seconds}s"
-  wait "$pid"
-  status=$?
-  pid=
-}
 
 # A complete picture: Pillow reads every pixel of it.
 complete_picture() {

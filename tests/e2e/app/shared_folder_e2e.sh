@@ -87,12 +87,7 @@ wait_until 10 grep -q 'Watches established' "$work/inotify.log" || fail "inotify
 
 read -r screen_w screen_h < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
 xsetroot -solid '#00ff00'
-"$work/bin/fotokran" >"$work/log" 2>&1 &
-pid=$!
-wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
-main=$(window_named "Fotokran v0.7")
-wait_until 5 is_viewable "$main" || fail "the main window is not shown"
-settle
+start_program
 
 [ ! -e "$shots/.shot_099.bmp.Ab12Cd.part" ] || fail "our stale temporary file was not removed"
 [ -e "$shots/.shot_098.bmp.Xy34Zw.part" ] || fail "a recent temporary file was removed"

@@ -14,7 +14,6 @@ trap cleanup EXIT
 mkdir -p "$work/bin" "$work/shots" "$work/home" "$artifacts"
 failure_shot="$artifacts/${name}_failure.png"
 rm -f "$failure_shot"
-cp "$program" "$work/bin/fotokran"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=xcb
 
 # write_config FOLDER COUNT VIDEO_TYPE SPEED
@@ -35,22 +34,6 @@ GIFSpeed=$4
 [Masks]
 Last=shot_###.bmp
 INI
-}
-
-start_program() {
-  "$work/bin/fotokran" >>"$work/log" 2>&1 &
-  pid=$!
-  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear"
-  main=$(window_named "Fotokran v0.7")
-  wait_until 5 is_viewable "$main" || fail "the main window is not shown"
-  settle
-}
-
-close_program() {
-  click_in "$main" $((360 + 42)) $((288 + 18))  # "Закрыть"
-  wait_until 10 process_gone "$pid" || fail "the program did not end after Закрыть"
-  wait "$pid" || { cat "$work/log" >&2; fail "the program ended with an error"; }
-  pid=
 }
 
 # mount_tiny BYTES: a file system of that size at $tiny; fails (and leaves $tiny empty) when no

@@ -75,39 +75,14 @@ ComposedGif composeWithGiflib(const std::string& path) {
 
 ComposedGif composeWithPillow(const std::string& path) {
     ComposedGif result;
-    TempDir tmp;
-    const std::string out = tmp.file("frames");
-    const CommandResult r =
-        runCommand(python() + " " + shellQuote(toolsDir() + "/gif_dump.py") + " " +
-                   shellQuote(path) + " " + shellQuote(out) + " composed");
-    if (r.exitCode != 0) {
-        ADD_FAILURE() << "Pillow could not decode " << path << ": " << r.output;
-        return result;
-    }
-    const std::vector<uint8_t> bytes = readFileBytes(out);
-    size_t at = 0;
-    while (at < bytes.size()) {
-        const auto newline = std::find(bytes.begin() + long(at), bytes.end(), '\n');
-        const std::string header(bytes.begin() + long(at), newline);
-        int width = 0, height = 0, duration = 0;
-        size_t paletteBytes = 0, pixelBytes = 0;
-        at = size_t(newline - bytes.begin()) + 1;
-        if (std::sscanf(header.c_str(), "%d %d RGB %zu %zu %d", &width, &height, &paletteBytes,
-                        &pixelBytes, &duration) != 5 ||
-            paletteBytes != 0 || pixelBytes != size_t(width) * size_t(height) * 3 ||
-            at + pixelBytes > bytes.size()) {
-            ADD_FAILURE() << "unexpected decoder output for " << path << ": " << header;
-            return result;
-        }
-        result.width = width;
-        result.height = height;
+    for (const PillowFrame& f : dumpWithPillow(path, PillowView::Composed)) {
+        result.width = f.width;
+        result.height = f.height;
         ComposedFrame frame;
-        frame.delay = duration / 10;
-        frame.screen.resize(size_t(width) * size_t(height));
-        for (Color& c : frame.screen) {
-            c = {bytes[at], bytes[at + 1], bytes[at + 2]};
-            at += 3;
-        }
+        frame.delay = f.durationMs / 10;
+        frame.screen.resize(f.pixels.size() / 3);
+        for (size_t i = 0; i < frame.screen.size(); ++i)
+            frame.screen[i] = {f.pixels[3 * i], f.pixels[3 * i + 1], f.pixels[3 * i + 2]};
         result.frames.push_back(std::move(frame));
     }
     return result;

@@ -122,43 +122,6 @@ LzwTrace traceImageData(const uint8_t* data, size_t size) {
     return t;
 }
 
-std::vector<PillowFrame> decodeGifWithPillow(const std::string& path) {
-    const std::string out = path + ".pillow";
-    CommandResult r =
-        runCommand(shellQuote(python()) + " " + shellQuote(toolsDir() + "/gif_dump.py") + " " +
-                   shellQuote(path) + " " + shellQuote(out));
-    std::vector<PillowFrame> frames;
-    if (r.exitCode != 0) {
-        ADD_FAILURE() << r.output;
-        return frames;
-    }
-    std::vector<uint8_t> bytes = readFileBytes(out);
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t eol = pos;
-        while (eol < bytes.size() && bytes[eol] != '\n')
-            ++eol;
-        std::string line(bytes.begin() + long(pos), bytes.begin() + long(eol));
-        PillowFrame f;
-        char mode[16] = {};
-        size_t paletteBytes = 0, pixelBytes = 0;
-        if (std::sscanf(line.c_str(), "%d %d %15s %zu %zu", &f.width, &f.height, mode,
-                        &paletteBytes, &pixelBytes) != 5 ||
-            eol + 1 + paletteBytes + pixelBytes > bytes.size()) {
-            ADD_FAILURE() << "unreadable Pillow dump";
-            return frames;
-        }
-        f.mode = mode;
-        pos = eol + 1;
-        f.palette.assign(bytes.begin() + long(pos), bytes.begin() + long(pos + paletteBytes));
-        pos += paletteBytes;
-        f.pixels.assign(bytes.begin() + long(pos), bytes.begin() + long(pos + pixelBytes));
-        pos += pixelBytes;
-        frames.push_back(std::move(f));
-    }
-    return frames;
-}
-
 std::vector<uint8_t> giflibRawIndexes(const std::string& path) {
     const std::string out = path + ".raw";
     CommandResult r = runCommand("giftext -r " + shellQuote(path) + " > " + shellQuote(out));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gif/gif_image.h"
+#include "support/test_support.h"
 
 namespace fk::test {
 
@@ -32,15 +33,10 @@ struct LzwTrace {
 // Fails the current test on malformed data.
 LzwTrace traceImageData(const uint8_t* data, size_t size);
 
-// Every frame as Pillow decodes it: colour indexes and palette in "P" mode, else RGB triples.
-struct PillowFrame {
-    int width = 0;
-    int height = 0;
-    std::string mode;
-    std::vector<uint8_t> palette;
-    std::vector<uint8_t> pixels;
-};
-std::vector<PillowFrame> decodeGifWithPillow(const std::string& path);
+// Every frame as Pillow decodes it, as stored.
+inline std::vector<PillowFrame> decodeGifWithPillow(const std::string& path) {
+    return dumpWithPillow(path, PillowView::Stored);
+}
 
 // The colour indexes of every frame in file order, as giflib's giftext dumps them.
 std::vector<uint8_t> giflibRawIndexes(const std::string& path);

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Decodes every frame of a GIF with Pillow for the tests. For each frame it writes the line
+"""Decodes every frame of a picture with Pillow for the tests. For each frame it writes the line
 "width height mode palette_bytes pixel_bytes duration_ms\n", then the palette (RGB triples, empty
 when the frame is not in "P" mode) and the pixels: colour indexes in "P" mode, RGB triples
 otherwise. With "composed" as a third argument every frame is given as a viewer shows it instead:
 composed over the frames before it (disposal and transparency honoured) on the whole logical
-screen, in RGB. Exits 1 with a message when Pillow refuses the file."""
+screen, in RGB; the mode then names the frame's stored format. Exits 1 with a message when Pillow
+refuses the file."""
 import sys
 
 from PIL import GifImagePlugin, Image
@@ -22,15 +23,13 @@ def main() -> int:
                 im.seek(frame)
                 im.load()
                 if im.mode == "P" and not composed:
-                    mode = "P"
                     palette = bytes(im.getpalette() or [])
                     pixels = im.tobytes()
                 else:
-                    mode = im.mode if not composed else "RGB"
                     palette = b""
                     pixels = im.convert("RGB").tobytes()
                 duration = im.info.get("duration", 0)
-                out.write(f"{im.width} {im.height} {mode} {len(palette)} {len(pixels)} "
+                out.write(f"{im.width} {im.height} {im.mode} {len(palette)} {len(pixels)} "
                           f"{duration}\n".encode())
                 out.write(palette)
                 out.write(pixels)
