@@ -21,8 +21,6 @@
 
 namespace fk {
 
-// ---- handlers ----
-
 void TMainForm::Button8Click() {
     m_capture->WaitShotDelay();
     m_capture->ShootScreen();

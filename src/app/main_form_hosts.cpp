@@ -15,8 +15,6 @@
 
 namespace fk {
 
-// ---- what the shots and the series read ----
-
 SaveOptions TMainForm::saveOptions() {
     SaveOptions o;
     if (ComboBox1->currentIndex() >= 0)
