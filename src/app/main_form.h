@@ -8,12 +8,14 @@
 #include <optional>
 #include <string>
 
+#include "app/app_paths.h"
 #include "app/command_line.h"
-#include "app/hot_keys.h"
 #include "app/remote_control.h"
 #include "capture/capture.h"
 #include "capture/timed_series.h"
 #include "capture/video_recorder.h"
+#include "platform/desktop.h"
+#include "platform/hot_keys.h"
 
 class QAction;
 class QCheckBox;
@@ -38,17 +40,6 @@ class SpinEdit;
 class TAboutBox;
 class TextBox;
 
-// Where the program keeps its files.
-struct AppPaths {
-    std::string configFile;
-    std::string executable;
-    std::string autostartFolder;
-    std::string defaultFolder;  // where shots go until the user picks a folder
-
-    // The paths of the running program in this user's session.
-    static AppPaths forThisProgram();
-};
-
 // What the window asks of the desktop. Empty hooks do the desktop's own thing.
 struct AppHooks {
     std::function<void(const QString&)> showError;   // a modal error box
@@ -59,12 +50,13 @@ struct AppHooks {
     bool background = false;
 };
 
-// The display, time and keys the window works with.
+// The display, time, keys and desktop the window works with.
 struct AppPlatform {
     ScreenGrabber& grabber;
     Clock& clock;
     ClosableEventPump& pump;
     HotKeys& hotKeys;
+    Desktop& desktop;
     int videoWorkers = 0;  // threads that assemble a video; 0 is one per core
 };
 

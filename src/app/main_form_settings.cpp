@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "app/form_text.h"
 #include "app/main_form.h"
 #include "app/shell_tree_view.h"
 #include "app/spin_edit.h"
@@ -21,9 +22,6 @@ namespace fk {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 std::string str(const QString& s) {
     return s.toStdString();
 }

@@ -9,7 +9,6 @@
 #include <QSlider>
 
 #include "app/main_form.h"
-#include "app/x11_desktop.h"
 
 namespace fk {
 
@@ -52,7 +51,7 @@ void TMainForm::hotKeyArrived(HotKeyAction action) {
 void TMainForm::dropPendingInput() {
     InputDropper dropper;
     qApp->installEventFilter(&dropper);
-    syncDisplay();
+    m_platform.desktop.sync();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     qApp->removeEventFilter(&dropper);
 }
@@ -88,7 +87,7 @@ void TMainForm::setAssembling(bool on) {
     m_assembling = on;
     if (on) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        flushDisplay();
+        m_platform.desktop.flush();
         return;
     }
     QApplication::restoreOverrideCursor();
@@ -109,7 +108,7 @@ void TMainForm::setProgressPosition(int frames) {
     // No events are dispatched while the frames are assembled: paint now.
     Button10->repaint();
     ProgressBar1->repaint();
-    flushDisplay();
+    m_platform.desktop.flush();
 }
 
 }  // namespace fk

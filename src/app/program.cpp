@@ -11,6 +11,7 @@
 #include "app/main_form.h"
 #include "app/program_icon.h"
 #include "app/remote_control.h"
+#include "platform/null/null_hot_keys.h"
 #include "platform/platform_loader.h"
 #include "platform/qt/qt_event_pump.h"
 
@@ -36,7 +37,7 @@ void printAnswer(const QString& text) {
 // No copy runs: the picture is taken here with the stored settings, the running number is
 // stored, and the program ends without showing its window.
 int runOnce(Command command) {
-    std::unique_ptr<ScreenGrabber> grabber = createScreenGrabber();
+    const Platform platform = loadPlatform();
     SteadyClock clock;
     QtEventPump pump;
     UnusedHotKeys keys;
@@ -50,7 +51,8 @@ int runOnce(Command command) {
     hooks.showNotice = [](const QString& message) {
         std::cerr << "fotokran: " << message.toStdString() << std::endl;
     };
-    TMainForm form({*grabber, clock, pump, keys}, AppPaths::forThisProgram(), hooks);
+    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop},
+                   AppPaths::forThisProgram(), hooks);
     QString answer;
     form.remoteCommand(command, [&](bool ok, const QString& text) {
         failed = failed || !ok;
@@ -97,7 +99,7 @@ int runProgram(Command command) {
             return runOnce(command);
     }
 
-    std::unique_ptr<ScreenGrabber> grabber = createScreenGrabber();
+    const Platform platform = loadPlatform();
     SteadyClock clock;
     QtEventPump pump;
     std::unique_ptr<HotKeys> hotKeys;
@@ -118,13 +120,14 @@ int runProgram(Command command) {
         std::cerr << "fotokran: the running copy does not answer (" << shown.text.toStdString()
                   << "); starting another one" << std::endl;
     }
-    hotKeys = createGlobalHotKeys();
+    hotKeys = platform.desktop->createGlobalHotKeys();
 
     // Signals and the session's end close the window as its close button does.
     bool finished = false;
     ExitRequests exits([&finished] { return finished; });
 
-    TMainForm mainForm({*grabber, clock, pump, *hotKeys}, AppPaths::forThisProgram());
+    TMainForm mainForm({*platform.grabber, clock, pump, *hotKeys, *platform.desktop},
+                       AppPaths::forThisProgram());
     form = &mainForm;
     QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);
     QObject::connect(&exits, &ExitRequests::closeRequested, &mainForm,

@@ -1,41 +1,32 @@
 #include "platform/platform_loader.h"
 
+#include <string>
+
 #include "platform/errors.h"
+#include "platform/null/null_desktop.h"
+#include "platform/null/null_grabber.h"
 
 #ifdef FOTOKRAN_HAVE_X11
+#include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_grabber.h"
 #endif
 
 namespace fk {
 
-namespace {
-
-class NoDisplayGrabber final : public ScreenGrabber {
-public:
-    explicit NoDisplayGrabber(std::string reason) : m_reason(std::move(reason)) {}
-    ScreenRect screenRect() override { return {}; }
-    void grabScreen(Bitmap&) override { throw EGrabError(m_reason); }
-    std::optional<WindowHandle> foregroundWindow() override { return std::nullopt; }
-    ScreenRect grabWindow(WindowHandle, Bitmap&) override { throw EGrabError(m_reason); }
-    std::optional<CursorImage> cursor() override { return std::nullopt; }
-    void setExcludedWindows(const std::vector<WindowHandle>&) override {}
-
-private:
-    std::string m_reason;
-};
-
-}  // namespace
-
-std::unique_ptr<ScreenGrabber> createScreenGrabber() {
+Platform loadPlatform() {
+    std::string noDisplay = "This build has no X11 support";
 #ifdef FOTOKRAN_HAVE_X11
     try {
-        return std::make_unique<X11Grabber>();
+        Platform x11{std::make_unique<X11Grabber>(), X11Desktop::create()};
+        // The toolkit may run off screen on an X11 display: then it has no desktop to speak to.
+        if (!x11.desktop)
+            x11.desktop = std::make_unique<NullDesktop>();
+        return x11;
     } catch (const EGrabError& e) {
-        return std::make_unique<NoDisplayGrabber>(e.what());
+        noDisplay = e.what();
     }
-#else
-    return std::make_unique<NoDisplayGrabber>("This build has no X11 support");
 #endif
+    return {std::make_unique<NoDisplayGrabber>(noDisplay), std::make_unique<NullDesktop>()};
 }
 
 }  // namespace fk

@@ -2,12 +2,20 @@
 
 #include <memory>
 
+#include "platform/desktop.h"
 #include "platform/screen_grabber.h"
 
 namespace fk {
 
-// The display the program runs on: X11 when a display can be opened, else a grabber whose every
-// grab reports that there is no display.
-std::unique_ptr<ScreenGrabber> createScreenGrabber();
+// The backend the program runs on, as the loader chose it.
+struct Platform {
+    std::unique_ptr<ScreenGrabber> grabber;
+    std::unique_ptr<Desktop> desktop;
+};
+
+// The one place that chooses the backend, once, at start: X11 when its display can be opened,
+// else none (every grab reports why, no global keys). Each backend the build holds is announced
+// to the loader by a definition of its own (FOTOKRAN_HAVE_X11).
+Platform loadPlatform();
 
 }  // namespace fk

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "graphics/bitmap.h"
+#include "platform/capabilities.h"
 
 namespace fk {
 
@@ -35,6 +36,9 @@ struct CursorImage {
 class ScreenGrabber {
 public:
     virtual ~ScreenGrabber() = default;
+
+    // What the grabs can do on this display; a grabber that tells nothing can do nothing special.
+    virtual GrabCapabilities capabilities() const { return {}; }
 
     // The primary monitor's rectangle; its origin need not be (0, 0).
     virtual ScreenRect screenRect() = 0;

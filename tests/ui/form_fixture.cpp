@@ -32,7 +32,8 @@ void FormTest::start() {
         return true;
     };
     hooks.trayAvailable = [this] { return tray; };
-    form = std::make_unique<TMainForm>(AppPlatform{grabber, clock, pump, keys}, paths, hooks);
+    form =
+        std::make_unique<TMainForm>(AppPlatform{grabber, clock, pump, keys, desktop}, paths, hooks);
     QObject::connect(form.get(), &TMainForm::finished, [this] { ++finishedCount; });
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/hot_keys.h"
 #include "app/main_form.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/null/null_desktop.h"
 #include "platform/qt/qt_event_pump.h"
 #include "support/test_support.h"
 
@@ -77,6 +77,7 @@ protected:
     FakeClock clock;
     FakeWaits pump{clock};
     FakeHotKeys keys;
+    NullDesktop desktop;
     AppPaths paths;
     bool tray = true;
     bool realErrorBoxes = false;  // modal boxes as the program shows them, not `errors`

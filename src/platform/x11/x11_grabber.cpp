@@ -102,14 +102,12 @@ X11Grabber::X11Grabber(const std::string& displayName)
 
 X11Grabber::~X11Grabber() = default;
 
-bool X11Grabber::hasShm() const {
-    return m_impl->reader.shmAvailable();
-}
-bool X11Grabber::hasComposite() const {
-    return m_impl->composing.composite;
-}
-bool X11Grabber::hasXfixes() const {
-    return m_impl->xfixes;
+GrabCapabilities X11Grabber::capabilities() const {
+    return {.sharedMemory = m_impl->reader.shmAvailable(),
+            .cursorImage = m_impl->xfixes,
+            .windowFrames = true,
+            .ownWindows = m_impl->composing.composite ? OwnWindows::LeftOut : OwnWindows::Shown,
+            .windowInFront = WindowInFront::Active};
 }
 void X11Grabber::setShmEnabled(bool enabled) {
     m_impl->reader.setShmEnabled(enabled);

@@ -22,11 +22,10 @@ public:
     ScreenRect grabWindow(WindowHandle window, Bitmap& into) override;
     std::optional<CursorImage> cursor() override;
     void setExcludedWindows(const std::vector<WindowHandle>& windows) override;
+    // As found on the display: grabs fall back to plain requests without MIT-SHM, windows are
+    // left out only with Composite, and the cursor needs XFIXES.
+    GrabCapabilities capabilities() const override;
 
-    // Capabilities found on the display (grabs fall back to plain requests without them).
-    bool hasShm() const;
-    bool hasComposite() const;
-    bool hasXfixes() const;
     // For tests and benchmarks: grab without MIT-SHM even where the server has it.
     void setShmEnabled(bool enabled);
 

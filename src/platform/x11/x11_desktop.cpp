@@ -1,13 +1,13 @@
-#include "app/x11_desktop.h"
+#include "platform/x11/x11_desktop.h"
 
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
-#include <QWidget>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
+
+#include "platform/x11/x11_hot_keys.h"
 
 namespace fk {
 
@@ -25,14 +25,35 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
+xcb_connection_t* conn(void* c) {
+    return static_cast<xcb_connection_t*>(c);
+}
+
 }  // namespace
 
-void setSkipTaskbar(QWidget* window, bool skip) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+std::unique_ptr<X11Desktop> X11Desktop::create() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection())
-        return;
+        return nullptr;
     xcb_connection_t* c = x11->connection();
-    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return nullptr;
+    return std::unique_ptr<X11Desktop>(new X11Desktop(c, screen->root));
+}
+
+DesktopCapabilities X11Desktop::capabilities() const {
+    return {.globalHotKeys = true, .taskbarEntry = true};
+}
+
+std::unique_ptr<HotKeys> X11Desktop::createGlobalHotKeys() {
+    return std::make_unique<X11HotKeys>(m_connection, m_root);
+}
+
+void X11Desktop::setTaskbarEntry(WindowHandle window, TaskbarEntry entry) {
+    const bool skip = entry == TaskbarEntry::Hidden;
+    xcb_connection_t* c = conn(m_connection);
+    const xcb_window_t id = xcb_window_t(window);
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const xcb_atom_t skipTaskbar = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
     if (state == XCB_ATOM_NONE || skipTaskbar == XCB_ATOM_NONE)
@@ -59,7 +80,6 @@ void setSkipTaskbar(QWidget* window, bool skip) {
             xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr)})
         mapped = attrs->map_state != XCB_MAP_STATE_UNMAPPED;
     if (mapped) {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
@@ -68,24 +88,19 @@ void setSkipTaskbar(QWidget* window, bool skip) {
         event.data.data32[0] = skip ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
         event.data.data32[1] = skipTaskbar;
         event.data.data32[3] = 1;  // from a normal application
-        xcb_send_event(c, 0, screen->root,
+        xcb_send_event(c, 0, m_root,
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&event));
     }
     xcb_flush(c);
 }
 
-void flushDisplay() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 && x11->connection())
-        xcb_flush(x11->connection());
+void X11Desktop::flush() {
+    xcb_flush(conn(m_connection));
 }
 
-void syncDisplay() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection())
-        return;
-    xcb_connection_t* c = x11->connection();
+void X11Desktop::sync() {
+    xcb_connection_t* c = conn(m_connection);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 

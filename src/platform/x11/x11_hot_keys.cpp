@@ -1,11 +1,11 @@
-#include "app/x11_hot_keys.h"
+#include "platform/x11/x11_hot_keys.h"
 
 #include <xcb/xcb.h>
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 namespace fk {
 
@@ -40,23 +40,6 @@ struct FreeDeleter {
 };
 
 }  // namespace
-
-std::unique_ptr<HotKeys> createGlobalHotKeys() {
-    if (auto keys = X11HotKeys::create())
-        return keys;
-    return std::make_unique<NoHotKeys>();
-}
-
-std::unique_ptr<X11HotKeys> X11HotKeys::create() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return nullptr;
-    xcb_connection_t* c = x11->connection();
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    if (!screen)
-        return nullptr;
-    return std::unique_ptr<X11HotKeys>(new X11HotKeys(c, screen->root));
-}
 
 X11HotKeys::X11HotKeys(void* connection, uint32_t root) : m_connection(connection), m_root(root) {
     QCoreApplication::instance()->installNativeEventFilter(this);

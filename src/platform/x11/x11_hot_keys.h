@@ -2,9 +2,11 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
-#include <memory>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
-#include "app/hot_keys.h"
+#include "platform/hot_keys.h"
 
 namespace fk {
 
@@ -14,8 +16,8 @@ namespace fk {
 // not grabbed at all.
 class X11HotKeys final : public HotKeys, private QAbstractNativeEventFilter {
 public:
-    // Nothing when the program does not run on X11.
-    static std::unique_ptr<X11HotKeys> create();
+    // Over the toolkit's own connection (an xcb_connection_t) and its screen's root window.
+    X11HotKeys(void* connection, uint32_t root);
     ~X11HotKeys() override;
 
     std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)> onPress) override;
@@ -28,7 +30,6 @@ private:
         HotKeyAction action;
     };
 
-    X11HotKeys(void* connection, uint32_t root);
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
     std::vector<uint8_t> keycodesOf(uint32_t keysym);
 

@@ -1,4 +1,4 @@
-#include "app/hot_keys.h"
+#include "platform/hot_keys.h"
 
 namespace fk {
 
@@ -14,11 +14,6 @@ std::string hotKeyName(HotKeyAction action) {
             return "Shift + ScrollLock";
     }
     return {};
-}
-
-std::vector<HotKeyAction> NoHotKeys::registerAll(std::function<void(HotKeyAction)>) {
-    return {HotKeyAction::ShootScreen, HotKeyAction::ShootWindow, HotKeyAction::TimedSeries,
-            HotKeyAction::Video};
 }
 
 }  // namespace fk

@@ -1,0 +1,145 @@
+// The handlers of the controls, and the windows the screen shots leave out.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSlider>
+#include <QUrl>
+
+#include "app/about_box.h"
+#include "app/form_text.h"
+#include "app/main_form.h"
+#include "app/shell_tree_view.h"
+#include "app/spin_edit.h"
+#include "capture/naming.h"
+#include "platform/errors.h"
+
+namespace fk {
+
+void TMainForm::Button8Click() {
+    m_capture->WaitShotDelay();
+    m_capture->ShootScreen();
+}
+
+void TMainForm::Button7Click() {
+    m_capture->ShootWindow();
+}
+
+void TMainForm::Button6Click() {
+    m_series->ToggleTimedSeries();
+}
+
+void TMainForm::Button10Click() {
+    m_video->ToggleVideo();
+}
+
+void TMainForm::Button5Click() {
+    TAboutBox box(this, urlOpener());
+    box.Version->setText("v0.7");
+    m_aboutBox = &box;
+    updateExcludedWindows();
+    box.exec();
+    m_aboutBox = nullptr;
+    updateExcludedWindows();
+}
+
+void TMainForm::Button3Click() {
+    close();
+}
+
+void TMainForm::Button1Click() {
+    // A failure to start the file manager is silent.
+    urlOpener()(QUrl::fromLocalFile(ShellTreeView1->path()));
+}
+
+void TMainForm::Button9Click() {
+    Mask->addItem(Mask->currentText());
+}
+
+void TMainForm::Button4Click() {
+    SpinEdit1->setValue(0);
+}
+
+void TMainForm::ShellTreeView1Change(const QString& path) {
+    Edit3->setText(path);
+    if (!m_applyingFolder)
+        m_keptFolder.reset();
+}
+
+void TMainForm::updatePanels() {
+    GroupBox3->hide();
+    GroupBox11->hide();
+    if (ComboBox1->currentIndex() >= 0) {
+        const QString format = ComboBox1->currentText();
+        if (format == "JPG")
+            GroupBox3->show();
+        if (format == "GIF")
+            GroupBox11->show();
+    }
+}
+
+void TMainForm::ComboBox1Change() {
+    updatePanels();
+    if (ComboBox1->currentIndex() < 0)
+        return;
+    Mask->setEditText(qs(RewriteMaskExtension(Mask->currentText().toStdString(),
+                                              ComboBox1->currentText().toStdString())));
+}
+
+void TMainForm::ScrollBar1Change() {
+    Label2->setText(QString::number(ScrollBar1->value()) + "%");
+}
+
+void TMainForm::ComboBox3Change() {
+    updateSpeedPanel();
+}
+
+void TMainForm::TrackBar2Change() {
+    Label8->setText(QString::number(TrackBar2->value()));
+}
+
+bool TMainForm::Edit2KeyPress(QChar key) {
+    return key >= '0' && key <= '9';
+}
+
+void TMainForm::CheckBox1Click() {
+    setWindowOpacity(CheckBox1->isChecked() ? TrackBar1->value() / 255.0 : 1.0);
+    m_exclusionRefusalTold = false;  // told again at the next switching on
+    updateExcludedWindows();
+}
+
+void TMainForm::TrackBar1Change() {
+    if (CheckBox1->isChecked())
+        setWindowOpacity(TrackBar1->value() / 255.0);
+}
+
+void TMainForm::updateExcludedWindows() {
+    // Windows the screen shots must leave out while the transparency switch is on: this one and
+    // the program's dialogs that are open (help, notes, errors).
+    std::vector<WindowHandle> own;
+    if (CheckBox1->isChecked()) {
+        own.push_back(WindowHandle(winId()));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != this && w->isVisible() && qobject_cast<QDialog*>(w))
+                own.push_back(WindowHandle(w->winId()));
+    }
+    try {
+        m_platform.grabber.setExcludedWindows(own);
+    } catch (const EGrabError& e) {
+        tellExclusionRefusedOnce(QString::fromStdString(e.what()));
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
+        qobject_cast<QDialog*>(watched) && CheckBox1->isChecked())
+        updateExcludedWindows();
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace fk

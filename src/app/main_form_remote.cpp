@@ -1,0 +1,107 @@
+// The commands of the hot keys and of the command line, and which files each command of the
+// command line has saved, so that it can be answered with its own.
+#include "app/main_form.h"
+#include "platform/event_pump.h"
+
+namespace fk {
+
+void TMainForm::HotKeyPressed(HotKeyAction action) {
+    switch (action) {
+        case HotKeyAction::ShootScreen:
+            Button8Click();
+            break;
+        case HotKeyAction::ShootWindow:
+            m_capture->ShootWindow();
+            break;
+        case HotKeyAction::TimedSeries:
+            m_series->ToggleTimedSeries();
+            break;
+        case HotKeyAction::Video:
+            VideoToggle();
+            break;
+    }
+}
+
+void TMainForm::VideoToggle() {
+    if (VideoOn()) {
+        Button10Click();
+        return;
+    }
+    // The command that starts the video returns once the video is written (or has failed):
+    // then whoever asked for the stop learns the outcome.
+    std::vector<QString> saved;
+    m_savedBy.push_back(&saved);
+    auto answer = [this](bool ok, const QString& text) {
+        for (const RemoteControl::Reply& reply : std::exchange(m_videoWaiters, {}))
+            reply(ok, text);
+    };
+    try {
+        Button10Click();
+    } catch (const EWaitsEnded&) {
+        m_savedBy.pop_back();
+        answer(!saved.empty(), saved.empty() ? "the program closed" : saved.back());
+        throw;
+    } catch (const std::exception& e) {
+        m_savedBy.pop_back();
+        answer(false, QString::fromUtf8(e.what()));
+        throw;
+    }
+    m_savedBy.pop_back();
+    answer(!saved.empty(), saved.empty() ? "no video was written" : saved.back());
+}
+
+void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply) {
+    // The files this command saves, apart from those of commands nested in its waits.
+    auto shot = [&](HotKeyAction action, const char* nothing) {
+        std::vector<QString> saved;
+        m_savedBy.push_back(&saved);
+        const std::optional<QString> error = runCaught([&] { HotKeyPressed(action); });
+        m_savedBy.pop_back();
+        if (error)
+            reply(false, *error);
+        else if (saved.empty())
+            reply(false, nothing);
+        else
+            reply(true, saved.back());
+    };
+    switch (command) {
+        case Command::Screen:
+            shot(HotKeyAction::ShootScreen,
+                 "no picture was written (no output format is selected)");
+            return;
+        case Command::Window:
+            shot(HotKeyAction::ShootWindow,
+                 "no picture was written (no window in front, or no output format is selected)");
+            return;
+        case Command::Series: {
+            const bool starting = !TimerOn();
+            // A running series holds its command until it stops: answer first.
+            reply(true, starting ? "started" : "stopped");
+            run([this] { HotKeyPressed(HotKeyAction::TimedSeries); });
+            return;
+        }
+        case Command::Video:
+            if (VideoOn()) {
+                m_videoWaiters.push_back(reply);
+            } else {
+                reply(true, "started");
+            }
+            run([this] { HotKeyPressed(HotKeyAction::Video); });
+            return;
+        case Command::Show:
+            DoRestore();
+            reply(true, {});
+            return;
+        case Command::Quit:
+            reply(true, {});
+            close();
+            return;
+        case Command::Start:
+        case Command::Help:
+        case Command::Version:
+            reply(false, "not a command of the running program");
+            return;
+    }
+}
+
+}  // namespace fk

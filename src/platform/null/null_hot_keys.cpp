@@ -1,0 +1,10 @@
+#include "platform/null/null_hot_keys.h"
+
+namespace fk {
+
+std::vector<HotKeyAction> NoHotKeys::registerAll(std::function<void(HotKeyAction)>) {
+    return {HotKeyAction::ShootScreen, HotKeyAction::ShootWindow, HotKeyAction::TimedSeries,
+            HotKeyAction::Video};
+}
+
+}  // namespace fk
