@@ -96,9 +96,7 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
         copy.setPixelFormat(PixelFormat::Bits24);
         return copy;
     }
-    const bool following = options.indexes != nullptr && options.follower != nullptr;
-    const ReductionPlan plan =
-        PlanReduction(paletteKind, ditherKind, source, options.threads, following);
+    const ReductionPlan plan = planReduction(paletteKind, ditherKind, source, options);
     const int width = source.width(), height = source.height();
     SourceRows rows(source, plan);
     if (paletteKind > pkCustom)
@@ -125,13 +123,13 @@ Bitmap MakePalettedBitmap(Bitmap& source, TPaletteKind paletteKind, TDitherKind 
     const WalkOutput out{writer, options, plan.follower, width, height};
     switch (plan.walk) {
         case Walk::Serpentine:
-            WalkSerpentine(*ditherer, rows, out);
+            walkSerpentine(*ditherer, rows, out);
             break;
         case Walk::Serpentine32:
-            WalkSerpentine32(static_cast<TBurkesDitherer&>(*ditherer), rows, out);
+            walkSerpentine32(static_cast<TBurkesDitherer&>(*ditherer), rows, out);
             break;
         case Walk::Chunks:
-            MatchChunks(
+            matchChunks(
                 plan.matchThreads, [&] { return CreateLookup(paletteKind, palette); }, rows, out);
             break;
     }

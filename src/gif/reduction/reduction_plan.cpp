@@ -6,9 +6,11 @@
 
 namespace fk {
 
-ReductionPlan PlanReduction(TPaletteKind paletteKind, TDitherKind ditherKind, const Bitmap& source,
-                            int threads, bool following) {
-    threads = resolveThreadCount(threads);
+ReductionPlan planReduction(TPaletteKind paletteKind, TDitherKind ditherKind, const Bitmap& source,
+                            const ReductionOptions& options) {
+    const int threads = resolveThreadCount(options.threads);
+    // A follower takes the rows only where they are copied out for it.
+    const bool following = options.indexes != nullptr && options.follower != nullptr;
     ReductionPlan plan;
     if (following)
         plan.follower = threads > 1 ? FollowerPlace::OwnThread : FollowerPlace::AfterEachGroup;

@@ -48,9 +48,9 @@ struct ReductionPlan {
     int matchThreads = 1;    // for Walk::Chunks
 };
 
-// `threads` as ReductionOptions::threads. Nothing here changes a byte of the result, only where
-// and when it is made.
-ReductionPlan PlanReduction(TPaletteKind paletteKind, TDitherKind ditherKind, const Bitmap& source,
-                            int threads, bool following);
+// The plan for reducing `source` with these kinds and options. Nothing here changes a byte of the
+// result, only where and when it is made.
+ReductionPlan planReduction(TPaletteKind paletteKind, TDitherKind ditherKind, const Bitmap& source,
+                            const ReductionOptions& options);
 
 }  // namespace fk

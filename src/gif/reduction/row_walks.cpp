@@ -104,16 +104,16 @@ void walkRows(TDitherEngine& ditherer, const WalkOutput& out, MapRow&& mapRow) {
 
 }  // namespace
 
-void WalkSerpentine(TDitherEngine& ditherer, SourceRows& rows, const WalkOutput& out) {
+void walkSerpentine(TDitherEngine& ditherer, SourceRows& rows, const WalkOutput& out) {
     walkRows(ditherer, out, [&](int row, uint8_t* to) { ditherer.MapRow(rows.row24(row), to); });
 }
 
-void WalkSerpentine32(TBurkesDitherer& ditherer, SourceRows& rows, const WalkOutput& out) {
+void walkSerpentine32(TBurkesDitherer& ditherer, SourceRows& rows, const WalkOutput& out) {
     walkRows(ditherer, out,
              [&](int row, uint8_t* to) { ditherer.MapRow32(rows.sourceRow(row), to); });
 }
 
-void MatchChunks(int threads, const std::function<std::unique_ptr<TColorLookup>()>& makeLookup,
+void matchChunks(int threads, const std::function<std::unique_ptr<TColorLookup>()>& makeLookup,
                  SourceRows& rows, const WalkOutput& out) {
     out.writer.ScanRow(0);  // allocates the rows before the threads share them
     std::vector<std::unique_ptr<TColorLookup>> own{size_t(threads)};

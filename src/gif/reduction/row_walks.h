@@ -22,14 +22,14 @@ struct WalkOutput {
 };
 
 // Walk::Serpentine: the ditherer down the 24-bit rows on the calling thread.
-void WalkSerpentine(TDitherEngine& ditherer, SourceRows& rows, const WalkOutput& out);
+void walkSerpentine(TDitherEngine& ditherer, SourceRows& rows, const WalkOutput& out);
 
 // Walk::Serpentine32: Burkes down the source's 32-bit rows on the calling thread.
-void WalkSerpentine32(TBurkesDitherer& ditherer, SourceRows& rows, const WalkOutput& out);
+void walkSerpentine32(TBurkesDitherer& ditherer, SourceRows& rows, const WalkOutput& out);
 
 // Walk::Chunks: chunks of 24-bit rows matched on `threads` threads, each thread with a lookup of
 // its own that `makeLookup` gives.
-void MatchChunks(int threads, const std::function<std::unique_ptr<TColorLookup>()>& makeLookup,
+void matchChunks(int threads, const std::function<std::unique_ptr<TColorLookup>()>& makeLookup,
                  SourceRows& rows, const WalkOutput& out);
 
 }  // namespace fk
