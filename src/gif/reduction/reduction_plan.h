@@ -12,7 +12,7 @@ constexpr int kRowsPerChunk = 32;
 
 // How the source becomes the 24-bit rows that are matched (and that it is left as).
 enum class Conversion : uint8_t {
-    // On the calling thread as the rows are first read, or nothing to convert.
+    // On the calling thread, all of it before anything reads it; or nothing to convert.
     InPlace,
     // In chunks on every thread before anything reads the rows.
     Chunks,
