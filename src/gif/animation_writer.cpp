@@ -55,7 +55,7 @@ void reportProgress(const AnimationSource& source, int written) {
 }  // namespace
 
 int defaultWorkerCount() {
-    return int(std::max(1u, std::thread::hardware_concurrency()));
+    return resolveThreadCount(0);
 }
 
 void WriteAnimation(Stream& out, const TGIFImage& settings, const AnimationSource& source,

@@ -2,12 +2,14 @@
 // indices from the rows.
 #include <array>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "base/stream.h"
+#include "base/threads.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
 #include "gif/lzw_encoder.h"
-#include "gif/reduction/parallel.h"
 #include "gif/sub_image.h"
 
 namespace fk {
@@ -24,6 +26,48 @@ Bitmap reduceToPalette(Bitmap& source, const TGIFImage* doc, int threads) {
     ReductionOptions options;
     options.threads = threads;
     return MakePalettedBitmap(source, kind, dither, bits, nullptr, options);
+}
+
+// The reduced bitmap, and the image data of its indexes when they were all coded beside it.
+struct ReducedFrame {
+    Bitmap bitmap;
+    std::optional<EncodedImageData> imageData;
+};
+
+// Reduces the source, its indexes also written into `indexes` (width * height bytes, top row
+// first), while another thread LZW-codes the finished rows.
+ReducedFrame reduceAndEncode(Bitmap& source, const TGIFImage& doc, int threads, uint8_t* indexes) {
+    // A reduced bitmap has a colour table of 256 entries, so its frame's codes start at 8 bits.
+    constexpr int kCodeBits = 8, kColorCount = 256;
+    // Codes the rows as the reduction gives them.
+    struct Coder final : RowFollower {
+        TLZWEncoder encoder;
+        const uint8_t* indexes = nullptr;
+        size_t width = 0;
+        int taken = 0;
+        void Take(int first, int count) override {
+            encoder.AddPixels(indexes + size_t(first) * width, size_t(count) * width);
+            taken = first + count;
+        }
+    } coder;
+    coder.indexes = indexes;
+    coder.width = size_t(source.width());
+    MemoryStream encoded;
+    coder.encoder.BeginFrame(encoded, kCodeBits, kColorCount, source.height(), source.width());
+    ReductionOptions options;
+    options.threads = threads;
+    options.indexes = indexes;
+    options.follower = &coder;
+    const int height = source.height();
+    ReducedFrame reduced;
+    reduced.bitmap = MakePalettedBitmap(source, doc.reductionKind(), doc.ditherKind(),
+                                        doc.paletteBits(), nullptr, options);
+    // A reduction that stopped short leaves the frame to be made without these codes.
+    if (coder.taken == height) {
+        coder.encoder.EndFrame();
+        reduced.imageData = EncodedImageData{encoded.takeBytes(), kCodeBits, kColorCount};
+    }
+    return reduced;
 }
 
 }  // namespace
@@ -49,7 +93,9 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
         m_data.assign(size_t(m_width) * size_t(m_height), 0);
     } else if (threads > 1 && doc->reductionKind() != pkTrueColor && doc->encoderKind() == ekLZW) {
         m_data.assign(size_t(m_width) * size_t(m_height), 0);
-        m_bitmap = reduceAlongside(source, *doc, threads);
+        ReducedFrame reduced = reduceAndEncode(source, *doc, threads, m_data.data());
+        m_bitmap = std::move(reduced.bitmap);
+        m_encoded = std::move(reduced.imageData);
         filled = true;
     } else {
         m_bitmap = reduceToPalette(source, doc, threads);
@@ -98,38 +144,6 @@ void TGIFSubImage::FrameFromBitmap(Bitmap& source) {
         throw;
     }
     reportProgress(psEnding, 100);
-}
-
-Bitmap TGIFSubImage::reduceAlongside(Bitmap& source, const TGIFImage& doc, int threads) {
-    // A reduced bitmap has a colour table of 256 entries, so its frame's codes start at 8 bits.
-    constexpr int kCodeBits = 8, kColorCount = 256;
-    // Codes the rows as the reduction gives them.
-    struct Coder final : RowFollower {
-        TLZWEncoder encoder;
-        const uint8_t* indexes = nullptr;
-        size_t width = 0;
-        int taken = 0;
-        void Take(int first, int count) override {
-            encoder.AddPixels(indexes + size_t(first) * width, size_t(count) * width);
-            taken = first + count;
-        }
-    } coder;
-    coder.indexes = m_data.data();
-    coder.width = size_t(m_width);
-    MemoryStream encoded;
-    coder.encoder.BeginFrame(encoded, kCodeBits, kColorCount, m_height, m_width);
-    ReductionOptions options;
-    options.threads = threads;
-    options.indexes = m_data.data();
-    options.follower = &coder;
-    Bitmap result = MakePalettedBitmap(source, doc.reductionKind(), doc.ditherKind(),
-                                       doc.paletteBits(), nullptr, options);
-    // A reduction that stopped short leaves the frame to be made without these codes.
-    if (coder.taken == m_height) {
-        coder.encoder.EndFrame();
-        m_encoded = EncodedImageData{encoded.takeBytes(), kCodeBits, kColorCount};
-    }
-    return result;
 }
 
 // Builds the colour map from the colours met. Neighbouring pixels mostly repeat a recent colour,

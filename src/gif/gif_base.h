@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "gif/reduction/gif_exception.h"
+#include "gif/gif_exception.h"
 
 namespace fk {
 

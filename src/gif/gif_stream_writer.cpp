@@ -81,8 +81,8 @@ void GifStreamWriter::writeFrame(TGIFSubImage& frame, const GifLayout& layout) {
     const int colorCount = local.empty() ? 1 << layout.maxColorDepth : local.count();
     if (m_encoder == ekLZW && (packed & 0x40) == 0) {
         // Made beside the colour reduction from these very pixels, in row order.
-        if (const std::vector<uint8_t>* data = frame.encodedImageData(codeBits, colorCount)) {
-            m_stream.write(data->data(), data->size());
+        if (const EncodedImageData* data = frame.encodedImageData(codeBits, colorCount)) {
+            m_stream.write(data->bytes.data(), data->bytes.size());
             return;
         }
     }

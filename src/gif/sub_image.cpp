@@ -71,12 +71,6 @@ void TGIFSubImage::setBounds(int left, int top, int width, int height) {
         ReportWarning(this, gsWarning, gif_text::kExceedsScreen);
 }
 
-const std::vector<uint8_t>* TGIFSubImage::encodedImageData(int codeBits, int colorCount) const {
-    if (!m_encoded || m_encoded->codeBits != codeBits || m_encoded->colorCount != colorCount)
-        return nullptr;
-    return &m_encoded->bytes;
-}
-
 void TGIFSubImage::setInterlaced(bool on) {
     m_packed = on ? uint8_t(m_packed | 0x40) : uint8_t(m_packed & ~0x40);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gif/color_map.h"
+#include "gif/encoded_image_data.h"
 #include "gif/gif_extensions.h"
 #include "gif/gif_item.h"
 #include "graphics/bitmap.h"
@@ -70,10 +71,11 @@ public:
     // The first graphic control extension made for this frame, while it lives.
     TGIFGraphicControlExtension* graphicControlExtension() const { return m_graphicControl; }
 
-    // The image data (code size byte, sub-blocks, terminator) that the LZW encoder gives for the
-    // pixels in row order with these code bits and this colour count, when it was made beside
-    // the colour reduction; nothing otherwise. Any change of the pixels drops it.
-    const std::vector<uint8_t>* encodedImageData(int codeBits, int colorCount) const;
+    // The image data made beside the colour reduction, when it was coded for these code bits and
+    // this colour count; nothing otherwise. Any change of the pixels drops it.
+    const EncodedImageData* encodedImageData(int codeBits, int colorCount) const {
+        return m_encoded && m_encoded->codedFor(codeBits, colorCount) ? &*m_encoded : nullptr;
+    }
 
     // The display copy of the bitmap the frame was made from, until PackForSave drops it.
     const Bitmap* bitmap() const { return m_bitmap ? &*m_bitmap : nullptr; }
@@ -94,8 +96,6 @@ private:
 
     void reportProgress(TProgressStage stage, int percent) const;
     void importTrueColorRows(const Bitmap& rows);
-    // Reduces the bitmap into m_data while another thread LZW-codes the finished rows.
-    Bitmap reduceAlongside(Bitmap& source, const TGIFImage& doc, int threads);
 
     TGIFAnchor<TGIFSubImage> m_anchor;
     uint8_t m_separator = 0x2C;
@@ -106,11 +106,6 @@ private:
     uint8_t m_packed = 0;  // local table flag, interlace, sort, reserved, table size
     TGIFLocalColorMap m_colorMap{this};
     std::vector<uint8_t> m_data;
-    struct EncodedImageData {
-        std::vector<uint8_t> bytes;
-        int codeBits = 0;
-        int colorCount = 0;
-    };
     std::optional<EncodedImageData> m_encoded;
     TGIFExtensionList m_extensions{*this};
     std::optional<Bitmap> m_bitmap;

@@ -162,7 +162,7 @@ uint32_t TSlowColorLookup::CrowdedOrNew(uint32_t bgr) {
             }
             m_eights[cell] = eight;
             m_built[cell >> 6] |= bit;
-            return eight.Nearest(bgr, ColourLanes::of(bgr));
+            return eight.Nearest(bgr, lanes::colourLanes(bgr));
         }
     }
     return m_packed[SearchCells(red, green, blue)];

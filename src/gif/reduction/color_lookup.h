@@ -7,33 +7,12 @@
 #include <memory>
 #include <vector>
 
+#include "gif/reduction/lanes.h"
 #include "graphics/color.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace fk {
 
-// A colour's blue, green and red as the 16-bit lanes the nearest-colour search works on (twice,
-// each followed by a 0), where the processor has vector registers.
-struct ColourLanes {
-#if defined(__SSE2__)
-    __m128i q;
-    // From a clamped colour's bytes in the low lanes of a vector, the spare byte 0.
-    static ColourLanes ofBytes(__m128i bytes) {
-        const __m128i words = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
-        return {_mm_unpacklo_epi64(words, words)};
-    }
-    static ColourLanes of(uint32_t bgr) {
-        return ofBytes(_mm_cvtsi32_si128(int(bgr & 0xFFFFFF)));
-    }
-#else
-    static ColourLanes of(uint32_t) {
-        return {};
-    }
-#endif
-};
+using lanes::ColourLanes;
 
 // Gives, for one colour, a palette index and that entry's colour.
 class TColorLookup {
@@ -84,7 +63,7 @@ public:
         return NearestPacked(uint32_t(blue) | uint32_t(green) << 8 | uint32_t(red) << 16);
     }
     // The same for a colour given as blue, green and red bytes, lowest first.
-    uint32_t NearestPacked(uint32_t bgr) { return NearestPacked(bgr, ColourLanes::of(bgr)); }
+    uint32_t NearestPacked(uint32_t bgr) { return NearestPacked(bgr, lanes::colourLanes(bgr)); }
     // The same with the colour also in lanes, as a vector loop may have it already.
     uint32_t NearestPacked(uint32_t bgr, ColourLanes lanes) {
         uint64_t& memo = m_memo[(bgr * 2654435761u) >> (32 - kMemoBits)];
@@ -212,66 +191,8 @@ public:
     void MatchPixels(const uint8_t* bgr, uint8_t* indexes, int count) override;
 };
 
-#if defined(__SSE2__)
-namespace lookup_detail {
-
-// The squared distances of the colour `q` (blue, green, red, 0, twice, as 16-bit lanes) to four
-// entries.
-inline __m128i distances(const uint32_t* four, __m128i q) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i colourOnly = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
-    auto squares = [&](__m128i pair) {
-        const __m128i d = _mm_sub_epi16(pair, q);
-        return _mm_castsi128_ps(_mm_madd_epi16(d, _mm_and_si128(d, colourOnly)));
-    };
-    const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(four));
-    const __m128 a = squares(_mm_unpacklo_epi8(x, zero));
-    const __m128 b = squares(_mm_unpackhi_epi8(x, zero));
-    return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
-                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
-}
-
-}  // namespace lookup_detail
-#endif
-
-// Each squared distance goes above the candidate's place in the list, so that the least value is
-// the nearest candidate and, of equally near ones, the first.
-inline uint32_t TSlowColorLookup::Eight::Nearest([[maybe_unused]] uint32_t bgr,
-                                                 [[maybe_unused]] ColourLanes lanes) const {
-#if defined(__SSE2__)
-    using namespace lookup_detail;
-    // Distances below 4095 as 16-bit values, all eight in one register; a colour that far from
-    // every candidate is looked at again in 32 bits.
-    const __m128i q = lanes.q;
-    __m128i d = _mm_packs_epi32(distances(entry, q), distances(entry + 4, q));
-    d = _mm_min_epi16(d, _mm_set1_epi16(4095));
-    __m128i key = _mm_or_si128(_mm_slli_epi16(d, 3), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
-    key = _mm_min_epi16(key, _mm_shuffle_epi32(key, _MM_SHUFFLE(1, 0, 3, 2)));
-    key = _mm_min_epi16(key, _mm_shuffle_epi32(key, _MM_SHUFFLE(2, 3, 0, 1)));
-    key = _mm_min_epi16(key, _mm_shufflelo_epi16(key, _MM_SHUFFLE(2, 3, 0, 1)));
-    const int least = _mm_cvtsi128_si32(key) & 0xFFFF;
-    if (least < 4095 << 3) [[likely]]
-        return entry[least & 7];
-    // The values stay below 2^24 and so compare exactly as floats.
-    const __m128 lo = _mm_cvtepi32_ps(
-        _mm_or_si128(_mm_slli_epi32(distances(entry, q), 3), _mm_setr_epi32(0, 1, 2, 3)));
-    const __m128 hi = _mm_cvtepi32_ps(
-        _mm_or_si128(_mm_slli_epi32(distances(entry + 4, q), 3), _mm_setr_epi32(4, 5, 6, 7)));
-    __m128 m = _mm_min_ps(lo, hi);
-    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
-    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
-    return entry[_mm_cvttss_si32(m) & 7];
-#else
-    uint32_t best = UINT32_MAX;
-    for (uint32_t k = 0; k < 8; ++k) {
-        const int db = int(entry[k] & 0xFF) - int(bgr & 0xFF);
-        const int dg = int((entry[k] >> 8) & 0xFF) - int((bgr >> 8) & 0xFF);
-        const int dr = int((entry[k] >> 16) & 0xFF) - int((bgr >> 16) & 0xFF);
-        const uint32_t key = uint32_t(dr * dr + dg * dg + db * db) << 3 | k;
-        best = best < key ? best : key;
-    }
-    return entry[best & 7];
-#endif
+inline uint32_t TSlowColorLookup::Eight::Nearest(uint32_t bgr, ColourLanes lanes) const {
+    return lanes::nearestOfEight(entry, bgr, lanes);
 }
 
 }  // namespace fk

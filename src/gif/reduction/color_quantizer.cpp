@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "gif/gif_exception.h"
 #include "gif/reduction/dib.h"
 #include "gif/reduction/fixed_palettes.h"
-#include "gif/reduction/gif_exception.h"
 
 namespace fk {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "gif/reduction/gif_exception.h"
+#include "gif/gif_exception.h"
 #include "graphics/bitmap.h"
 #include "graphics/color.h"
 

@@ -7,7 +7,7 @@
 
 #include "base/exceptions.h"
 #include "base/stream.h"
-#include "gif/reduction/gif_exception.h"
+#include "gif/gif_exception.h"
 
 namespace fk {
 

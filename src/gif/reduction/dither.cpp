@@ -192,11 +192,7 @@ void TBurkesDitherer::WalkRow(Matcher& matcher, const uint8_t* pixels, uint8_t* 
         const I4 pixel = fromBytes(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16);
         const I4 adjusted = pixel + divideTruncating<5>(owed + (load(cur) + half));
         const uint32_t v = toClampedBytes(adjusted);
-#if defined(__SSE2__)
-        const ColourLanes vLanes = ColourLanes::ofBytes(toClampedByteLanes(adjusted));
-#else
-        const ColourLanes vLanes = ColourLanes::of(v);
-#endif
+        const ColourLanes vLanes = clampedColourLanes(adjusted);
         const uint32_t chosen = matchPacked(matcher, v, vLanes);
         indexes[col] = uint8_t(chosen >> 24);
         const I4 e = fromBytes(v) - fromBytes(chosen & 0xFFFFFF);

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/threads.h"
 #include "gif/gif_image.h"
-#include "gif/reduction/parallel.h"
 #include "gif_test_support.h"
 #include "support/test_support.h"
 

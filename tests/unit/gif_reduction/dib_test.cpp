@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "base/exceptions.h"
+#include "gif/gif_exception.h"
 #include "gif/reduction/dib.h"
 #include "gif/reduction/fixed_palettes.h"
-#include "gif/reduction/gif_exception.h"
 #include "support/test_support.h"
 
 namespace fk {

@@ -1,4 +1,4 @@
-#include "gif/reduction/parallel.h"
+#include "base/threads.h"
 
 #include <algorithm>
 #include <atomic>
