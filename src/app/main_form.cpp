@@ -38,6 +38,7 @@
 #include "platform/errors.h"
 #include "platform/qt/qt_event_pump.h"
 #include "settings/config_location.h"
+#include "settings/list_entries.h"
 
 namespace fk {
 
@@ -532,7 +533,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 SaveOptions TMainForm::saveOptions() {
     SaveOptions o;
     if (ComboBox1->currentIndex() >= 0)
-        o.formatText = ComboBox1->currentText().toStdString();
+        o.format = pictureFormatOf(ComboBox1->currentText().toStdString());
     o.jpegQuality = ScrollBar1->value();
     o.gifPalette = ComboBox2->currentIndex();
     o.folder = ShellTreeView1->path().toStdString();

@@ -7,13 +7,13 @@
 #include <functional>
 
 #include "base/exceptions.h"
-#include "capture/compact_timeline.h"
-#include "capture/video_gif.h"
-#include "capture/video_recorder.h"
 #include "composed_gif.h"
 #include "gif/gif_image.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"
+#include "video/compact_timeline.h"
+#include "video/video_gif.h"
+#include "video/video_recorder.h"
 #include "video_test_host.h"
 
 namespace fk {
@@ -167,7 +167,7 @@ struct CompactRig {
     explicit CompactRig(Look look, int palette = 3, int workers = 2)
         : video(capture, host, workers) {
         host.folder = dir.path();
-        host.type = VideoRecorder::kCompactEntry;
+        host.entry = VideoEntry::Compact;
         host.palette = palette;
         host.clock = &clock;
         grabber.scene = makeScene(look);
