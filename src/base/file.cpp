@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "base/exceptions.h"
@@ -76,6 +77,22 @@ IoResult readAllAt(int fd, void* data, size_t size, uint64_t offset) {
     return whole(size, 0, [&](size_t done) {
         return ::pread(fd, p + done, size - done, off_t(offset + done));
     });
+}
+
+void throwCreateError(const std::string& path, int err) {
+    throw EFCreateError(formatMessage("Cannot create file \"%s\". %s", {path, std::strerror(err)}));
+}
+
+void throwOpenError(const std::string& path, int err) {
+    throw EFOpenError(formatMessage("Cannot open file \"%s\". %s", {path, std::strerror(err)}));
+}
+
+void throwReadError(const std::string& path, int err) {
+    throw EReadError(formatMessage("Cannot read file \"%s\". %s", {path, std::strerror(err)}));
+}
+
+void throwWriteError(const std::string& path, int err) {
+    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {path, std::strerror(err)}));
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) {

@@ -50,6 +50,14 @@ IoResult writeAllAt(int fd, const void* data, size_t size, uint64_t offset);
 IoResult readAll(int fd, void* data, size_t size);
 IoResult readAllAt(int fd, void* data, size_t size, uint64_t offset);
 
+// The failures of files as the program reports them, naming `path` and giving the system's
+// reason: "Cannot create file "%s". %s", "Cannot open file "%s". %s", "Cannot read file "%s". %s",
+// "Cannot write file "%s". %s".
+[[noreturn]] void throwCreateError(const std::string& path, int err);
+[[noreturn]] void throwOpenError(const std::string& path, int err);
+[[noreturn]] void throwReadError(const std::string& path, int err);
+[[noreturn]] void throwWriteError(const std::string& path, int err);
+
 // Whether the two are the same file (device and inode).
 bool sameFile(const struct stat& a, const struct stat& b);
 // Whether `name` in the folder `folderFd` (AT_FDCWD: `name` is a path), not followed when it is a

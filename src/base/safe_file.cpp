@@ -88,14 +88,6 @@ std::string lettered(const std::string& prefix, std::string stem, const std::str
     throw EFCreateError(formatMessage("Cannot create file \"%s\". %s", {target, reason}));
 }
 
-[[noreturn]] void throwCreateError(const std::string& target, int err) {
-    throwCreateError(target, std::strerror(err));
-}
-
-[[noreturn]] void throwWriteError(const std::string& target, int err) {
-    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {target, std::strerror(err)}));
-}
-
 constexpr const char* kTemporaryTakenReason =
     "Its temporary file was moved or replaced by someone else";
 

@@ -19,10 +19,6 @@ namespace {
 
 constexpr size_t kFileBufferSize = 64 * 1024;
 
-std::string systemReason(int err) {
-    return std::strerror(err);
-}
-
 }  // namespace
 
 void Stream::readExact(void* buffer, size_t n) {
@@ -95,17 +91,14 @@ FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
     }
     m_file.reset(::open(path.c_str(), flags, 0666));
     if (!m_file) {
-        int err = errno;
         if (mode == Mode::Create)
-            throw EFCreateError(
-                formatMessage("Cannot create file \"%s\". %s", {path, systemReason(err)}));
-        throw EFOpenError(formatMessage("Cannot open file \"%s\". %s", {path, systemReason(err)}));
+            throwCreateError(path, errno);
+        throwOpenError(path, errno);
     }
     struct stat st {};
     if (::fstat(m_file.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
         m_file.reset();
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {path, systemReason(EISDIR)}));
+        throwCreateError(path, EISDIR);
     }
 }
 
@@ -119,8 +112,7 @@ bool FileStream::openDevice() {
     if (!m_file) {
         if (errno == ELOOP)
             return false;
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {m_path, systemReason(errno)}));
+        throwCreateError(m_path, errno);
     }
     const int fd = m_file.get();
     struct stat st {};
@@ -147,15 +139,11 @@ int FileStream::fd() const {
     return m_replacement ? m_replacement->fd() : m_file.get();
 }
 
-void FileStream::throwWriteError(int err) const {
-    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {m_path, systemReason(err)}));
-}
-
 void FileStream::flushBuffer() {
     const IoResult written = writeAll(fd(), m_buffer.data(), m_buffer.size());
     if (written.error != 0) {
         m_buffer.erase(m_buffer.begin(), m_buffer.begin() + ptrdiff_t(written.done));
-        throwWriteError(written.error);
+        throwWriteError(m_path, written.error);
     }
     m_buffer.clear();
 }
@@ -165,8 +153,7 @@ size_t FileStream::read(void* buffer, size_t n) {
     const IoResult got = readAll(fd(), buffer, n);
     m_pos += got.done;
     if (got.error != 0)
-        throw EReadError(
-            formatMessage("Cannot read file \"%s\". %s", {m_path, systemReason(got.error)}));
+        throwReadError(m_path, got.error);
     return got.done;
 }
 
@@ -190,7 +177,7 @@ void FileStream::write(const void* buffer, size_t n) {
     const IoResult written = writeAll(fd(), p, n);
     m_pos += written.done;
     if (written.error != 0)
-        throwWriteError(written.error);
+        throwWriteError(m_path, written.error);
 }
 
 uint64_t FileStream::position() const {
@@ -201,7 +188,7 @@ void FileStream::seek(uint64_t position) {
     flushBuffer();
     if (::lseek(fd(), off_t(position), SEEK_SET) < 0)
         throw EStreamError(
-            formatMessage("Cannot seek in file \"%s\". %s", {m_path, systemReason(errno)}));
+            formatMessage("Cannot seek in file \"%s\". %s", {m_path, std::strerror(errno)}));
     m_pos = position;
 }
 
@@ -228,7 +215,7 @@ void FileStream::close() {
         return;
     }
     if (const int err = m_file.close())
-        throwWriteError(err);
+        throwWriteError(m_path, err);
 }
 
 void ByteWriter::bytes(const void* data, size_t n) {

@@ -83,7 +83,6 @@ public:
 private:
     bool openDevice();
     void flushBuffer();
-    [[noreturn]] void throwWriteError(int err) const;
     int fd() const;
 
     std::string m_path;

@@ -28,8 +28,7 @@ public:
         n = size_t(std::min<uint64_t>(n, m_size - std::min(m_pos, m_size)));
         const IoResult got = readAllAt(m_fd, buffer, n, m_start + m_pos);
         if (got.error != 0)
-            throw EReadError(
-                formatMessage("Cannot read file \"%s\". %s", {m_path, std::strerror(got.error)}));
+            throwReadError(m_path, got.error);
         m_pos += got.done;
         return got.done;
     }
@@ -57,8 +56,7 @@ FrameFile::FrameFile(const std::string& path) {
         const int err = errno;
         file.fd.reset();
         ::unlink(m_path.c_str());
-        throw EFOpenError(
-            formatMessage("Cannot open file \"%s\". %s", {m_path, std::strerror(err)}));
+        throwOpenError(m_path, err);
     }
     m_out = std::make_unique<FileStream>(std::move(file.fd), m_path);
 }

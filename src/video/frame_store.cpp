@@ -91,8 +91,7 @@ void FrameStore::spill(int index, const CompactFrame& frame) {
         offset = m_end;
     }
     if (const int err = writeAllAt(m_file.get(), record.data(), record.size(), offset).error)
-        throw EWriteError(
-            formatMessage("Cannot write file \"%s\". %s", {m_path, std::strerror(err)}));
+        throwWriteError(m_path, err);
     {
         std::lock_guard lock(m_mutex);
         m_end = offset + record.size();

@@ -14,20 +14,16 @@ namespace fk {
 GrowingGif::GrowingGif(std::string path)
     : m_path(path), m_file(std::move(path)), m_sink(m_file, m_path), m_sequence(m_sink) {}
 
-void GrowingGif::FileSink::throwWriteError(int err) const {
-    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {m_path, std::strerror(err)}));
-}
-
 void GrowingGif::FileSink::writeAt(uint64_t offset, const uint8_t* data, size_t size) {
     if (const int err = writeAllAt(m_file.fd(), data, size, offset).error)
-        throwWriteError(err);
+        throwWriteError(m_path, err);
 }
 
 void GrowingGif::FileSink::keepRoom(uint64_t offset, size_t size) {
     // What is written later must still fit when the disk is full.
     if (::fallocate(m_file.fd(), FALLOC_FL_KEEP_SIZE, off_t(offset), off_t(size)) != 0 &&
         errno != EOPNOTSUPP)
-        throwWriteError(errno);
+        throwWriteError(m_path, errno);
 }
 
 void GrowingGif::append(const EncodedFrame& frame) {
@@ -51,7 +47,7 @@ void GrowingGif::complete() {
     checkPresent();
     const uint64_t size = m_sequence.complete();
     if (::ftruncate(m_file.fd(), off_t(size)) != 0)
-        m_sink.throwWriteError(errno);
+        throwWriteError(m_path, errno);
     m_file.commit(false);
 }
 

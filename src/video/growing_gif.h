@@ -42,7 +42,6 @@ private:
             : m_file(file), m_path(path) {}
         void writeAt(uint64_t offset, const uint8_t* data, size_t size) override;
         void keepRoom(uint64_t offset, size_t size) override;
-        [[noreturn]] void throwWriteError(int err) const;
 
     private:
         const ReplacementFile& m_file;
