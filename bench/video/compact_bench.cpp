@@ -18,10 +18,10 @@
 #include <filesystem>
 #include <string>
 
-#include "capture/video_recorder.h"
 #include "desktop_scene.h"
 #include "platform/x11/x11_grabber.h"
 #include "support/bench_support.h"
+#include "video/video_recorder.h"
 #include "video_bench_support.h"
 
 using namespace fk;
@@ -49,7 +49,7 @@ uint64_t diskBytes(const std::string& path) {
 
 // Records `seconds` of the display with the given entry and rate. `limitRate` grabs the
 // "GIF" entry at that rate too.
-Recording record(const std::string& type, int rate, double seconds, size_t storeMemory,
+Recording record(VideoEntry entry, int rate, double seconds, size_t storeMemory,
                  bool limitRate = false) {
     const std::string folder = scratchFile("video-compact-bench");
     std::filesystem::remove_all(folder);
@@ -60,7 +60,7 @@ Recording record(const std::string& type, int rate, double seconds, size_t store
         grabber.rate = rate;
     BenchHost host;
     host.folder = folder;
-    host.type = type;
+    host.entry = entry;
     host.speed = rate;
     SteadyClock clock;
     SleepingPump pump;
@@ -121,11 +121,11 @@ int main(int argc, char** argv) {
     Recording compact10, whole10;
     {
         DesktopScene scene(DesktopScene::Motion::Playing, window);
-        compact10 = record(VideoRecorder::kCompactEntry, 10, 10, memory);
+        compact10 = record(VideoEntry::Compact, 10, 10, memory);
     }
     {
         DesktopScene scene(DesktopScene::Motion::Playing, window);
-        whole10 = record(VideoRecorder::kWholeEntry, 10, 10, memory, true);
+        whole10 = record(VideoEntry::Whole, 10, 10, memory, true);
     }
     describe("compact, 10/s", compact10);
     describe("GIF, 10/s", whole10);
@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
     Recording still2, still12;
     {
         DesktopScene scene(DesktopScene::Motion::Still, window);
-        still2 = record(VideoRecorder::kCompactEntry, 30, 2, memory);
-        still12 = record(VideoRecorder::kCompactEntry, 30, 12, memory);
+        still2 = record(VideoEntry::Compact, 30, 2, memory);
+        still12 = record(VideoEntry::Compact, 30, 12, memory);
     }
     const double stillPerSecond =
         (double(still12.fileBytes) - double(still2.fileBytes)) / (still12.seconds - still2.seconds);
@@ -150,15 +150,15 @@ int main(int argc, char** argv) {
     Recording long30, long50, stored;
     {
         DesktopScene scene(DesktopScene::Motion::Playing, window);
-        long30 = record(VideoRecorder::kCompactEntry, 30, longSeconds, memory);
+        long30 = record(VideoEntry::Compact, 30, longSeconds, memory);
     }
     {
         DesktopScene scene(DesktopScene::Motion::Playing, window);
-        long50 = record(VideoRecorder::kCompactEntry, 50, longSeconds, memory);
+        long50 = record(VideoEntry::Compact, 50, longSeconds, memory);
     }
     {
         DesktopScene scene(DesktopScene::Motion::Playing, window);
-        stored = record(VideoRecorder::kCompactEntry, 30, longSeconds / 3, 0);
+        stored = record(VideoEntry::Compact, 30, longSeconds / 3, 0);
     }
     describe("compact, 30/s", long30);
     describe("compact, 50/s", long50);

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-#include "capture/video_recorder.h"
 #include "gif/gif_image.h"
 #include "platform/x11/x11_grabber.h"
 #include "support/bench_support.h"
+#include "video/video_recorder.h"
 #include "video_bench_support.h"
 
 using namespace fk;

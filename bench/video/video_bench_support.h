@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "capture/video_recorder.h"
 #include "graphics/bitmap.h"
 #include "platform/screen_grabber.h"
+#include "video/video_recorder.h"
 
 namespace fk::bench {
 
@@ -34,7 +34,7 @@ struct BenchHost final : CaptureHost, VideoHost {
     void setShotDelayText(const std::string&) override {}
     std::string runningNumberText() override { return counter; }
     void setRunningNumberText(const std::string& t) override { counter = t; }
-    std::string videoType() override { return type; }
+    VideoEntry videoEntry() override { return entry; }
     int speedPosition() override { return speed; }
     void setVideoCaption(const std::string&) override {}
     void setMainWindowEnabled(bool) override {}
@@ -44,7 +44,7 @@ struct BenchHost final : CaptureHost, VideoHost {
 
     std::string folder;
     std::string counter = "0";
-    std::string type = VideoRecorder::kWholeEntry;
+    VideoEntry entry = VideoEntry::Whole;
     int speed = 10;
     int backlog = 0;
     SteadyTime::time_point assemblyStart;

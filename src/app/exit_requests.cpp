@@ -9,18 +9,22 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+#include "base/file.h"
+
 namespace fk {
 
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
-int g_pipe[2] = {-1, -1};
+// The handler writes to the pipe, the event loop reads from it.
+FileDescriptor g_readEnd;
+FileDescriptor g_writeEnd;
 
 // All a signal handler may safely do: note the signal where the event loop will see it.
 void noteSignal(int signal) {
     const int saved = errno;
     const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &number, 1);
+    [[maybe_unused]] const ssize_t written = ::write(g_writeEnd.get(), &number, 1);
     errno = saved;
 }
 
@@ -28,11 +32,14 @@ void noteSignal(int signal) {
 
 ExitRequests::ExitRequests(std::function<bool()> finished) : m_finished(std::move(finished)) {
     QCoreApplication::instance()->installEventFilter(this);
-    if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        g_pipe[0] = g_pipe[1] = -1;
-        return;
+    if (!g_readEnd) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        g_readEnd.reset(ends[0]);
+        g_writeEnd.reset(ends[1]);
     }
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(g_readEnd.get(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ExitRequests::readSignals);
     for (int s : kSignals) {
         struct sigaction old {};
@@ -55,18 +62,17 @@ ExitRequests::~ExitRequests() {
         if (current.sa_handler == noteSignal)
             ::signal(s, SIG_DFL);
     }
-    if (g_pipe[0] >= 0) {
+    if (g_readEnd) {
         delete m_notifier;
-        ::close(g_pipe[0]);
-        ::close(g_pipe[1]);
-        g_pipe[0] = g_pipe[1] = -1;
+        g_readEnd.reset();
+        g_writeEnd.reset();
     }
 }
 
 void ExitRequests::readSignals() {
     unsigned char numbers[16];
     ssize_t n;
-    while ((n = ::read(g_pipe[0], numbers, sizeof numbers)) > 0)
+    while ((n = ::read(g_readEnd.get(), numbers, sizeof numbers)) > 0)
         for (ssize_t i = 0; i < n; ++i)
             emit closeRequested(numbers[i]);
 }

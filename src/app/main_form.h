@@ -13,9 +13,9 @@
 #include "app/remote_control.h"
 #include "capture/capture.h"
 #include "capture/timed_series.h"
-#include "capture/video_recorder.h"
 #include "platform/desktop.h"
 #include "platform/hot_keys.h"
+#include "video/video_recorder.h"
 
 class QAction;
 class QCheckBox;
@@ -189,7 +189,7 @@ private:
     void setIntervalText(const std::string& text) override;
     void setSeriesCaption(const std::string& caption) override;
     // VideoHost
-    std::string videoType() override;
+    VideoEntry videoEntry() override;
     int speedPosition() override;
     void setVideoCaption(const std::string& caption) override;
     void setMainWindowEnabled(bool enabled) override;

@@ -12,13 +12,14 @@
 #include "app/shell_tree_view.h"
 #include "app/spin_edit.h"
 #include "app/text_box.h"
+#include "settings/list_entries.h"
 
 namespace fk {
 
 SaveOptions TMainForm::saveOptions() {
     SaveOptions o;
     if (ComboBox1->currentIndex() >= 0)
-        o.formatText = ComboBox1->currentText().toStdString();
+        o.format = pictureFormatOf(ComboBox1->currentText().toStdString());
     o.jpegQuality = ScrollBar1->value();
     o.gifPalette = ComboBox2->currentIndex();
     o.folder = ShellTreeView1->path().toStdString();

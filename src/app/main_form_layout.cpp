@@ -16,6 +16,7 @@
 #include "app/spin_edit.h"
 #include "app/text_box.h"
 #include "app/wrap_button.h"
+#include "settings/list_entries.h"
 
 namespace fk {
 
@@ -52,6 +53,10 @@ QComboBox* fixedList(QWidget* parent, const char* name, QStringList entries, QRe
     auto* box = place(new QComboBox(parent), name, r);
     box->addItems(entries);
     return box;
+}
+template <size_t N>
+QComboBox* fixedList(QWidget* parent, const char* name, const char* const (&entries)[N], QRect r) {
+    return fixedList(parent, name, QStringList(std::begin(entries), std::end(entries)), r);
 }
 
 QSlider* trackBar(QWidget* parent, const char* name, int min, int max, int position, QRect r) {
@@ -98,8 +103,7 @@ void TMainForm::createControls() {
     Button4 = button(GroupBox2, "Button4", "0", {108, 72, 21, 21});
 
     GroupBox4 = group(this, "GroupBox4", "[ Формат снимка ]", {412, 56, 121, 53});
-    ComboBox1 = fixedList(GroupBox4, "ComboBox1", {"JPG", "BMP", "WMF", "PNG", "GIF", "TIF"},
-                          {8, 22, 105, 21});
+    ComboBox1 = fixedList(GroupBox4, "ComboBox1", kPictureFormatEntries, {8, 22, 105, 21});
     // A list selects its first entry when it is filled; this one starts with none.
     ComboBox1->setCurrentIndex(-1);
 
@@ -123,9 +127,7 @@ void TMainForm::createControls() {
     GroupBox12 = group(this, "GroupBox12", "[ Опции съемки видео ]", {272, 160, 261, 81});
     // The list is wide enough to show its longer entry whole.
     Label7 = label(GroupBox12, "Label7", "Формат:", {5, 19, 44, 17});
-    ComboBox3 =
-        fixedList(GroupBox12, "ComboBox3",
-                  {VideoRecorder::kWholeEntry, VideoRecorder::kCompactEntry}, {51, 16, 121, 21});
+    ComboBox3 = fixedList(GroupBox12, "ComboBox3", kVideoEntries, {51, 16, 121, 21});
     Button10 = button(GroupBox12, "Button10", "Съемка видео", {174, 14, 83, 25});
     Gifspeed = place(new QWidget(GroupBox12), "Gifspeed", {4, 40, 253, 22});
     Label6 = label(Gifspeed, "Label6", "Скорость:", {4, 3, 60, 17});

@@ -9,6 +9,7 @@
 #include <QSlider>
 
 #include "app/main_form.h"
+#include "settings/list_entries.h"
 
 namespace fk {
 
@@ -57,13 +58,12 @@ void TMainForm::dropPendingInput() {
 }
 
 void TMainForm::updateSpeedPanel() {
-    const QString type = ComboBox3->currentIndex() >= 0 ? ComboBox3->currentText() : QString();
-    Gifspeed->setVisible(type == VideoRecorder::kWholeEntry ||
-                         type == VideoRecorder::kCompactEntry);
+    Gifspeed->setVisible(videoEntry() != VideoEntry::NotSelected);
 }
 
-std::string TMainForm::videoType() {
-    return ComboBox3->currentIndex() >= 0 ? ComboBox3->currentText().toStdString() : "";
+VideoEntry TMainForm::videoEntry() {
+    return ComboBox3->currentIndex() >= 0 ? videoEntryOf(ComboBox3->currentText().toStdString())
+                                          : VideoEntry::NotSelected;
 }
 
 int TMainForm::speedPosition() {

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -28,10 +27,6 @@ bool hasWriteBit(const struct stat& st) {
 std::string parentOf(const std::string& path) {
     const std::string parent = std::filesystem::path(path).parent_path().string();
     return parent.empty() ? "." : parent;
-}
-
-bool sameFile(const struct stat& st, dev_t device, ino_t inode) {
-    return st.st_dev == device && st.st_ino == inode;
 }
 
 // The file a write really goes to: the target of a symbolic link that we (or the superuser, who
@@ -92,29 +87,8 @@ std::string lettered(const std::string& prefix, std::string stem, const std::str
     throw EFCreateError(formatMessage("Cannot create file \"%s\". %s", {target, reason}));
 }
 
-[[noreturn]] void throwCreateError(const std::string& target, int err) {
-    throwCreateError(target, std::strerror(err));
-}
-
-[[noreturn]] void throwWriteError(const std::string& target, int err) {
-    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {target, std::strerror(err)}));
-}
-
 constexpr const char* kTemporaryTakenReason =
     "Its temporary file was moved or replaced by someone else";
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(size_t(n));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -134,9 +108,10 @@ bool isWritableLocation(const std::string& path) {
     return S_ISDIR(st.st_mode) && hasWriteBit(st) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-int openNewFile(int folderFd, const std::string& name) {
-    return ::openat(folderFd, name.c_str(),
-                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+FileDescriptor openNewFile(int folderFd, const std::string& name) {
+    return FileDescriptor(::openat(folderFd, name.c_str(),
+                                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                                   0600));
 }
 
 bool isOwnPlainFile(const struct stat& st) {
@@ -157,9 +132,9 @@ TemporaryFile createTemporaryFile(const std::string& path) {
     // open from seeing it change.
     if (isOwnPlainFile(AT_FDCWD, path))
         ::unlink(path.c_str());
-    int fd = openNewFile(AT_FDCWD, path);
-    if (fd >= 0)
-        return {fd, path};
+    FileDescriptor fd = openNewFile(AT_FDCWD, path);
+    if (fd)
+        return {std::move(fd), path};
     const std::string prefix = whole.has_parent_path() ? whole.parent_path().string() + "/" : "";
     const size_t dot = name.rfind('.');
     const bool hasExtension = dot != std::string::npos && dot > 0;
@@ -168,8 +143,8 @@ TemporaryFile createTemporaryFile(const std::string& path) {
     for (int attempt = 0; attempt < 100 && errno == EEXIST; ++attempt) {
         std::string fresh = prefix + lettered("", stem, extension);
         fd = openNewFile(AT_FDCWD, fresh);
-        if (fd >= 0)
-            return {fd, std::move(fresh)};
+        if (fd)
+            return {std::move(fd), std::move(fresh)};
     }
     throwCreateError(path, errno);
 }
@@ -180,40 +155,34 @@ ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target
     m_name = path.filename().string();
     if (m_name.empty() || m_name == "." || m_name == "..")
         throwCreateError(m_target, EISDIR);
-    m_folder = ::open(m_folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (m_folder < 0)
+    // A constructor that throws leaves the folder to its member, which closes it.
+    m_folder.reset(::open(m_folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder)
         throwCreateError(m_target, errno);
-    const auto fail = [this](int err) {
-        ::close(m_folder);
-        throwCreateError(m_target, err);
-    };
     struct stat st {};
-    if (::fstatat(m_folder, m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
-        fail(EISDIR);
+    if (::fstatat(m_folder.get(), m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(st.st_mode))
+        throwCreateError(m_target, EISDIR);
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_temporaryName = lettered(".", m_name, ".part");
-        m_fd = openNewFile(m_folder, m_temporaryName);
-        if (m_fd >= 0 || errno != EEXIST)
+        m_fd = openNewFile(m_folder.get(), m_temporaryName);
+        if (m_fd || errno != EEXIST)
             break;
     }
-    if (m_fd < 0) {
+    if (!m_fd) {
         const int err = errno;
         m_temporaryName.clear();
-        fail(err);
+        throwCreateError(m_target, err);
     }
-    if (::fstat(m_fd, &st) != 0) {
+    if (::fstat(m_fd.get(), &m_made) != 0) {
         const int err = errno;
         discard();
-        fail(err);
+        throwCreateError(m_target, err);
     }
-    m_device = st.st_dev;
-    m_inode = st.st_ino;
 }
 
 ReplacementFile::~ReplacementFile() {
     discard();
-    if (m_folder >= 0)
-        ::close(m_folder);
 }
 
 std::string ReplacementFile::temporaryPath() const {
@@ -221,34 +190,29 @@ std::string ReplacementFile::temporaryPath() const {
 }
 
 bool ReplacementFile::temporaryIsOurs() const {
-    struct stat st {};
-    return ::fstatat(m_folder, m_temporaryName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-           sameFile(st, m_device, m_inode);
+    return namesFile(m_folder.get(), m_temporaryName, m_made);
 }
 
 void ReplacementFile::discard() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_fd.reset();
     // In a shared folder someone else may have put something under the temporary name.
     if (!m_temporaryName.empty() && temporaryIsOurs())
-        ::unlinkat(m_folder, m_temporaryName.c_str(), 0);
+        ::unlinkat(m_folder.get(), m_temporaryName.c_str(), 0);
     m_temporaryName.clear();
 }
 
 void ReplacementFile::commit(bool sync) {
     struct stat old {};
     const bool keepMode =
-        ::fstatat(m_folder, m_name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && isOwnPlainFile(old);
+        ::fstatat(m_folder.get(), m_name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+        isOwnPlainFile(old);
     const mode_t mode = keepMode ? (old.st_mode & 0777) : (0666 & ~currentUmask());
-    if (::fchmod(m_fd, mode) != 0 || (sync && ::fsync(m_fd) != 0)) {
+    if (::fchmod(m_fd.get(), mode) != 0 || (sync && ::fsync(m_fd.get()) != 0)) {
         const int err = errno;
         discard();
         throwWriteError(m_target, err);
     }
-    // A network disk may report a failed write only here.
-    if (::close(std::exchange(m_fd, -1)) != 0) {
-        const int err = errno;
+    if (const int err = m_fd.close()) {
         discard();
         throwWriteError(m_target, err);
     }
@@ -256,7 +220,7 @@ void ReplacementFile::commit(bool sync) {
         discard();
         throwCreateError(m_target, kTemporaryTakenReason);
     }
-    if (::renameat(m_folder, m_temporaryName.c_str(), m_folder, m_name.c_str()) != 0) {
+    if (::renameat(m_folder.get(), m_temporaryName.c_str(), m_folder.get(), m_name.c_str()) != 0) {
         const int err = errno;
         discard();
         throwCreateError(m_target, err);
@@ -264,9 +228,7 @@ void ReplacementFile::commit(bool sync) {
     m_temporaryName.clear();
     // Whatever was renamed has the target's name now; if someone slipped their own file under
     // the temporary name just before, that is no picture of ours.
-    struct stat placed {};
-    if (::fstatat(m_folder, m_name.c_str(), &placed, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !sameFile(placed, m_device, m_inode))
+    if (!namesFile(m_folder.get(), m_name, m_made))
         throwCreateError(m_target, kTemporaryTakenReason);
 }
 
@@ -283,7 +245,7 @@ void writeFileSafely(const std::string& path, std::string_view bytes,
 
     try {
         ReplacementFile file(target);
-        if (!writeAll(file.fd(), bytes))
+        if (writeAll(file.fd(), bytes.data(), bytes.size()).error != 0)
             throw EWriteError(errorMessage);
         file.commit(true);
     } catch (const Exception&) {

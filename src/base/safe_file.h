@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/file.h"
+
 namespace fk {
 
 // Whether the program may write the file (or, when it does not exist, create it in its folder).
@@ -15,9 +17,9 @@ bool isWritableLocation(const std::string& path);
 // Opens a new, empty file `name` in the folder `folderFd` (a descriptor or AT_FDCWD) for reading
 // and writing. Nothing that already has the name is ever opened, a link to somewhere else
 // included: the file is created exclusively and never through a link, only its owner may read
-// it, and child processes do not inherit it. Returns the descriptor, or -1 with errno set
+// it, and child processes do not inherit it. Returns the descriptor, or none with errno set
 // (EEXIST when anything at all has the name, even a dangling link).
-int openNewFile(int folderFd, const std::string& name);
+FileDescriptor openNewFile(int folderFd, const std::string& name);
 
 // Whether the file is one the program itself may take over: a regular file of this user that
 // has no other name. Symbolic links, other users' files and hard links are not.
@@ -26,7 +28,7 @@ bool isOwnPlainFile(const struct stat& st);
 
 // A private file for the program's own temporary data.
 struct TemporaryFile {
-    int fd = -1;
+    FileDescriptor fd;
     std::string path;  // where it was made
 };
 
@@ -53,7 +55,7 @@ public:
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
     std::string temporaryPath() const;
 
     // Gives the file the permissions the umask leaves of 0666, or those of the file it replaces
@@ -71,10 +73,9 @@ private:
     std::string m_folderPath;
     std::string m_name;
     std::string m_temporaryName;
-    int m_folder = -1;
-    int m_fd = -1;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
+    FileDescriptor m_folder;
+    FileDescriptor m_fd;
+    struct stat m_made {};  // the temporary file as it was made
 };
 
 // Replaces the file's content all at once through a ReplacementFile written to the disk before it

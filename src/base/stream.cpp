@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/exceptions.h"
+#include "base/file.h"
 #include "base/safe_file.h"
 
 namespace fk {
@@ -17,10 +18,6 @@ namespace fk {
 namespace {
 
 constexpr size_t kFileBufferSize = 64 * 1024;
-
-std::string systemReason(int err) {
-    return std::strerror(err);
-}
 
 }  // namespace
 
@@ -77,7 +74,6 @@ FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
         if (device && openDevice())
             return;
         m_replacement = std::make_unique<ReplacementFile>(path);
-        m_fd = m_replacement->fd();
         return;
     }
     int flags = O_CLOEXEC;
@@ -93,89 +89,72 @@ FileStream::FileStream(const std::string& path, Mode mode) : m_path(path) {
             flags |= O_RDWR;
             break;
     }
-    m_fd = ::open(path.c_str(), flags, 0666);
-    if (m_fd < 0) {
-        int err = errno;
+    m_file.reset(::open(path.c_str(), flags, 0666));
+    if (!m_file) {
         if (mode == Mode::Create)
-            throw EFCreateError(
-                formatMessage("Cannot create file \"%s\". %s", {path, systemReason(err)}));
-        throw EFOpenError(formatMessage("Cannot open file \"%s\". %s", {path, systemReason(err)}));
+            throwCreateError(path, errno);
+        throwOpenError(path, errno);
     }
     struct stat st {};
-    if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {path, systemReason(EISDIR)}));
+    if (::fstat(m_file.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        m_file.reset();
+        throwCreateError(path, EISDIR);
     }
 }
 
-FileStream::FileStream(int fd, std::string path) : m_path(std::move(path)), m_fd(fd) {}
+FileStream::FileStream(FileDescriptor fd, std::string path)
+    : m_path(std::move(path)), m_file(std::move(fd)) {}
 
 // A device is opened without following a link and without waiting; when something else has
 // been put under the name since it was looked at, false tells the caller to replace that instead.
 bool FileStream::openDevice() {
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0) {
+    m_file.reset(::open(m_path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!m_file) {
         if (errno == ELOOP)
             return false;
-        throw EFCreateError(
-            formatMessage("Cannot create file \"%s\". %s", {m_path, systemReason(errno)}));
+        throwCreateError(m_path, errno);
     }
+    const int fd = m_file.get();
     struct stat st {};
-    if (::fstat(m_fd, &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) &&
-        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    if (::fstat(fd, &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) &&
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
         return true;
-    ::close(m_fd);
-    m_fd = -1;
+    m_file.reset();
     return false;
 }
 
 FileStream::~FileStream() {
     if (m_replacement)
         return;  // not complete: the replacement goes
-    if (m_fd >= 0) {
+    if (m_file) {
         try {
             flushBuffer();
         } catch (...) {
             // Destruction after an error already in flight: that error is the one to report.
         }
-        ::close(m_fd);
     }
 }
 
-void FileStream::throwWriteError(int err) const {
-    throw EWriteError(formatMessage("Cannot write file \"%s\". %s", {m_path, systemReason(err)}));
+int FileStream::fd() const {
+    return m_replacement ? m_replacement->fd() : m_file.get();
 }
 
 void FileStream::flushBuffer() {
-    size_t done = 0;
-    while (done < m_buffer.size()) {
-        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int err = errno;
-            m_buffer.erase(m_buffer.begin(), m_buffer.begin() + done);
-            throwWriteError(err);
-        }
-        done += size_t(n);
+    const IoResult written = writeAll(fd(), m_buffer.data(), m_buffer.size());
+    if (written.error != 0) {
+        m_buffer.erase(m_buffer.begin(), m_buffer.begin() + ptrdiff_t(written.done));
+        throwWriteError(m_path, written.error);
     }
     m_buffer.clear();
 }
 
 size_t FileStream::read(void* buffer, size_t n) {
     flushBuffer();
-    for (;;) {
-        ssize_t got = ::read(m_fd, buffer, n);
-        if (got >= 0) {
-            m_pos += uint64_t(got);
-            return size_t(got);
-        }
-        if (errno != EINTR)
-            throw EReadError(
-                formatMessage("Cannot read file \"%s\". %s", {m_path, systemReason(errno)}));
-    }
+    const IoResult got = readAll(fd(), buffer, n);
+    m_pos += got.done;
+    if (got.error != 0)
+        throwReadError(m_path, got.error);
+    return got.done;
 }
 
 void FileStream::write(const void* buffer, size_t n) {
@@ -195,17 +174,10 @@ void FileStream::write(const void* buffer, size_t n) {
         m_pos += n;
         return;
     }
-    size_t done = 0;
-    while (done < n) {
-        ssize_t w = ::write(m_fd, p + done, n - done);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            throwWriteError(errno);
-        }
-        done += size_t(w);
-        m_pos += size_t(w);
-    }
+    const IoResult written = writeAll(fd(), p, n);
+    m_pos += written.done;
+    if (written.error != 0)
+        throwWriteError(m_path, written.error);
 }
 
 uint64_t FileStream::position() const {
@@ -214,40 +186,36 @@ uint64_t FileStream::position() const {
 
 void FileStream::seek(uint64_t position) {
     flushBuffer();
-    if (::lseek(m_fd, off_t(position), SEEK_SET) < 0)
+    if (::lseek(fd(), off_t(position), SEEK_SET) < 0)
         throw EStreamError(
-            formatMessage("Cannot seek in file \"%s\". %s", {m_path, systemReason(errno)}));
+            formatMessage("Cannot seek in file \"%s\". %s", {m_path, std::strerror(errno)}));
     m_pos = position;
 }
 
 uint64_t FileStream::size() const {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
+    if (::fstat(fd(), &st) != 0)
         return m_pos;
     return std::max<uint64_t>(uint64_t(st.st_size), m_pos);
 }
 
 void FileStream::close() {
-    if (m_fd < 0)
+    if (fd() < 0)
         return;
     try {
         flushBuffer();
     } catch (...) {
-        if (!m_replacement)
-            ::close(m_fd);
+        m_file.reset();
         m_replacement.reset();
-        m_fd = -1;
         throw;
     }
     if (m_replacement) {
-        m_fd = -1;
         std::unique_ptr<ReplacementFile> file = std::move(m_replacement);
         file->commit(false);
         return;
     }
-    int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0)
-        throwWriteError(errno);
+    if (const int err = m_file.close())
+        throwWriteError(m_path, err);
 }
 
 void ByteWriter::bytes(const void* data, size_t n) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file.h"
+
 namespace fk {
 
 class ReplacementFile;
@@ -60,7 +62,7 @@ public:
     // ("Cannot open file "%s". %s"). Messages always name `path`.
     FileStream(const std::string& path, Mode mode);
     // Takes over a descriptor open for reading and writing; `path` names it in messages.
-    FileStream(int fd, std::string path);
+    FileStream(FileDescriptor fd, std::string path);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
@@ -81,12 +83,12 @@ public:
 private:
     bool openDevice();
     void flushBuffer();
-    [[noreturn]] void throwWriteError(int err) const;
+    int fd() const;
 
     std::string m_path;
     std::unique_ptr<ReplacementFile> m_replacement;
-    int m_fd = -1;
-    uint64_t m_pos = 0;  // logical position, buffered bytes included
+    FileDescriptor m_file;  // the file, unless a replacement holds it
+    uint64_t m_pos = 0;     // logical position, buffered bytes included
     std::vector<uint8_t> m_buffer;
 };
 

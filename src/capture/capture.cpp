@@ -80,13 +80,12 @@ void Capture::drawCursorIfAsked(Bitmap& bitmap, int offsetX, int offsetY) {
         DrawCursor(bitmap, *c, offsetX, offsetY);
 }
 
-void Capture::ShootScreen() {
+void Capture::shoot(const std::function<ScreenRect(Bitmap&)>& grab) {
     std::string saved;
     try {
         Bitmap bitmap;
-        m_grabber.grabScreen(bitmap);
-        const ScreenRect screen = m_grabber.screenRect();
-        drawCursorIfAsked(bitmap, screen.x, screen.y);
+        const ScreenRect rect = grab(bitmap);
+        drawCursorIfAsked(bitmap, rect.x, rect.y);
         saved = SaveCapture(bitmap, m_host.saveOptions());
     } catch (...) {
         advanceRunningNumber();
@@ -99,26 +98,19 @@ void Capture::ShootScreen() {
         m_host.pictureSaved(saved);
 }
 
+void Capture::ShootScreen() {
+    shoot([this](Bitmap& bitmap) {
+        m_grabber.grabScreen(bitmap);
+        return m_grabber.screenRect();
+    });
+}
+
 void Capture::ShootWindow() {
     WaitShotDelay();
     const std::optional<WindowHandle> window = m_grabber.foregroundWindow();
     if (!window)
         return;
-    std::string saved;
-    try {
-        Bitmap bitmap;
-        const ScreenRect rect = m_grabber.grabWindow(*window, bitmap);
-        drawCursorIfAsked(bitmap, rect.x, rect.y);
-        saved = SaveCapture(bitmap, m_host.saveOptions());
-    } catch (...) {
-        advanceRunningNumber();
-        throw;
-    }
-    advanceRunningNumber();
-    if (saved.empty())
-        m_host.noFormatSelected();
-    else
-        m_host.pictureSaved(saved);
+    shoot([&](Bitmap& bitmap) { return m_grabber.grabWindow(*window, bitmap); });
 }
 
 }  // namespace fk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "capture/capture_host.h"
 #include "platform/event_pump.h"
@@ -39,6 +40,9 @@ public:
 
 private:
     void advanceRunningNumber();
+    // Grabs with `grab`, which says where the picture's top left is, draws the cursor if asked,
+    // saves, and advances the running number whatever happens.
+    void shoot(const std::function<ScreenRect(Bitmap&)>& grab);
 
     ScreenGrabber& m_grabber;
     CaptureHost& m_host;

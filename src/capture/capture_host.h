@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "capture/format_choice.h"
+
 namespace fk {
 
 // The settings of one save, read from the main window's controls at the moment of use.
 struct SaveOptions {
-    std::string formatText;   // the selected entry of the format list; empty when none
-    int jpegQuality = 100;    // quality scroll bar position, 0..100
+    PictureFormat format = PictureFormat::NotSelected;  // what the format list selects
+    int jpegQuality = 100;                              // quality scroll bar position, 0..100
     int gifPalette = 3;       // palette list index, -1 when none is selected
     std::string folder;       // the selected folder
     std::string mask;         // the file-name mask

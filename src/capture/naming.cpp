@@ -31,9 +31,9 @@ std::string AdvanceRunningNumber(const std::string& counterText) {
 }
 
 std::string BuildVideoFileName(const std::string& folder, std::string& counterText,
-                               const std::string& videoType) {
+                               VideoEntry entry) {
     std::string name = folder + "/video_" + std::to_string(RunningNumberValue(counterText));
-    if (videoType == "GIF" || videoType == "GIF (компактный)")
+    if (entry != VideoEntry::NotSelected)
         name += ".gif";
     counterText = AdvanceRunningNumber(counterText);
     return name;

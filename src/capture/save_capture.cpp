@@ -42,31 +42,40 @@ void applyGifPalette(TGIFImage& gif, int paletteIndex) {
 }
 
 std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
-    const std::string& format = options.formatText;
-    if (format == "BMP") {
-        bitmap.saveToFile(fileName(options));
-    } else if (format == "JPG") {
-        TJPEGImage jpeg;
-        jpeg.Assign(std::move(bitmap));  // the shot is not needed afterwards: no copy
-        jpeg.setQuality(uint8_t(options.jpegQuality));
-        jpeg.SaveToFile(fileName(options));
-    } else if (format == "WMF") {
-        saveMetafileToFile(fileName(options), bitmap);
-    } else if (format == "PNG") {
-        TPNGObject png;
-        png.Assign(bitmap);
-        png.SaveToFile(fileName(options));
-    } else if (format == "GIF") {
-        TGIFImage gif;
-        gif.setThreadCount(0);  // a single shot may use every core
-        gif.setDitherKind(dkBurkes);
-        applyGifPalette(gif, options.gifPalette);
-        gif.AssignBitmap(bitmap);
-        gif.WriteToFile(fileName(options));
-    } else if (format == "TIF") {
-        SaveTiffFile(fileName(options), bitmap);
-    } else {
-        return {};
+    switch (options.format) {
+        case PictureFormat::Bmp:
+            bitmap.saveToFile(fileName(options));
+            break;
+        case PictureFormat::Jpeg: {
+            TJPEGImage jpeg;
+            jpeg.Assign(std::move(bitmap));  // the shot is not needed afterwards: no copy
+            jpeg.setQuality(uint8_t(options.jpegQuality));
+            jpeg.SaveToFile(fileName(options));
+            break;
+        }
+        case PictureFormat::Wmf:
+            saveMetafileToFile(fileName(options), bitmap);
+            break;
+        case PictureFormat::Png: {
+            TPNGObject png;
+            png.Assign(bitmap);
+            png.SaveToFile(fileName(options));
+            break;
+        }
+        case PictureFormat::Gif: {
+            TGIFImage gif;
+            gif.setThreadCount(0);  // a single shot may use every core
+            gif.setDitherKind(dkBurkes);
+            applyGifPalette(gif, options.gifPalette);
+            gif.AssignBitmap(bitmap);
+            gif.WriteToFile(fileName(options));
+            break;
+        }
+        case PictureFormat::Tiff:
+            SaveTiffFile(fileName(options), bitmap);
+            break;
+        case PictureFormat::NotSelected:
+            return {};
     }
     return fileName(options);
 }

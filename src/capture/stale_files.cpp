@@ -7,6 +7,7 @@
 
 #include <regex>
 
+#include "base/file.h"
 #include "base/safe_file.h"
 
 namespace fk {
@@ -21,14 +22,14 @@ bool isTemporaryFileName(const std::string& name) {
 
 int removeStaleTemporaryFiles(const std::string& folder,
                               std::chrono::system_clock::time_point now) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    FileDescriptor opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened)
         return 0;
+    const int fd = opened.get();
     DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
+    if (!dir)
         return 0;
-    }
+    opened.release();  // the listing owns it now
     const auto oldest = std::chrono::system_clock::to_time_t(now - kStaleTemporaryAge);
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {

@@ -1,21 +1,17 @@
 #include "gif/animation_writer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <thread>
 
-#include "base/ordered_workers.h"
-#include "gif/frame_sequence.h"
+#include "gif/frame_pipeline.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
+#include "gif/gif_sequence_writer.h"
 
 namespace fk {
 
 namespace {
-
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr int kFramesInFlightPerWorker = 2;
 
 struct AnimationFrame {
     EncodedFrame encoded;
@@ -23,13 +19,17 @@ struct AnimationFrame {
     std::unique_ptr<TGIFImage> wholeDocument;
 };
 
+void takeReductionSettings(TGIFImage& doc, const TGIFImage& settings) {
+    doc.setReductionKind(settings.reductionKind());
+    doc.setDitherKind(settings.ditherKind());
+    doc.setPaletteBits(settings.paletteBits());
+}
+
 AnimationFrame makeFrame(const TGIFImage& settings, const AnimationSource& source, int index,
                          Bitmap& bitmap) {
     // A document of its own per frame: making a frame touches its document's logical screen.
     auto doc = std::make_unique<TGIFImage>();
-    doc->setReductionKind(settings.reductionKind());
-    doc->setDitherKind(settings.ditherKind());
-    doc->setPaletteBits(settings.paletteBits());
+    takeReductionSettings(*doc, settings);
     source.frameBitmap(index, bitmap);
     doc->AddFrame(bitmap);
     TGIFSubImage& frame = doc->frame(0);
@@ -64,20 +64,16 @@ void WriteAnimation(Stream& out, const TGIFImage& settings, const AnimationSourc
     if (count <= 0)
         throw GIFException(gif_text::kUnsupportedVersion);
     workers = std::clamp(workers, 1, count);
-    OrderedWorkers<AnimationFrame, Bitmap> encoder(
-        workers, workers * kFramesInFlightPerWorker,
+    FramePipeline<AnimationFrame, Bitmap> encoder(
+        workers,
         // One bitmap per worker: a fresh screen-sized one per frame costs page faults.
         [&](int index, Bitmap& bitmap) { return makeFrame(settings, source, index, bitmap); });
     encoder.end(count);
-    auto take = [&](int index) {
-        return std::move(
-            *encoder.take(index, kProgressInterval, [&] { reportProgress(source, index); }));
-    };
 
     if (count == 1) {
         // As the document path does it: the table moves into the header, and the copy (with its
         // own default encoder) is what is written.
-        AnimationFrame only = take(0);
+        AnimationFrame only = std::move(*encoder.take(0, [&] { reportProgress(source, 0); }));
         only.wholeDocument->PackForSave();
         TGIFImage copy;
         copy.CopyFrom(*only.wholeDocument);
@@ -87,23 +83,32 @@ void WriteAnimation(Stream& out, const TGIFImage& settings, const AnimationSourc
         return;
     }
 
-    const uint64_t start = out.position();
-    const uint8_t placeholder[FrameSequenceHeader::kSize] = {};
-    out.write(placeholder, sizeof placeholder);
-    FrameSequenceHeader header;
-    for (int i = 0; i < count; ++i) {
-        const AnimationFrame frame = take(i);
-        out.write(frame.encoded.bytes.data(), frame.encoded.bytes.size());
-        header.add(frame.encoded);
-        reportProgress(source, i + 1);
-    }
-    GifStreamWriter(out, ekLZW).writeTrailer();
-    const uint64_t end = out.position();
+    StreamSequenceSink sink(out);
+    GifSequenceWriter sequence(sink);
+    encoder.writeInOrder(
+        [&](int index, AnimationFrame& frame) {
+            sequence.append(frame.encoded);
+            reportProgress(source, index + 1);
+        },
+        [&](int index) { reportProgress(source, index); });
+    sequence.complete();
+}
 
-    const std::vector<uint8_t> bytes = header.bytes();
-    out.seek(start);
-    out.write(bytes.data(), bytes.size());
-    out.seek(end);
+void WriteAnimationDocument(Stream& out, const TGIFImage& settings, const AnimationSource& source) {
+    TGIFImage doc;
+    takeReductionSettings(doc, settings);
+    doc.setEncoderKind(settings.encoderKind());
+    for (int i = 0; i < source.frameCount; ++i) {
+        Bitmap bitmap;
+        source.frameBitmap(i, bitmap);
+        const int index = doc.AddFrame(bitmap);
+        if (source.decorate)
+            source.decorate(index, doc.frame(index));
+    }
+    doc.PackForSave();
+    TGIFImage copy;
+    copy.CopyFrom(doc);
+    copy.SaveToStream(out);
 }
 
 }  // namespace fk

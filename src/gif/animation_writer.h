@@ -32,6 +32,12 @@ struct AnimationSource {
 void WriteAnimation(Stream& out, const TGIFImage& settings, const AnimationSource& source,
                     int workers);
 
+// The same animation through the whole document: every frame added to a document with
+// `settings`' reduction, dithering, palette bits and encoder and decorated, PackForSave, then a
+// copy made with CopyFrom is written. Holds every frame in memory; kept as the reference that
+// WriteAnimation must equal byte for byte.
+void WriteAnimationDocument(Stream& out, const TGIFImage& settings, const AnimationSource& source);
+
 // One worker per core.
 int defaultWorkerCount();
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/exceptions.h"
+#include "base/file.h"
 #include "settings/text_encoding.h"
 
 namespace fk {
@@ -22,14 +23,6 @@ std::string_view trim(std::string_view s) {
         --e;
     return s.substr(b, e - b);
 }
-
-struct OpenFile {
-    explicit OpenFile(int descriptor) : fd(descriptor) {}
-    ~OpenFile() { ::close(fd); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int fd;
-};
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -101,14 +94,14 @@ IniFile IniFile::parse(std::string_view bytes) {
 }
 
 std::optional<IniFile> IniFile::loadFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // Closed on every way out, a failed allocation of the text included.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) {
         if (errno == ENOENT)
             return std::nullopt;
         throw EReadError(formatMessage("Unable to read %s. %s", {path, std::strerror(errno)}));
     }
-    // Closed on every way out, a failed allocation of the text included.
-    const OpenFile file(fd);
+    const int fd = file.get();
     std::string bytes;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))

@@ -6,6 +6,7 @@
 
 #include "capture/naming.h"
 #include "fuzz/fuzz_input.h"
+#include "settings/list_entries.h"
 
 namespace {
 
@@ -78,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string videoCounter = counter;
     const bool gif = input.flag();
-    const std::string video = fk::BuildVideoFileName(folder, videoCounter, gif ? "GIF" : format);
+    const std::string video =
+        fk::BuildVideoFileName(folder, videoCounter, fk::videoEntryOf(gif ? "GIF" : format));
     const bool withExtension = gif || format == "GIF";
     FUZZ_CHECK(
         video == folder + "/video_" + std::to_string(current) + (withExtension ? ".gif" : ""),

@@ -58,7 +58,7 @@ std::string differences(const Bitmap& got, const Bitmap& want) {
 }
 
 ShotPairs::ShotPairs(ScreenGrabber& grabber) : m_capture(grabber, m_host, m_clock, m_pump) {
-    m_host.options = {"BMP", 100, 3, m_dir.path(), "shot_#.bmp", "0"};
+    m_host.options = {PictureFormat::Bmp, 100, 3, m_dir.path(), "shot_#.bmp", "0"};
 }
 
 std::string ShotPairs::file(int n) const {

@@ -298,7 +298,7 @@ TEST_F(X11Capture, OwnWindowsAreLeftOutWithoutBeingHidden) {
 class ShotFormats : public X11Capture {
 protected:
     // Shoots the screen with a known window on it; returns the path written.
-    std::string shoot(const std::string& format, const std::string& mask, int palette = 3) {
+    std::string shoot(PictureFormat format, const std::string& mask, int palette = 3) {
         if (!window) {
             window = display.createWindow(200, 150, kW, kH,
                                           [](int x, int y) { return pattern(x, y, kW, kH); });
@@ -342,9 +342,9 @@ protected:
 };
 
 TEST_F(ShotFormats, BmpAndWmfLandUnderTheMasksNameAndShowTheScreen) {
-    std::string bmp = shoot("BMP", "shot_###.bmp");
+    std::string bmp = shoot(PictureFormat::Bmp, "shot_###.bmp");
     expectScreenDecoded(test::decodeWithPillow(bmp), 0);
-    std::string wmf = shoot("WMF", "shot_###.wmf");
+    std::string wmf = shoot(PictureFormat::Wmf, "shot_###.wmf");
     if (!test::toolAvailable("wmf2gd"))
         GTEST_SKIP() << "wmf2gd is not installed";
     auto r = test::runCommand("wmf2gd -t png --maxwidth=1920 --maxheight=1080 --maxsize -o " +
@@ -354,14 +354,14 @@ TEST_F(ShotFormats, BmpAndWmfLandUnderTheMasksNameAndShowTheScreen) {
 }
 
 TEST_F(ShotFormats, JpgPngAndTifLandUnderTheMasksNameAndShowTheScreen) {
-    expectScreenDecoded(test::decodeWithPillow(shoot("TIF", "shot_###.tif")), 0);
-    expectScreenDecoded(test::decodeWithPillow(shoot("PNG", "shot_###.png")), 0);
-    expectScreenDecoded(test::decodeWithPillow(shoot("JPG", "shot_###.jpg")), 40, 8);
+    expectScreenDecoded(test::decodeWithPillow(shoot(PictureFormat::Tiff, "shot_###.tif")), 0);
+    expectScreenDecoded(test::decodeWithPillow(shoot(PictureFormat::Png, "shot_###.png")), 0);
+    expectScreenDecoded(test::decodeWithPillow(shoot(PictureFormat::Jpeg, "shot_###.jpg")), 40, 8);
 }
 
 TEST_F(ShotFormats, GifInEveryPaletteChoiceHasTheScreensSize) {
     for (int palette : {0, 1, 2, 3, -1}) {
-        auto image = test::decodeWithPillow(shoot("GIF", "shot_###.gif", palette));
+        auto image = test::decodeWithPillow(shoot(PictureFormat::Gif, "shot_###.gif", palette));
         ASSERT_EQ(image.width, 1920) << "palette " << palette;
         ASSERT_EQ(image.height, 1080);
         if (palette == 0) {

@@ -141,9 +141,8 @@ TEST(CreateTemporaryFile, NeverOpensWhatStandsUnderTheName) {
                               std::string(row.what) == "an earlier file of ours";
 
         TemporaryFile file = createTemporaryFile(shared.dir.file("video_7.gif.tmp"));
-        ASSERT_GE(file.fd, 0) << row.what;
-        ASSERT_EQ(::write(file.fd, "frames", 6), 6);
-        ::close(file.fd);
+        ASSERT_GE(file.fd.get(), 0) << row.what;
+        ASSERT_EQ(::write(file.fd.get(), "frames", 6), 6);
 
         const std::string made = fs::path(file.path).filename().string();
         if (reusable) {
@@ -162,7 +161,7 @@ TEST(CreateTemporaryFile, NeverOpensWhatStandsUnderTheName) {
     test::TempDir dir;
     const std::string message = test::runWithFileSizeLimit(10000, [&] {
         TemporaryFile file = createTemporaryFile(dir.file("video_8.gif.tmp"));
-        FileStream out(file.fd, file.path);
+        FileStream out(std::move(file.fd), file.path);
         std::vector<uint8_t> frame(50000, 1);
         out.write(frame.data(), frame.size());
         out.close();

@@ -42,12 +42,13 @@ TEST(RunningNumber, AdvancesCountsTextAsZeroAndWraps) {
 
 TEST(BuildVideoFileName, UsesTheNumberNotTheMaskAndAdvances) {
     std::string counter = "007";
-    EXPECT_EQ(BuildVideoFileName("/v", counter, "GIF"), "/v/video_7.gif");
+    EXPECT_EQ(BuildVideoFileName("/v", counter, VideoEntry::Whole), "/v/video_7.gif");
     EXPECT_EQ(counter, "8");
-    EXPECT_EQ(BuildVideoFileName("/v", counter, ""), "/v/video_8");  // no type selected
+    EXPECT_EQ(BuildVideoFileName("/v", counter, VideoEntry::NotSelected),
+              "/v/video_8");  // no type selected
     EXPECT_EQ(counter, "9");
     counter = "x";
-    EXPECT_EQ(BuildVideoFileName("/v", counter, "GIF"), "/v/video_0.gif");
+    EXPECT_EQ(BuildVideoFileName("/v", counter, VideoEntry::Whole), "/v/video_0.gif");
     EXPECT_EQ(counter, "1");
 }
 

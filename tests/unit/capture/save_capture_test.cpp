@@ -13,6 +13,7 @@
 #include "capture/save_capture.h"
 #include "graphics/bitmap.h"
 #include "graphics/palettes.h"
+#include "settings/list_entries.h"
 #include "support/test_support.h"
 
 namespace fk {
@@ -22,7 +23,7 @@ class SaveCaptureTest : public ::testing::Test {
 protected:
     SaveOptions options(const std::string& format, const std::string& mask) {
         SaveOptions o;
-        o.formatText = format;
+        o.format = pictureFormatOf(format);
         o.folder = dir.path();
         o.mask = mask;
         o.counterText = "4";

@@ -35,7 +35,7 @@ struct FakeHost final : CaptureHost {
 class ShotsTest : public ::testing::Test {
 protected:
     ShotsTest() {
-        host.save.formatText = "BMP";
+        host.save.format = PictureFormat::Bmp;
         host.save.folder = dir.path();
         host.save.mask = "s_##.bmp";
     }
@@ -65,7 +65,7 @@ TEST_F(ShotsTest, AFailedSaveStillAdvancesTheNumberAndReportsTheError) {
     host.save.folder = dir.file("missing");
     EXPECT_THROW(capture.ShootScreen(), EFCreateError);
     EXPECT_EQ(host.counter, "1");
-    host.save.formatText = "";  // no format: nothing written, number moves on
+    host.save.format = PictureFormat::NotSelected;  // no format: nothing written, number moves on
     capture.ShootScreen();
     EXPECT_EQ(host.counter, "2");
 }

@@ -34,26 +34,6 @@ Bitmap frameOf(int kind, int index) {
     }
 }
 
-// What the whole document writes of the same frames.
-std::vector<uint8_t> documentBytes(const TGIFImage& settings, const AnimationSource& source) {
-    TGIFImage doc;
-    doc.setReductionKind(settings.reductionKind());
-    doc.setDitherKind(settings.ditherKind());
-    for (int i = 0; i < source.frameCount; ++i) {
-        Bitmap b;
-        source.frameBitmap(i, b);
-        const int index = doc.AddFrame(b);
-        if (source.decorate)
-            source.decorate(index, doc.frame(index));
-    }
-    doc.PackForSave();
-    TGIFImage copy;
-    copy.CopyFrom(doc);
-    MemoryStream out;
-    copy.SaveToStream(out);
-    return out.takeBytes();
-}
-
 TEST(AnimationWriter, WritesWhatTheDocumentWritesWhateverTheFramesAndThreads) {
     TGIFImage settings;
     settings.setReductionKind(pkHalftone);
@@ -69,7 +49,9 @@ TEST(AnimationWriter, WritesWhatTheDocumentWritesWhateverTheFramesAndThreads) {
                         if (i % 2 == 0)
                             frame.extensions().Add(TGIFGraphicControlExtension::CreateFor(frame));
                     };
-                const auto reference = documentBytes(settings, source);
+                MemoryStream document;
+                WriteAnimationDocument(document, settings, source);
+                const std::vector<uint8_t>& reference = document.bytes();
                 for (int workers : {1, 2, 4}) {
                     MemoryStream out;
                     WriteAnimation(out, settings, source, workers);

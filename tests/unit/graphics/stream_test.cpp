@@ -128,9 +128,10 @@ TEST(SaveStreamToFile, LinksAreReplacedDevicesWrittenAndFoldersRefused) {
     EXPECT_EQ(textOf(dir.file("shot.bmp")), "BM");
     EXPECT_EQ(textOf(elsewhere), "keep me");
 
-    if (test::fileExists("/dev/full"))
+    if (test::fileExists("/dev/full")) {
         EXPECT_THROW(saveStreamToFile("/dev/full", [](Stream& out) { out.write("x", 1); }),
                      EWriteError);
+    }
     try {
         saveStreamToFile(dir.path(), [](Stream&) {});
         FAIL() << "no error";

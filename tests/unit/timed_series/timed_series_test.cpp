@@ -13,7 +13,7 @@ namespace {
 
 // The main window's side of the shots and the series, in plain fields.
 struct Window final : CaptureHost, TimedSeriesHost {
-    SaveOptions options{"", 100, 3, "", "scr_###.bmp", "0"};
+    SaveOptions options{PictureFormat::NotSelected, 100, 3, "", "scr_###.bmp", "0"};
     bool cursor = false;
     bool delayed = false;
     std::string delay = "10";
@@ -36,7 +36,7 @@ class TimedSeriesTest : public ::testing::Test {
 protected:
     // Shots are written as BMP files into the test's folder.
     void recordShots() {
-        window.options.formatText = "BMP";
+        window.options.format = PictureFormat::Bmp;
         window.options.folder = dir.path();
     }
 

@@ -1,12 +1,10 @@
-#include "capture/frame_file.h"
+#include "video/frame_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "base/exceptions.h"
@@ -27,22 +25,11 @@ public:
 
     size_t read(void* buffer, size_t n) override {
         n = size_t(std::min<uint64_t>(n, m_size - std::min(m_pos, m_size)));
-        auto* p = static_cast<uint8_t*>(buffer);
-        size_t done = 0;
-        while (done < n) {
-            const ssize_t got = ::pread(m_fd, p + done, n - done, off_t(m_start + m_pos + done));
-            if (got == 0)
-                break;
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw EReadError(
-                    formatMessage("Cannot read file \"%s\". %s", {m_path, std::strerror(errno)}));
-            }
-            done += size_t(got);
-        }
-        m_pos += done;
-        return done;
+        const IoResult got = readAllAt(m_fd, buffer, n, m_start + m_pos);
+        if (got.error != 0)
+            throwReadError(m_path, got.error);
+        m_pos += got.done;
+        return got.done;
     }
     void write(const void*, size_t) override { throw EWriteError("Stream write error"); }
     uint64_t position() const override { return m_pos; }
@@ -57,48 +44,28 @@ private:
     uint64_t m_pos = 0;
 };
 
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 }  // namespace
 
 FrameFile::FrameFile(const std::string& path) {
-    const TemporaryFile file = createTemporaryFile(path);
+    TemporaryFile file = createTemporaryFile(path);
     m_path = file.path;
     // Frames are read back through the same open file, never through the name again.
-    m_readFd = ::fcntl(file.fd, F_DUPFD_CLOEXEC, 0);
-    if (m_readFd < 0) {
+    m_read.reset(::fcntl(file.fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!m_read) {
         const int err = errno;
-        ::close(file.fd);
+        file.fd.reset();
         ::unlink(m_path.c_str());
-        throw EFOpenError(
-            formatMessage("Cannot open file \"%s\". %s", {m_path, std::strerror(err)}));
+        throwOpenError(m_path, err);
     }
-    m_out = std::make_unique<FileStream>(file.fd, m_path);
+    m_out = std::make_unique<FileStream>(std::move(file.fd), m_path);
 }
 
 FrameFile::~FrameFile() {
     remove();
 }
 
-bool namesOpenFile(const std::string& path, int fd) {
-    struct stat own {};
-    struct stat named {};
-    return fd >= 0 && ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-           sameFile(own, named);
-}
-
-void checkTemporaryFile(int fd, const std::string& path, uint64_t size) {
-    struct stat own {};
-    if (!namesOpenFile(path, fd) || ::fstat(fd, &own) != 0)
-        throw EReadError(formatMessage("The temporary file \"%s\" has disappeared", {path}));
-    if (uint64_t(own.st_size) < size)
-        throw EReadError(formatMessage("The temporary file \"%s\" has been cut short", {path}));
-}
-
 void FrameFile::checkWhole() const {
-    checkTemporaryFile(m_readFd, m_path, m_frameSize * uint64_t(m_frames));
+    checkTemporaryFile(m_read.get(), m_path, m_frameSize * uint64_t(m_frames));
 }
 
 void FrameFile::append(const Bitmap& frame) {
@@ -150,7 +117,7 @@ bool readScreenRecord(RecordReader& record, Bitmap& into) {
 }  // namespace
 
 void FrameFile::readFrame(int index, Bitmap& into) const {
-    RecordReader record(m_readFd, m_path, m_frameSize * uint64_t(index), m_frameSize);
+    RecordReader record(m_read.get(), m_path, m_frameSize * uint64_t(index), m_frameSize);
     try {
         if (readScreenRecord(record, into))
             return;
@@ -163,25 +130,18 @@ void FrameFile::readFrame(int index, Bitmap& into) const {
 }
 
 void FrameFile::remove() {
-    if (m_readFd < 0 && !m_out)
+    if (!m_read && !m_out)
         return;
-    const bool ours = namesOpenFile(m_path, m_readFd);
+    const bool ours = namesOpenFile(m_path, m_read.get());
     // Written data does not matter any more: a write error at close is no news.
     m_out.reset();
-    if (m_readFd >= 0)
-        ::close(m_readFd);
-    m_readFd = -1;
+    m_read.reset();
     if (ours)
         ::unlink(m_path.c_str());
 }
 
 void FrameFile::unlinkName() {
-    unlinkIfNamesOpenFile(m_path, m_readFd);
-}
-
-void unlinkIfNamesOpenFile(const std::string& path, int fd) {
-    if (namesOpenFile(path, fd))
-        ::unlink(path.c_str());
+    unlinkIfNamesOpenFile(m_path, m_read.get());
 }
 
 }  // namespace fk

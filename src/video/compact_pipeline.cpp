@@ -1,4 +1,4 @@
-#include "capture/compact_pipeline.h"
+#include "video/compact_pipeline.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,8 +14,6 @@ namespace fk {
 
 namespace {
 
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr int kFramesInFlightPerWorker = 2;
 // How much each frame's time moves the running average.
 constexpr double kAverageWeight = 0.2;
 // The encoders give way to the grab loop and the display server when the cores are busy.
@@ -43,7 +41,7 @@ CompactPipeline::CompactPipeline(const std::string& videoName, const TGIFImage& 
       m_workerCount(std::max(workers, 1)),
       m_file(videoName),
       m_store(videoName + ".tmp", memoryBytes),
-      m_workers(m_workerCount, m_workerCount * kFramesInFlightPerWorker,
+      m_workers(m_workerCount,
                 [this](int index, Scratch& scratch) { return encode(index, scratch); }) {
     m_writer = std::thread([this] { writeFrames(); });
 }
@@ -70,7 +68,7 @@ CompactPipeline::WrittenFrame CompactPipeline::encode(int index, Scratch& scratc
 }
 
 int CompactPipeline::framesEncodedWithin(int ms) const {
-    const int least = m_workerCount * kFramesInFlightPerWorker;
+    const int least = m_workers.framesInFlight();
     std::lock_guard lock(m_mutex);
     if (m_encodeMs <= 0)
         return std::max(least, ms);  // nothing measured yet
@@ -79,14 +77,11 @@ int CompactPipeline::framesEncodedWithin(int ms) const {
 
 void CompactPipeline::writeFrames() {
     try {
-        for (int i = 0;; ++i) {
-            std::optional<WrittenFrame> frame = m_workers.take(i, kProgressInterval, {});
-            if (!frame)
-                break;
-            m_file.append(frame->encoded);
-            m_writtenDuration += frame->delay;
-            m_written = i + 1;
-        }
+        m_workers.writeInOrder([this](int index, WrittenFrame& frame) {
+            m_file.append(frame.encoded);
+            m_writtenDuration += frame.delay;
+            m_written = index + 1;
+        });
     } catch (...) {
         std::lock_guard lock(m_mutex);
         m_failure = std::current_exception();

@@ -1,4 +1,4 @@
-#include "capture/video_gif.h"
+#include "video/video_gif.h"
 
 #include "capture/save_capture.h"
 #include "gif/animation_writer.h"
@@ -23,33 +23,28 @@ void decorateVideoFrame(int index, TGIFSubImage& frame, int frameDelay) {
     frame.extensions().Add(std::move(control));
 }
 
-void SaveVideoDocument(Stream& out, const TGIFImage& settings, const VideoFrames& frames,
-                       int frameDelay) {
-    TGIFImage doc;
-    doc.setReductionKind(settings.reductionKind());
-    doc.setDitherKind(settings.ditherKind());
-    doc.setPaletteBits(settings.paletteBits());
-    doc.setEncoderKind(settings.encoderKind());
-    for (int i = 0; i < frames.count; ++i) {
-        Bitmap bitmap;
-        frames.frameBitmap(i, bitmap);
-        const int index = doc.AddFrame(bitmap);
-        decorateVideoFrame(index, doc.frame(index), frameDelay);
-    }
-    doc.PackForSave();
-    TGIFImage copy;
-    copy.CopyFrom(doc);
-    copy.SaveToStream(out);
-}
+namespace {
 
-void StreamVideo(Stream& out, const TGIFImage& settings, const VideoFrames& frames, int frameDelay,
-                 int workers, const std::function<void(int)>& progress) {
+AnimationSource videoAnimation(const VideoFrames& frames, int frameDelay) {
     AnimationSource source;
     source.frameCount = frames.count;
     source.frameBitmap = frames.frameBitmap;
     source.decorate = [frameDelay](int index, TGIFSubImage& frame) {
         decorateVideoFrame(index, frame, frameDelay);
     };
+    return source;
+}
+
+}  // namespace
+
+void SaveVideoDocument(Stream& out, const TGIFImage& settings, const VideoFrames& frames,
+                       int frameDelay) {
+    WriteAnimationDocument(out, settings, videoAnimation(frames, frameDelay));
+}
+
+void StreamVideo(Stream& out, const TGIFImage& settings, const VideoFrames& frames, int frameDelay,
+                 int workers, const std::function<void(int)>& progress) {
+    AnimationSource source = videoAnimation(frames, frameDelay);
     source.progress = progress;
     WriteAnimation(out, settings, source, workers);
 }

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "capture/capture_host.h"
-#include "capture/video_recorder.h"
 #include "platform/fake/fake_platform.h"
+#include "video/video_recorder.h"
 
 namespace fk::test {
 
@@ -31,7 +31,7 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
     }
     void pictureSaved(const std::string& path) override { saved.push_back(path); }
 
-    std::string videoType() override { return type; }
+    VideoEntry videoEntry() override { return entry; }
     int speedPosition() override { return speed; }
     void setVideoCaption(const std::string& c) override { log.push_back("caption " + c); }
     void setMainWindowEnabled(bool on) override { log.push_back(on ? "enable" : "disable"); }
@@ -51,7 +51,7 @@ struct FakeVideoHost final : CaptureHost, VideoHost {
 
     std::string folder;
     std::string counter = "7";
-    std::string type = "GIF";
+    VideoEntry entry = VideoEntry::Whole;
     int palette = 3;
     int speed = 10;
     bool cursor = false;

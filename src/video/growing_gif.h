@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/safe_file.h"
-#include "gif/frame_sequence.h"
+#include "gif/gif_sequence_writer.h"
 
 namespace fk {
 
@@ -24,7 +24,7 @@ public:
     // Appends a frame; "Cannot write file "%s". %s" leaves the file as it was before.
     void append(const EncodedFrame& frame);
     // Frames appended so far.
-    int frames() const { return m_header.frames(); }
+    int frames() const { return m_sequence.frames(); }
     // Throws when the file has disappeared.
     void checkPresent() const;
     // Writes the trailer and the header and gives the file its name.
@@ -35,13 +35,23 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
-    [[noreturn]] void throwWriteError(int err) const;
-    void writeAt(const uint8_t* data, size_t size, uint64_t offset);
+    // Writes at positions in the unfinished file; messages name the video.
+    class FileSink final : public SequenceSink {
+    public:
+        FileSink(const ReplacementFile& file, const std::string& path)
+            : m_file(file), m_path(path) {}
+        void writeAt(uint64_t offset, const uint8_t* data, size_t size) override;
+        void keepRoom(uint64_t offset, size_t size) override;
+
+    private:
+        const ReplacementFile& m_file;
+        const std::string& m_path;
+    };
 
     std::string m_path;
     ReplacementFile m_file;
-    uint64_t m_end = 0;
-    FrameSequenceHeader m_header;
+    FileSink m_sink;
+    GifSequenceWriter m_sequence;
 };
 
 }  // namespace fk

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "capture/capture.h"
+#include "capture/format_choice.h"
 
 namespace fk {
 
@@ -12,8 +14,8 @@ namespace fk {
 class VideoHost {
 public:
     virtual ~VideoHost() = default;
-    // The selected entry of the video type list; empty when none is selected.
-    virtual std::string videoType() = 0;
+    // What the video list selects.
+    virtual VideoEntry videoEntry() = 0;
     // The speed slider's position, 5..50.
     virtual int speedPosition() = 0;
     virtual void setVideoCaption(const std::string& caption) = 0;
@@ -27,25 +29,19 @@ public:
     virtual void setProgressPosition(int frames) = 0;
 };
 
+class VideoRecording;
 class TGIFImage;
 
 // The video: the screen grabbed again and again until toggled off, into a looping animated GIF.
 // The recording runs inside the command that started it; the command that stops it runs inside
-// one of its pauses. The "GIF" entry keeps every grab whole in a temporary file and assembles the
-// frames after the stop; the compact entry grabs at the speed slider's rate, keeps only what
-// changed, shows each frame for as long as it was on the screen, and encodes while recording.
+// one of its pauses. What becomes of the grabs is the selected entry's (WholeRecording,
+// CompactRecording); the toggle, the captions and controls, the grab loop and what a failure
+// ends are the same for both.
 class VideoRecorder {
 public:
-    static constexpr const char* kWholeEntry = "GIF";
-    static constexpr const char* kCompactEntry = "GIF (компактный)";
     static constexpr const char* kIdleCaption = "Съемка видео";
     static constexpr const char* kRecordingCaption = "СТОП!";
     static constexpr const char* kWaitCaption = "ЖДИТЕ!";
-    static constexpr int kPauseMs = 5;
-    static constexpr int kSlowestSpeed = 50;
-    // Grabs per second of the compact entry.
-    static constexpr int kLowestRate = 5;
-    static constexpr int kHighestRate = 50;
     // Frames of the compact entry wait in memory up to this size, then in a file.
     static constexpr size_t kCompactMemoryBytes = size_t(32) << 20;
     // No more of them wait than the encoders make in about this time.
@@ -72,11 +68,12 @@ public:
     int compactBacklogMs = kCompactBacklogMs;
 
 private:
+    std::unique_ptr<VideoRecording> makeRecording(VideoEntry entry, const std::string& name,
+                                                  const TGIFImage& settings);
+    // Grabs until VideoOn is cleared and writes the video; true when a wait ended because the
+    // program closes.
+    bool record(VideoRecording& recording, bool& assembling);
     void restoreControls(bool assembling);
-    // Each records until VideoOn is cleared and writes the video; true when a wait ended
-    // because the program closes.
-    bool recordWhole(const std::string& name, const TGIFImage& settings, bool& assembling);
-    bool recordCompact(const std::string& name, const TGIFImage& settings, bool& assembling);
     void startAssembling(int frames, bool& assembling);
 
     // While a recording runs, what deletes the files it has made so far, and the video's name.

@@ -1,4 +1,4 @@
-#include "capture/compact_timeline.h"
+#include "video/compact_timeline.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "capture/frame_store.h"
+#include "video/frame_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/file.h"
 #include "base/safe_file.h"
-#include "capture/frame_file.h"
 
 namespace fk {
 
@@ -33,35 +33,6 @@ struct RecordHeader {
 
 size_t pixelBytes(const ChangedRect& rect) {
     return rect.pixels.size();
-}
-
-void writeAll(int fd, const uint8_t* data, size_t size, uint64_t offset, const std::string& path) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw EWriteError(formatMessage("Cannot write file \"%s\". %s",
-                                            {path, std::strerror(n < 0 ? errno : ENOSPC)}));
-        data += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
-}
-
-void readAll(int fd, uint8_t* data, size_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw EReadError(std::strerror(errno));
-        if (n == 0)
-            throw EReadError("The record ends early");
-        data += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
 }
 
 }  // namespace
@@ -104,22 +75,23 @@ void FrameStore::spill(int index, const CompactFrame& frame) {
     std::memcpy(record.data(), &header, sizeof header);
     record.resize(sizeof(RecordHeader) + packed);
 
-    if (m_fd < 0) {
-        const TemporaryFile file = createTemporaryFile(m_path);
+    if (!m_file) {
+        TemporaryFile file = createTemporaryFile(m_path);
         m_path = file.path;
-        m_fd = file.fd;
+        m_file = std::move(file.fd);
     }
     uint64_t offset;
     {
         std::lock_guard lock(m_mutex);
         // Once the encoders have read everything, the file starts again from nothing.
         if (m_onDisk.empty() && m_readsUnderway == 0 && m_end > 0) {
-            if (::ftruncate(m_fd, 0) == 0)
+            if (::ftruncate(m_file.get(), 0) == 0)
                 m_end = 0;
         }
         offset = m_end;
     }
-    writeAll(m_fd, record.data(), record.size(), offset, m_path);
+    if (const int err = writeAllAt(m_file.get(), record.data(), record.size(), offset).error)
+        throwWriteError(m_path, err);
     {
         std::lock_guard lock(m_mutex);
         m_end = offset + record.size();
@@ -159,7 +131,8 @@ CompactFrame FrameStore::take(int index) {
     } done{*this, index};
     CompactFrame frame = load(index, at);
     // What has been read takes no more room on the disk, where the file system allows.
-    ::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(at.offset), off_t(at.size));
+    ::fallocate(m_file.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(at.offset),
+                off_t(at.size));
     return frame;
 }
 
@@ -168,7 +141,11 @@ CompactFrame FrameStore::load(int index, const Location& at) const {
         if (at.size < sizeof(RecordHeader))
             throw EReadError("The record is too short");
         std::vector<uint8_t> record(at.size);
-        readAll(m_fd, record.data(), record.size(), at.offset);
+        const IoResult got = readAllAt(m_file.get(), record.data(), record.size(), at.offset);
+        if (got.error != 0)
+            throw EReadError(std::strerror(got.error));
+        if (got.done < record.size())
+            throw EReadError("The record ends early");
         RecordHeader header;
         std::memcpy(&header, record.data(), sizeof header);
         const uint64_t raw = uint64_t(header.width) * uint64_t(header.height) * 4;
@@ -196,33 +173,32 @@ CompactFrame FrameStore::load(int index, const Location& at) const {
 }
 
 void FrameStore::checkWhole() const {
-    if (m_fd < 0)
+    if (!m_file)
         return;
     uint64_t end;
     {
         std::lock_guard lock(m_mutex);
         end = m_end;
     }
-    checkTemporaryFile(m_fd, m_path, end);
+    checkTemporaryFile(m_file.get(), m_path, end);
 }
 
 uint64_t FrameStore::diskBytes() const {
     struct stat st {};
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+    if (!m_file || ::fstat(m_file.get(), &st) != 0)
         return 0;
     return uint64_t(st.st_blocks) * 512;
 }
 
 void FrameStore::unlinkName() {
-    unlinkIfNamesOpenFile(m_path, m_fd);
+    unlinkIfNamesOpenFile(m_path, m_file.get());
 }
 
 void FrameStore::remove() {
-    if (m_fd < 0)
+    if (!m_file)
         return;
-    const bool ours = namesOpenFile(m_path, m_fd);
-    ::close(m_fd);
-    m_fd = -1;
+    const bool ours = namesOpenFile(m_path, m_file.get());
+    m_file.reset();
     if (ours)
         ::unlink(m_path.c_str());
 }

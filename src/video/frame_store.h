@@ -7,7 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "capture/compact_timeline.h"
+#include "base/file.h"
+#include "video/compact_timeline.h"
 
 namespace fk {
 
@@ -59,7 +60,7 @@ private:
     size_t m_bytesInMemory = 0;
     std::map<int, Location> m_onDisk;
     int m_readsUnderway = 0;
-    int m_fd = -1;
+    FileDescriptor m_file;
     uint64_t m_end = 0;  // where the next frame goes in the file
     std::atomic<uint64_t> m_peakDiskBytes{0};
 };

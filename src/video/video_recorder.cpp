@@ -1,15 +1,14 @@
-#include "capture/video_recorder.h"
+#include "video/video_recorder.h"
 
-#include <algorithm>
-#include <memory>
+#include <exception>
 #include <utility>
 
-#include "capture/compact_pipeline.h"
-#include "capture/frame_file.h"
 #include "capture/naming.h"
-#include "capture/video_gif.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
+#include "video/compact_recording.h"
+#include "video/video_gif.h"
+#include "video/whole_recording.h"
 
 namespace fk {
 
@@ -54,13 +53,12 @@ void VideoRecorder::RecordVideo() {
     bool closing = false;
     std::string name;
     try {
-        const std::string type = m_host.videoType();
+        const VideoEntry entry = m_host.videoEntry();
         std::string counter = shots.runningNumberText();
-        name = BuildVideoFileName(shots.saveOptions().folder, counter, type);
+        name = BuildVideoFileName(shots.saveOptions().folder, counter, entry);
         shots.setRunningNumberText(counter);
         m_name = name;
-        closing = type == kCompactEntry ? recordCompact(name, settings, assembling)
-                                        : recordWhole(name, settings, assembling);
+        closing = record(*makeRecording(entry, name, settings), assembling);
     } catch (const EVideoSavedInPart&) {
         VideoOn = false;
         restoreControls(assembling);
@@ -77,40 +75,48 @@ void VideoRecorder::RecordVideo() {
         throw EWaitsEnded();
 }
 
-bool VideoRecorder::recordWhole(const std::string& name, const TGIFImage& settings,
-                                bool& assembling) {
+std::unique_ptr<VideoRecording> VideoRecorder::makeRecording(VideoEntry entry,
+                                                             const std::string& name,
+                                                             const TGIFImage& settings) {
+    if (entry == VideoEntry::Compact)
+        return std::make_unique<CompactRecording>(name, settings, m_host.speedPosition(), m_workers,
+                                                  compactMemoryBytes, compactBacklogMs);
+    return std::make_unique<WholeRecording>(name, settings, m_host, m_workers);
+}
+
+bool VideoRecorder::record(VideoRecording& recording, bool& assembling) {
+    const Underway underway(m_underway, [&recording] { recording.abandon(); });
+    Clock& clock = m_capture.clock();
     ScreenGrabber& grabber = m_capture.grabber();
-    FrameFile frames(name + ".tmp");
-    const Underway underway(m_underway, [&frames] { frames.unlinkName(); });
     bool closing = false;
-    {
+    std::exception_ptr failure;
+    try {
         // One bitmap for every grab: a fresh screen-sized one per frame costs page faults.
-        Bitmap frame;
+        Bitmap screen;
+        const int64_t start = clock.nowMs();
         while (VideoOn) {
-            grabber.grabScreen(frame);
-            const ScreenRect screen = grabber.screenRect();
-            m_capture.drawCursorIfAsked(frame, screen.x, screen.y);
-            frames.append(frame);
+            recording.check();
+            const int64_t grabbed = clock.nowMs();
+            if (recording.wantsGrab()) {
+                grabber.grabScreen(screen);
+                const ScreenRect rect = grabber.screenRect();
+                m_capture.drawCursorIfAsked(screen, rect.x, rect.y);
+                recording.add(screen, grabbed);
+            }
             try {
-                m_capture.Delay(kPauseMs);
+                m_capture.Delay(recording.pauseMs(start, grabbed, clock.nowMs()));
             } catch (const EWaitsEnded&) {
                 closing = true;
                 VideoOn = false;
             }
         }
+        recording.stopped(clock.nowMs());
+    } catch (...) {
+        VideoOn = false;
+        failure = std::current_exception();
     }
-
-    frames.checkWhole();
-    const int count = frames.frameCount();
-    startAssembling(count, assembling);
-
-    const int delay = std::clamp(kSlowestSpeed - m_host.speedPosition(), 0, 0xFFFF);
-    VideoFrames source{count, [&frames](int i, Bitmap& into) { frames.readFrame(i, into); }};
-    saveStreamToFile(name, [&](Stream& out) {
-        StreamVideo(out, settings, source, delay, m_workers,
-                    [this](int written) { m_host.setProgressPosition(written); });
-    });
-    frames.remove();
+    recording.write(failure, {[&](int frames) { startAssembling(frames, assembling); },
+                              [this](int done) { m_host.setProgressPosition(done); }});
     return closing;
 }
 

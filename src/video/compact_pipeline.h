@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "base/exceptions.h"
-#include "base/ordered_workers.h"
-#include "capture/compact_timeline.h"
-#include "capture/frame_store.h"
-#include "capture/growing_gif.h"
+#include "gif/frame_pipeline.h"
 #include "gif/gif_image.h"
+#include "video/compact_timeline.h"
+#include "video/frame_store.h"
+#include "video/growing_gif.h"
 
 namespace fk {
 
@@ -85,7 +85,7 @@ private:
     const int m_workerCount;
     GrowingGif m_file;
     FrameStore m_store;
-    OrderedWorkers<WrittenFrame, Scratch> m_workers;
+    FramePipeline<WrittenFrame, Scratch> m_workers;
     int m_put = 0;
     std::atomic<int> m_written{0};
     std::atomic<int64_t> m_writtenDuration{0};  // hundredths of a second

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "base/file.h"
+
 namespace fk {
 
 class Bitmap;
@@ -42,17 +44,9 @@ public:
 private:
     std::string m_path;
     std::unique_ptr<FileStream> m_out;
-    int m_readFd = -1;
+    FileDescriptor m_read;
     uint64_t m_frameSize = 0;
     int m_frames = 0;
 };
-
-// Whether `path` still names the file open as `fd`.
-bool namesOpenFile(const std::string& path, int fd);
-// Deletes `path` when it still names the file open as `fd`; the file stays open.
-void unlinkIfNamesOpenFile(const std::string& path, int fd);
-// Throws unless `path` still names the temporary file open as `fd` and it holds at least
-// `size` bytes ("The temporary file "%s" has disappeared", "... has been cut short").
-void checkTemporaryFile(int fd, const std::string& path, uint64_t size);
 
 }  // namespace fk

@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "base/exceptions.h"
-#include "capture/video_gif.h"
-#include "capture/video_recorder.h"
 #include "gif/gif_image.h"
 #include "platform/fake/fake_platform.h"
 #include "support/test_support.h"
+#include "video/video_gif.h"
+#include "video/video_recorder.h"
 #include "video_test_host.h"
 
 namespace fk {
@@ -132,7 +132,7 @@ TEST_F(RecordVideoTest, RecordsUntilStoppedThenWritesTheLoopingVideo) {
 }
 
 TEST_F(RecordVideoTest, TheNameFollowsTheVideoTypeAndTheRunningNumber) {
-    host.type = "";
+    host.entry = VideoEntry::NotSelected;
     host.counter = "abc";
     stopAfter(1);
     video.ToggleVideo();
