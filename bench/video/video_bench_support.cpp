@@ -33,6 +33,24 @@ void resetPeakMemory() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
+Pixmap pixmapOf(Display* dpy, const Bitmap& picture, int left, int top, int w, int h) {
+    const int screen = DefaultScreen(dpy);
+    Pixmap pixmap = XCreatePixmap(dpy, RootWindow(dpy, screen), unsigned(w), unsigned(h), 24);
+    XImage* image = XCreateImage(dpy, DefaultVisual(dpy, screen), 24, ZPixmap, 0, nullptr,
+                                 unsigned(w), unsigned(h), 32, 0);
+    image->data = static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(h)));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Color c = picture.pixel(left + x, top + y);
+            XPutPixel(image, x, y, (unsigned long)(c.red) << 16 | c.green << 8 | c.blue);
+        }
+    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    XPutImage(dpy, pixmap, gc, image, 0, 0, 0, 0, unsigned(w), unsigned(h));
+    XFreeGC(dpy, gc);
+    XDestroyImage(image);
+    return pixmap;
+}
+
 void showOnRoot(Display* dpy, const Bitmap& picture) {
     const int screen = DefaultScreen(dpy);
     const Window root = RootWindow(dpy, screen);

@@ -22,6 +22,8 @@ double cpuMs();
 // Starts VmHWM afresh from the resident size now.
 void resetPeakMemory();
 
+// A pixmap of the display holding the w x h piece of `picture` at (left, top).
+Pixmap pixmapOf(Display* dpy, const Bitmap& picture, int left, int top, int w, int h);
 // Shows the picture as the root window's background.
 void showOnRoot(Display* dpy, const Bitmap& picture);
 

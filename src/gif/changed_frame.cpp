@@ -203,6 +203,35 @@ Bitmap reduceGrid(const TGIFImage& settings, const ChangedRect& rect, const Grid
     return reduced;
 }
 
+// Swaps entries 0 and 1 of a table that would be the bare grey ramp (see avoidBareGreyRamp).
+void avoidBareGreyRamp(FramePixels& pixels) {
+    CompactPalette palette;
+    palette.colors = pixels.colours;
+    palette.transparent = pixels.transparent;
+    for (int i = 0; i < 256; ++i)
+        palette.indexOf[size_t(i)] = uint8_t(i);
+    avoidBareGreyRamp(palette);
+    if (palette.indexOf[0] == 0)
+        return;
+    pixels.colours = palette.colors;
+    pixels.transparent = palette.transparent;
+    for (uint8_t& index : pixels.indexes)
+        index = palette.indexOf[index];
+}
+
+EncodedFrame encodePixels(const ChangedRect& rect, const FramePixels& pixels, int64_t delay,
+                          bool loopForever) {
+    TGIFImage doc;
+    TGIFSubImage frame(doc);
+    frame.setBounds(rect.left, rect.top, rect.width, rect.height);
+    setColors(frame, pixels.colours);
+    std::memcpy(frame.data(), pixels.indexes.data(), pixels.indexes.size());
+    if (loopForever)
+        frame.extensions().Add(TGIFAppExtNSLoop::CreateFor(frame));
+    addControl(frame, delay, pixels.transparent);
+    return EncodeFrame(frame);
+}
+
 EncodedFrame encodeRect(const TGIFImage& settings, const ChangedRect& rect, int64_t delay,
                         bool loopForever, Bitmap& scratch) {
     const bool plainMapping = settings.ditherKind() == dkPlain;
@@ -241,13 +270,43 @@ EncodedFrame encodeRect(const TGIFImage& settings, const ChangedRect& rect, int6
 
 }  // namespace
 
+bool takesExactColours(const TGIFImage& settings, CompactColours colours) {
+    return colours == CompactColours::Exact &&
+           (settings.reductionKind() == pkOctree || settings.reductionKind() == pkOctreeSystem);
+}
+
+void setLeadingDelay(EncodedFrame& frame, uint16_t delay) {
+    std::vector<uint8_t>& b = frame.bytes;
+    for (size_t p = 0; p + 6 <= b.size() && b[p] == 0x21;) {
+        if (b[p + 1] == 0xF9) {
+            b[p + 4] = uint8_t(delay);
+            b[p + 5] = uint8_t(delay >> 8);
+            return;
+        }
+        for (p += 2; p < b.size() && b[p] != 0; p += 1 + size_t(b[p])) {
+        }
+        ++p;
+    }
+    throw GIFException("Object type not supported for operation");
+}
+
 EncodedFrame EncodeChangedFrame(const TGIFImage& settings, const ChangedRect& rect,
-                                const ChangedFrameTiming& timing, Bitmap& scratch) {
+                                const ChangedFrameTiming& timing, Bitmap& scratch,
+                                CompactColours colours, FramePixels* written, UnchangedRuns runs) {
     int64_t left = std::max<int64_t>(timing.delay, 0);
     const int64_t first = std::min(left, kLongestDelay);
-    EncodedFrame encoded = rect.empty()
-                               ? encodePause(first, timing.loopForever)
-                               : encodeRect(settings, rect, first, timing.loopForever, scratch);
+    EncodedFrame encoded;
+    if (rect.empty()) {
+        encoded = encodePause(first, timing.loopForever);
+    } else if (takesExactColours(settings, colours)) {
+        FramePixels pixels = exactColours(rect, settings.ditherKind() != dkPlain, runs);
+        avoidBareGreyRamp(pixels);
+        encoded = encodePixels(rect, pixels, first, timing.loopForever);
+        if (written)
+            *written = std::move(pixels);
+    } else {
+        encoded = encodeRect(settings, rect, first, timing.loopForever, scratch);
+    }
     for (left -= first; left > 0; left -= std::min(left, kLongestDelay))
         appendFrame(encoded, encodePause(std::min(left, kLongestDelay), false));
     return encoded;

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <limits>
+#include <optional>
 
 #include "gif/changed_frame.h"
 
@@ -36,8 +38,10 @@ CompactPipeline::Scratch::Scratch() {
 }
 
 CompactPipeline::CompactPipeline(const std::string& videoName, const TGIFImage& settings,
-                                 int workers, size_t memoryBytes)
+                                 int workers, size_t memoryBytes, CompactColours colours)
     : m_settings(settings),
+      m_colours(colours),
+      m_repairing(takesExactColours(settings, colours)),
       m_workerCount(std::max(workers, 1)),
       m_file(videoName),
       m_store(videoName + ".tmp", memoryBytes),
@@ -57,8 +61,10 @@ CompactPipeline::WrittenFrame CompactPipeline::encode(int index, Scratch& scratc
     CompactFrame frame = m_store.take(index);
     WrittenFrame written;
     written.delay = frame.delay;
-    written.encoded =
-        EncodeChangedFrame(m_settings, frame.rect, {frame.delay, index == 0}, scratch.bitmap);
+    written.encoded = EncodeChangedFrame(m_settings, frame.rect, {frame.delay, index == 0},
+                                         scratch.bitmap, m_colours, &written.pixels);
+    if (m_repairing)
+        written.rect = std::move(frame.rect);
     // Wall time, so that cores taken by other programs count too.
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -75,13 +81,48 @@ int CompactPipeline::framesEncodedWithin(int ms) const {
     return std::max(least, int(std::min(1e6, ms * m_workerCount / m_encodeMs)));
 }
 
+void CompactPipeline::append(int index, WrittenFrame& frame) {
+    m_file.append(frame.encoded);
+    m_writtenDuration += frame.delay;
+    m_written = index + 1;
+}
+
+void CompactPipeline::appendRepaired(int index, WrittenFrame& frame, int serial) {
+    if (frame.delay < 2 * kShortestDelay || frame.delay > std::numeric_limits<uint16_t>::max())
+        return append(index, frame);
+    ChangedRect repairs = m_canvas.repairsUpTo(serial);
+    if (repairs.empty())
+        return append(index, frame);
+    FramePixels pixels;
+    const EncodedFrame repair =
+        EncodeChangedFrame(m_settings, repairs, {frame.delay - kShortestDelay, false},
+                           m_writerScratch, m_colours, &pixels, UnchangedRuns::Transparent);
+    m_canvas.draw(repairs, pixels, index + 1);
+    setLeadingDelay(frame.encoded, uint16_t(kShortestDelay));
+    m_file.append(frame.encoded);
+    m_writtenDuration += kShortestDelay;
+    m_file.append(repair);
+    m_writtenDuration += frame.delay - kShortestDelay;
+    m_written = index + 1;
+}
+
 void CompactPipeline::writeFrames() {
     try {
-        m_workers.writeInOrder([this](int index, WrittenFrame& frame) {
-            m_file.append(frame.encoded);
-            m_writtenDuration += frame.delay;
-            m_written = index + 1;
+        // With repairs, a frame is written once the next has been drawn: what that one covers
+        // needs no repair, and what it leaves off-colour is repaired after it.
+        std::optional<WrittenFrame> held;
+        int heldIndex = 0;
+        m_workers.writeInOrder([&](int index, WrittenFrame& frame) {
+            if (!m_repairing)
+                return append(index, frame);
+            m_canvas.draw(frame.rect, frame.pixels, index + 1);
+            if (held)
+                appendRepaired(heldIndex, *held, heldIndex + 1);
+            held = std::move(frame);
+            heldIndex = index;
         });
+        if (held)
+            appendRepaired(heldIndex, *held, std::numeric_limits<int>::max());
     } catch (...) {
         std::lock_guard lock(m_mutex);
         m_failure = std::current_exception();

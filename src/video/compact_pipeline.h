@@ -11,6 +11,7 @@
 #include "base/exceptions.h"
 #include "gif/frame_pipeline.h"
 #include "gif/gif_image.h"
+#include "video/compact_canvas.h"
 #include "video/compact_timeline.h"
 #include "video/frame_store.h"
 #include "video/growing_gif.h"
@@ -36,7 +37,7 @@ class CompactPipeline {
 public:
     // The store is the video's name + ".tmp", kept in memory up to `memoryBytes`.
     CompactPipeline(const std::string& videoName, const TGIFImage& settings, int workers,
-                    size_t memoryBytes);
+                    size_t memoryBytes, CompactColours colours = CompactColours::Exact);
     ~CompactPipeline();
     CompactPipeline(const CompactPipeline&) = delete;
     CompactPipeline& operator=(const CompactPipeline&) = delete;
@@ -69,6 +70,9 @@ private:
     struct WrittenFrame {
         EncodedFrame encoded;
         int64_t delay = 0;
+        // When off-colour pixels are repaired: the screen's rectangle and the pixels as written.
+        ChangedRect rect;
+        FramePixels pixels;
     };
     // What a worker keeps from one frame to the next.
     struct Scratch {
@@ -78,10 +82,18 @@ private:
 
     WrittenFrame encode(int index, Scratch& scratch);
     void writeFrames();
+    void append(int index, WrittenFrame& frame);
+    // Appends the frame and after it, taking all but the shortest delay from it, a frame that
+    // repairs what frames up to `serial` left off-colour (when there is room for one).
+    void appendRepaired(int index, WrittenFrame& frame, int serial);
     std::exception_ptr failure() const;
     [[noreturn]] void reportCut(std::exception_ptr failure);
 
     const TGIFImage& m_settings;
+    const CompactColours m_colours;
+    const bool m_repairing;
+    CompactCanvas m_canvas;  // the writer's
+    Bitmap m_writerScratch;
     const int m_workerCount;
     GrowingGif m_file;
     FrameStore m_store;

@@ -19,10 +19,11 @@ int64_t nextGrab(int64_t firstMs, int64_t lastMs, int rate) {
 }  // namespace
 
 CompactRecording::CompactRecording(const std::string& name, const TGIFImage& settings, int speed,
-                                   int workers, size_t memoryBytes, int backlogMs)
+                                   int workers, size_t memoryBytes, int backlogMs,
+                                   CompactColours colours)
     : m_rate(std::clamp(speed, kLowestRate, kHighestRate)),
       m_backlogMs(backlogMs),
-      m_pipeline(name, settings, workers, memoryBytes),
+      m_pipeline(name, settings, workers, memoryBytes, colours),
       m_timeline([this](CompactFrame&& frame) { m_pipeline.put(std::move(frame)); }) {}
 
 bool CompactRecording::wantsGrab() {

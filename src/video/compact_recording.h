@@ -20,7 +20,8 @@ public:
     // `speed` is the slider's position. Frames wait in memory up to `memoryBytes`, then in a
     // file; no more of them wait than the encoders make in about `backlogMs`.
     CompactRecording(const std::string& name, const TGIFImage& settings, int speed, int workers,
-                     size_t memoryBytes, int backlogMs);
+                     size_t memoryBytes, int backlogMs,
+                     CompactColours colours = CompactColours::Exact);
 
     void check() override { m_pipeline.check(); }
     bool wantsGrab() override;

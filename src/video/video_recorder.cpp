@@ -80,7 +80,8 @@ std::unique_ptr<VideoRecording> VideoRecorder::makeRecording(VideoEntry entry,
                                                              const TGIFImage& settings) {
     if (entry == VideoEntry::Compact)
         return std::make_unique<CompactRecording>(name, settings, m_host.speedPosition(), m_workers,
-                                                  compactMemoryBytes, compactBacklogMs);
+                                                  compactMemoryBytes, compactBacklogMs,
+                                                  compactColours);
     return std::make_unique<WholeRecording>(name, settings, m_host, m_workers);
 }
 

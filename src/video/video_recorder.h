@@ -7,6 +7,7 @@
 
 #include "capture/capture.h"
 #include "capture/format_choice.h"
+#include "gif/changed_frame.h"
 
 namespace fk {
 
@@ -66,6 +67,7 @@ public:
     bool VideoOn = false;
     size_t compactMemoryBytes = kCompactMemoryBytes;
     int compactBacklogMs = kCompactBacklogMs;
+    CompactColours compactColours = CompactColours::Exact;
 
 private:
     std::unique_ptr<VideoRecording> makeRecording(VideoEntry entry, const std::string& name,
