@@ -4,7 +4,8 @@
 # taken, Shift+Scroll_Lock again; video_N.gif appears at once, with no temporary file left; Pillow
 # and giflib read a looping animation whose first frame is the whole screen and whose later frames
 # are smaller rectangles kept over the frames before them, whose corner is red, then blue, whose
-# delays (never below 2 cs) add up to the time recorded. Then a folder on a file system too small
+# delays (never below 2 cs) add up to the time recorded. Then a window dragged across a plain
+# desktop while lines are printed: the last frame shows the final screen. Then a folder on a file system too small
 # for the first frame: the error is shown, nothing is left behind, and the key starts a new
 # recording.
 #
@@ -134,6 +135,61 @@ xdotool key Print
 wait_until 10 test -s "$work/shots/shot_006.bmp" || fail "the next shot is not shot_006.bmp"
 close_program
 grep -qx "VideoType=1" "$work/bin/config.ini" || fail "config.ini does not keep VideoType=1"
+
+# ---- a window dragged across a plain desktop while lines are printed ----
+# Every step ends when the frame of the step before is in the file; once all is still, the last
+# frame shows the screen: no stale pixels (the desktop's colour shown more than 30 levels off),
+# and a PSNR of at least 36.8 dB.
+xsetroot -solid '#3a5f7f'
+write_config "$work/shots" 8 1 10
+start_program
+xmessage -name fkdrag -geometry 420x160+200+420 "report.ods: a window dragged across the desktop" &
+wait_until 10 window_named fkdrag || fail "the window to drag did not show"
+drag=$(window_named fkdrag)
+part_size() { local f; f=$(find "$work/shots" -name '.video_8.gif.*.part' | head -n1); stat -c %s "$f" 2>/dev/null || echo 0; }
+grown() { [ "$(part_size)" -gt "$1" ]; }
+xdotool key shift+Scroll_Lock
+wait_until 20 grown 0 || fail "the dragged-window video was not started"
+lines=()
+for step in $(seq 1 14); do
+  before=$(part_size)
+  xdotool windowmove "$drag" $((200 + 70 * step)) $((420 - 15 * step))
+  if [ $((step % 3)) = 0 ]; then
+    xmessage -name "fkline$step" -geometry 600x30+60+$((60 + 8 * step)) "\$ make -j2 [$step/14] Building CXX object" &
+    lines+=($!)
+  fi
+  wait_until 20 grown "$before" || fail "step $step of the drag made no frame"
+done
+before=$(part_size)
+xsetroot -solid '#3a5f7f'
+wait_until 20 grown "$before" || fail "the last step was not written"
+import -window root "$work/final.png" || fail "cannot take the final screen"
+xdotool key shift+Scroll_Lock
+wait_until 10 test -s "$work/shots/video_8.gif" || fail "no video_8.gif within 10 s of the stop"
+cp "$work/shots/video_8.gif" "$artifacts/video_compact_drag_e2e.gif"
+/usr/bin/python3 - "$work/shots/video_8.gif" "$work/final.png" >"$work/last" 2>&1 <<'PY' ||
+import math, sys
+from PIL import Image
+im = Image.open(sys.argv[1])
+im.seek(im.n_frames - 1)
+shown = im.convert("RGB").tobytes()
+screen = Image.open(sys.argv[2]).convert("RGB").tobytes()
+assert len(shown) == len(screen), "the last frame is not the screen's size"
+squares, stale = 0, 0
+for i in range(0, len(screen), 3):
+    d = [shown[i + k] - screen[i + k] for k in range(3)]
+    squares += sum(v * v for v in d)
+    if screen[i:i + 3] == bytes((0x3a, 0x5f, 0x7f)) and max(map(abs, d)) > 30:
+        stale += 1
+psnr = 99 if squares == 0 else 10 * math.log10(255 ** 2 * len(screen) / squares)
+assert stale == 0, f"{stale} stale pixels in the last frame"
+assert psnr >= 36.8, f"the last frame's PSNR is {psnr:.2f} dB"
+print(f"{im.n_frames} frames, last frame {psnr:.2f} dB")
+PY
+  fail "the last frame of the dragged window: $(cat "$work/last")"
+kill "${lines[@]}" 2>/dev/null
+xdotool windowkill "$drag" 2>/dev/null
+close_program
 
 # ---- a folder on a file system too small for the first frame ----
 if ! mount_tiny 8192; then

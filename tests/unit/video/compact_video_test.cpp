@@ -5,6 +5,7 @@
 
 #include "base/exceptions.h"
 #include "compact_rig.h"
+#include "video/compact_canvas.h"
 #include "video/compact_timeline.h"
 
 namespace fk {
@@ -123,6 +124,83 @@ TEST(CompactVideo, WhenTheEncodersFallBehindGrabsAreLeftOutRatherThanTheBacklogG
     const ComposedGif gif = test::composeWithGiflib(t.gif());
     EXPECT_EQ(totalDelay(gif), t.centiseconds(t.host.assemblyStartMs));
     t.expectShowsTheScene(gif, "giflib", false);
+}
+
+// Each rule of the colours where it counts, on a scene of its own: what every grab showed is
+// what the composed animation shows by the end of the grab's step (Pillow and giflib).
+TEST(CompactVideo, FlatAreasAreExactAndWhatALargeFrameLeftOffColourIsRepaired) {
+    const Color desktop{58, 95, 127};
+    auto fill = [](Bitmap& b, int x0, int y0, int x1, int y1, auto colour) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                b.setPixel(x, y, colour(x, y));
+    };
+    const Bitmap plain = [&] {
+        Bitmap b(64, 48, PixelFormat::Device);
+        fill(b, 0, 0, 64, 48, [&](int, int) { return desktop; });
+        return b;
+    }();
+    struct Case {
+        const char* rule;
+        std::function<void(Bitmap&)> grab1;  // grab 0 is `plain` with a white block
+        bool photo;                          // in the top left 30 x 20 pixels
+        int levels;                          // a flat pixel may be off on a channel
+    };
+    const Case cases[] = {
+        // 336 blocks of 3 x 3 pixels in colours far apart: more flat colours than a table holds,
+        // unchanged afterwards.
+        {"a large frame's off-colour pixels are repaired",
+         [&](Bitmap& b) {
+             fill(b, 0, 0, 63, 48, [](int x, int y) {
+                 const int i = y / 3 * 21 + x / 3;
+                 return Color{uint8_t(i * 37), uint8_t(i * 91 + 40), uint8_t(i * 3 / 4)};
+             });
+         },
+         false, CompactCanvas::kAllowedLevels},
+        // The white block leaves, uncovering the desktop, while a photo of 600 colours appears beside.
+        {"the desktop is written without noise beside a photo",
+         [&](Bitmap& b) {
+             fill(b, 30, 0, 60, 20, [&](int, int) { return desktop; });
+             fill(b, 0, 0, 30, 20, [](int x, int y) {
+                 const unsigned h = unsigned(x * 7919 + y * 104729) * 2654435761u;
+                 return Color{uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8)};
+             });
+         },
+         true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        CompactRig t(Look::Colour);
+        Bitmap first = plain;
+        fill(first, 30, 0, 60, 20, [](int, int) { return Color{255, 255, 255}; });
+        Bitmap second = first;
+        c.grab1(second);
+        Bitmap third = second;
+        third.setPixel(63, 0, {1, 2, 3});
+        t.grabber.scene = {{first, 0}, {second, 0}, {second, 0}, {third, 0}, {third, 0}};
+        t.video.ToggleVideo();
+        for (const auto& [gif, decoder] : {std::pair{composeWithGiflib(t.gif()), "giflib"},
+                                           {composeWithPillow(t.gif()), "Pillow"}}) {
+            const auto& grabs = t.grabber.grabs;
+            for (size_t g = 0; g < grabs.size(); ++g) {
+                const int64_t end =
+                    g + 1 < grabs.size() ? t.centiseconds(grabs[g + 1].first) : totalDelay(gif);
+                const size_t k = frameAt(gif, end - 1);
+                const Bitmap& screen = t.grabber.scene[grabs[g].second].screen;
+                int wrong = 0;
+                for (int y = 0; y < 48; ++y)
+                    for (int x = 0; x < 64; ++x) {
+                        const bool flat = !c.photo || x >= 30 || y >= 20;
+                        const Color got = gif.at(k, x, y), want = screen.pixel(x, y);
+                        wrong += flat && (std::abs(got.red - want.red) > c.levels ||
+                                          std::abs(got.green - want.green) > c.levels ||
+                                          std::abs(got.blue - want.blue) > c.levels);
+                    }
+                EXPECT_EQ(wrong, 0) << decoder << ": grab " << g << " in frame " << k;
+            }
+            EXPECT_EQ(totalDelay(gif), t.centiseconds(t.host.assemblyStartMs)) << decoder;
+        }
+    }
 }
 
 TEST(CompactTimeline, FoldsRepeatsMergesFramesDueTooSoonAndCarriesTheRounding) {
