@@ -157,7 +157,8 @@ TEST(CompactVideo, FlatAreasAreExactAndWhatALargeFrameLeftOffColourIsRepaired) {
              });
          },
          false, CompactCanvas::kAllowedLevels},
-        // The white block leaves, uncovering the desktop, while a photo of 600 colours appears beside.
+        // The white block leaves, uncovering the desktop, while a photo of 600 colours appears
+        // beside.
         {"the desktop is written without noise beside a photo",
          [&](Bitmap& b) {
              fill(b, 30, 0, 60, 20, [&](int, int) { return desktop; });
