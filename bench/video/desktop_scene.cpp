@@ -2,8 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -137,30 +135,11 @@ char typedChar(long n) {
 }  // namespace
 
 DesktopScene::DesktopScene(Motion motion, Window window) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        std::perror("pipe");
-        std::exit(1);
-    }
-    m_child = fork();
-    if (m_child == 0) {
-        close(fds[0]);
-        play(motion, window, fds[1]);
-    }
-    close(fds[1]);
-    char ok = 0;
-    if (read(fds[0], &ok, 1) != 1) {
-        std::fprintf(stderr, "the desktop scene did not start\n");
-        std::exit(1);
-    }
-    close(fds[0]);
+    m_child = startScene("the desktop scene", [&](int ready) { play(motion, window, ready); });
 }
 
 DesktopScene::~DesktopScene() {
-    if (m_child > 0) {
-        kill(m_child, SIGKILL);
-        waitpid(m_child, nullptr, 0);
-    }
+    endScene(m_child);
 }
 
 }  // namespace fk::bench

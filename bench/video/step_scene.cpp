@@ -1,8 +1,6 @@
 #include "step_scene.h"
 
 #include <X11/Xlib.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -145,30 +143,11 @@ void dragPosition(long step, int& x, int& y) {
 }  // namespace
 
 StepScene::StepScene(Window window, int movingMs) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        std::perror("pipe");
-        std::exit(1);
-    }
-    m_child = fork();
-    if (m_child == 0) {
-        close(fds[0]);
-        play(window, movingMs, fds[1]);
-    }
-    close(fds[1]);
-    char ok = 0;
-    if (read(fds[0], &ok, 1) != 1) {
-        std::fprintf(stderr, "the step scene did not start\n");
-        std::exit(1);
-    }
-    close(fds[0]);
+    m_child = startScene("the step scene", [&](int ready) { play(window, movingMs, ready); });
 }
 
 StepScene::~StepScene() {
-    if (m_child > 0) {
-        kill(m_child, SIGKILL);
-        waitpid(m_child, nullptr, 0);
-    }
+    endScene(m_child);
 }
 
 }  // namespace fk::bench

@@ -1,8 +1,12 @@
 #include "video_bench_support.h"
 
 #include <X11/Xutil.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -109,6 +113,34 @@ void SleepingPump::processEventsFor(int64_t maxWaitMs) {
     if (onWait)
         onWait();
     std::this_thread::sleep_for(std::chrono::milliseconds(maxWaitMs));
+}
+
+pid_t startScene(const char* what, const std::function<void(int)>& play) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        std::perror("pipe");
+        std::exit(1);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        play(fds[1]);
+    }
+    close(fds[1]);
+    char ok = 0;
+    if (read(fds[0], &ok, 1) != 1) {
+        std::fprintf(stderr, "%s did not start\n", what);
+        std::exit(1);
+    }
+    close(fds[0]);
+    return child;
+}
+
+void endScene(pid_t child) {
+    if (child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
 }
 
 }  // namespace fk::bench

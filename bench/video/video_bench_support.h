@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -15,6 +17,10 @@ namespace fk::bench {
 using SteadyTime = std::chrono::steady_clock;
 
 double msSince(SteadyTime::time_point start);
+// Plays a scene in a child process: `play` writes a byte to its descriptor once the scene shows,
+// which this waits for. endScene stops the child.
+pid_t startScene(const char* what, const std::function<void(int)>& play);
+void endScene(pid_t child);
 // The kB figure of one line of /proc/self/status ("VmRSS:", "VmHWM:").
 long statusKb(const char* key);
 // User and system time of all the process's threads.

@@ -5,9 +5,9 @@
 # and giflib read a looping animation whose first frame is the whole screen and whose later frames
 # are smaller rectangles kept over the frames before them, whose corner is red, then blue, whose
 # delays (never below 2 cs) add up to the time recorded. Then a window dragged across a plain
-# desktop while lines are printed: the last frame shows the final screen. Then a folder on a file system too small
-# for the first frame: the error is shown, nothing is left behind, and the key starts a new
-# recording.
+# desktop while lines are printed: the last frame shows the final screen. Then a folder on a file
+# system too small for the first frame: the error is shown, nothing is left behind, and the key
+# starts a new recording.
 #
 #   video_compact_e2e.sh FOTOKRAN ARTIFACTS      (run inside with-xvfb --wm)
 set -u
@@ -137,37 +137,38 @@ close_program
 grep -qx "VideoType=1" "$work/bin/config.ini" || fail "config.ini does not keep VideoType=1"
 
 # ---- a window dragged across a plain desktop while lines are printed ----
-# Every step ends when the frame of the step before is in the file; once all is still, the last
-# frame shows the screen: no stale pixels (the desktop's colour shown more than 30 levels off),
-# and a PSNR of at least 36.8 dB.
+# A frame is written once two more screens have followed it, so each wait moves the drawn cursor
+# in the bottom right corner (left out of the comparison) until the file grows. Once all is still
+# and the file has grown four times more, the last frame shows the screen: no stale pixels (the
+# desktop's colour shown more than 30 levels off), and a PSNR of at least 36.8 dB.
 xsetroot -solid '#3a5f7f'
 write_config "$work/shots" 8 1 10
+printf '[ShootSettings]\nCaptureCursor=1\n' >>"$work/bin/config.ini"
 start_program
 xmessage -name fkdrag -geometry 420x160+200+420 "report.ods: a window dragged across the desktop" &
 wait_until 10 window_named fkdrag || fail "the window to drag did not show"
 drag=$(window_named fkdrag)
 part_size() { local f; f=$(find "$work/shots" -name '.video_8.gif.*.part' | head -n1); stat -c %s "$f" 2>/dev/null || echo 0; }
-grown() { [ "$(part_size)" -gt "$1" ]; }
+grown() { move_cursor; [ "$(part_size)" -gt "$1" ]; }
 xdotool key shift+Scroll_Lock
 wait_until 20 grown 0 || fail "the dragged-window video was not started"
 lines=()
-for step in $(seq 1 14); do
+for step in $(seq 1 18); do
   before=$(part_size)
-  xdotool windowmove "$drag" $((200 + 70 * step)) $((420 - 15 * step))
-  if [ $((step % 3)) = 0 ]; then
-    xmessage -name "fkline$step" -geometry 600x30+60+$((60 + 8 * step)) "\$ make -j2 [$step/14] Building CXX object" &
-    lines+=($!)
+  if [ "$step" -le 14 ]; then
+    xdotool windowmove "$drag" $((200 + 70 * step)) $((420 - 15 * step))
+    if [ $((step % 3)) = 0 ]; then
+      xmessage -name "fkline$step" -geometry 600x30+60+$((60 + 8 * step)) "\$ make -j2 [$step/14] Building CXX object" &
+      lines+=($!)
+    fi
   fi
   wait_until 20 grown "$before" || fail "step $step of the drag made no frame"
 done
-before=$(part_size)
-xsetroot -solid '#3a5f7f'
-wait_until 20 grown "$before" || fail "the last step was not written"
 import -window root "$work/final.png" || fail "cannot take the final screen"
 xdotool key shift+Scroll_Lock
 wait_until 10 test -s "$work/shots/video_8.gif" || fail "no video_8.gif within 10 s of the stop"
 cp "$work/shots/video_8.gif" "$artifacts/video_compact_drag_e2e.gif"
-/usr/bin/python3 - "$work/shots/video_8.gif" "$work/final.png" >"$work/last" 2>&1 <<'PY' ||
+/usr/bin/python3 - "$work/shots/video_8.gif" "$work/final.png" $((screen_w - 80)) $((screen_h - 80)) >"$work/last" 2>&1 <<'PY' ||
 import math, sys
 from PIL import Image
 im = Image.open(sys.argv[1])
@@ -175,8 +176,11 @@ im.seek(im.n_frames - 1)
 shown = im.convert("RGB").tobytes()
 screen = Image.open(sys.argv[2]).convert("RGB").tobytes()
 assert len(shown) == len(screen), "the last frame is not the screen's size"
+w, cx, cy = im.size[0], int(sys.argv[3]), int(sys.argv[4])
 squares, stale = 0, 0
 for i in range(0, len(screen), 3):
+    if i // 3 % w >= cx and i // 3 // w >= cy:
+        continue  # the cursor
     d = [shown[i + k] - screen[i + k] for k in range(3)]
     squares += sum(v * v for v in d)
     if screen[i:i + 3] == bytes((0x3a, 0x5f, 0x7f)) and max(map(abs, d)) > 30:
