@@ -1,5 +1,7 @@
 // Where and how the window shows: on a screen where its title bar can be taken, in the task bar
 // only without a tray, brought back from the tray or the task bar.
+#include <QTimer>
+
 #include "app/main_form.h"
 #include "app/window_placement.h"
 
@@ -14,6 +16,8 @@ void TMainForm::showAtStart() {
         show();
         activateWindow();
     }
+    // Once the event loop runs, over the window that is up by then.
+    QTimer::singleShot(0, this, [this] { showStartErrors(); });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

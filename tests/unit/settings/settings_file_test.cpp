@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "settings/config_location.h"
 #include "settings/ini_file.h"
-#include "base/safe_file.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 
@@ -169,13 +169,17 @@ TEST(ConfigLocation, BesideTheExecutableWhenPossibleElseInTheUsersConfigFolder) 
     EXPECT_EQ(userConfigFolder("relative", "/home/u"), "/home/u/.config");
 }
 
-TEST(ConfigLocation, TheDefaultShotFolderIsNeverTheRoot) {
+TEST(ConfigLocation, TheDefaultShotFolderIsNeverTheRootNorAnInstalledProgramsFolder) {
     test::TempDir dir;
     const std::string exe = dir.file("bin"), pictures = dir.file("Pictures"), home = dir.path();
     fs::create_directory(exe);
     EXPECT_EQ(defaultShotFolder(exe, pictures, home), exe);
+    fs::create_directory(dir.file("share"));                      // a prefix: bin beside share
+    EXPECT_EQ(defaultShotFolder(exe, pictures, home), pictures);  // made by the first save
+    fs::remove(dir.file("share"));
     ::chmod(exe.c_str(), 0555);
-    EXPECT_EQ(defaultShotFolder(exe, pictures, home), home);
+    EXPECT_EQ(defaultShotFolder(exe, pictures, home), pictures);
+    EXPECT_EQ(defaultShotFolder(exe, dir.file("bin/Pictures"), home), home);  // cannot be made
     fs::create_directory(pictures);
     EXPECT_EQ(defaultShotFolder(exe, pictures, home), pictures);
 }
