@@ -121,7 +121,8 @@ void TMainForm::finishClose() {
     if (!m_closeNote)
         return emitFinished();
     // The note holds the end for a moment only: a logout or a signal must not wait for a click.
-    connect(m_closeNote, &QObject::destroyed, this, [this] { emitFinished(); });
+    connect(
+        m_closeNote, &QDialog::finished, this, [this] { emitFinished(); }, Qt::QueuedConnection);
     QTimer::singleShot(kCloseNoteMs, this, [this] { emitFinished(); });
 }
 

@@ -3,11 +3,12 @@
 # folder fills up during a shot, a timed series, a video's recording and its assembly, turns
 # read-only or disappears during a series; config.ini cannot be read, is a folder, or lies on a
 # full disk at close; the X server dies during a series and during a video's recording (of either
-# entry). Each case checks what the user is told and that nothing already written is lost.
+# entry); the program is killed; the screen changes its size during a video; the display has 8
+# bits a pixel. Each case checks what the user is told and that nothing already written is lost.
 #
 #   fault_e2e.sh FOTOKRAN CASE     (run inside with-xvfb --wm --size 640x480)
 #   CASE: disk-full | folder-gone | config | x-killed | video-disk-full | video-x-killed |
-#         video-compact-x-killed
+#         video-compact-x-killed | killed | video-resized | depth-8
 set -u
 program=$1
 case_name=$2
@@ -56,61 +57,79 @@ folder_gone() {
   close_program
   grep -qx "Count=$((n + 1))" "$work/bin/config.ini" || fail "config.ini does not hold Count=$((n + 1))"
 
-  # Deleted while a series runs: the folder tree moves to the folder above, which the window
-  # shows, and the series goes on there without a gap in the numbers.
+  # Deleted while a series runs: the picture fails naming the folder, which stays chosen;
+  # nothing lands in the folder above, and pictures go to the folder again once it is back.
   local doomed="$work/doomed/shots"
   mkdir -p "$doomed"
   start_series "$doomed" 1000
   wait_until 10 test -s "$doomed/shot_000.bmp" || fail "the series wrote nothing"
   rm -rf "$doomed"
-  wait_until 15 test -s "$work/doomed/shot_002.bmp" ||
-    fail "the series did not go on in the folder above ($(ls "$work/doomed"))"
-  xdotool key shift+Print
-  no_error_box || fail "an error box came up"
+  expect_error ". The folder \"$doomed\" does not exist"
+  [ -z "$(ls -A "$work/doomed")" ] || fail "pictures went to the folder above: $(ls -A "$work/doomed")"
+  n=$(sed -n 's|.*/shot_0*\([0-9][0-9]*\)\.bmp". The folder.*|\1|p' "$work/log" | head -n1)
+  mkdir -p "$doomed"
+  xdotool key Print
+  wait_until 10 complete_picture "$doomed/$(printf 'shot_%03d.bmp' $((n + 1)))" ||
+    fail "no picture once the folder was back"
   close_program
-  grep -qx "Path=$work/doomed" "$work/bin/config.ini" || fail "config.ini does not name the folder shown"
-  # Nothing missing between the first picture there and the last number counted.
-  local first last
-  first=$(ls "$work/doomed" | sed -n 's/^shot_0*\([0-9][0-9]*\)\.bmp$/\1/p' | sort -n | head -n1)
-  last=$(sed -n 's/^Count=//p' "$work/bin/config.ini")
-  [ -n "$first" ] && [ "$first" -le 2 ] || fail "the series did not go on at once (first: $first)"
-  for ((i = first; i < last; i++)); do
-    check_complete "$work/doomed/$(printf 'shot_%03d.bmp' "$i")"
-  done
+  grep -qx "Path=$doomed" "$work/bin/config.ini" || fail "config.ini does not keep the folder chosen"
 }
 
 config_faults() {
   need_root
   local ini="$work/bin/config.ini"
 
-  # A folder where config.ini belongs: told at start and at close, the folder is left alone.
-  mkdir -p "$ini"
-  echo kept >"$ini/inside"
-  launch
-  expect_error "Unable to read $ini. Is a directory"
-  await_main
-  press_close
-  expect_error "Unable to write to $ini"
-  wait_program_end 10
-  [ "$status" = 0 ] || fail "the program ended with status $status"
-  [ "$(cat "$ini/inside")" = kept ] || fail "the folder's content changed"
-  rm -rf "$ini"
+  # A folder, a FIFO, a link to /dev/zero, a 50 MB file where config.ini belongs: the start is
+  # not held, told once the window is up, and the close says so without waiting for anyone; the
+  # thing in its place is left alone.
+  local kind rss before
+  for kind in folder fifo zero big; do
+    case $kind in
+      folder) mkdir -p "$ini" && echo kept >"$ini/inside" ;;
+      fifo) mkfifo "$ini" ;;
+      zero) ln -s /dev/zero "$ini" ;;
+      big) truncate -s 50M "$ini" ;;
+    esac
+    before=$(stat -c '%F %s' "$ini")
+    launch
+    await_main
+    rss=$(ps -o rss= -p "$pid")
+    [ "$rss" -lt 102400 ] || fail "$kind: the program takes $rss KB"
+    case $kind in
+      folder) expect_error "Unable to read $ini. Is a directory" ;;
+      big) expect_error "Unable to read $ini. File too large (more than 1 MB)" ;;
+      *) expect_error "Unable to read $ini. Not a regular file" ;;
+    esac
+    end_unsaved press_close "$ini"
+    [ "$(stat -c '%F %s' "$ini")" = "$before" ] || fail "$kind: config.ini was changed"
+    rm -rf "$ini"
+  done
+
+  # A bad value: named with its key once the window is up, and while the box is open the
+  # command line is answered.
+  mkdir -p "$work/shots"
+  write_config "$work/shots" 1 500 shot_###.bmp 5
+  sed -i 's/^X=0$/X=2147483648/' "$ini"
+  start_program
+  wait_until 15 error_box || fail "no box for the bad value"
+  local shot
+  shot=$("$work/bin/fotokran" --screen) || fail "--screen failed while the box was open"
+  [ "$shot" = "$work/shots/shot_005.bmp" ] && complete_picture "$shot" || fail "--screen wrote '$shot'"
+  expect_error "[WindowPosition] X: '2147483648' is not a valid integer value"
+  close_program
+  rm -f "$ini"
 
   # Unreadable (for a user who is not the superuser): told at start and at close; the file that
   # could not be read is not replaced by one without its settings.
   write_config "$work/shots" 1 500 shot_###.bmp
   chmod 000 "$ini"
-  local before
   before=$(md5sum <"$ini")
   chown -R nobody "$work/bin" "$work/home"
   mkdir -m 700 "$work/runtime" && chown nobody "$work/runtime"
   XDG_RUNTIME_DIR="$work/runtime" launch setpriv --reuid=nobody --regid=nogroup --clear-groups
   expect_error "Unable to read $ini. Permission denied"
   await_main
-  press_close
-  expect_error "Unable to write to $ini"
-  wait_program_end 10
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  end_unsaved "kill -TERM $pid" "$ini"
   [ "$(md5sum <"$ini")" = "$before" ] && [ "$(stat -c %a "$ini")" = 0 ] ||
     fail "the unreadable config.ini was changed"
   chown -R root "$work/bin" "$work/home"
@@ -138,10 +157,7 @@ INI
   await_main
   xdotool key Print
   wait_until 10 complete_picture "$work/shots/shot_041.bmp" || fail "Print wrote no shot_041.bmp"
-  press_close
-  expect_error "Unable to write to $bin/config.ini"
-  wait_program_end 10
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  end_unsaved press_close "$bin/config.ini"
   [ "$(md5sum <"$bin/config.ini")" = "$before" ] || fail "config.ini was damaged on the full disk"
   [ -z "$(find "$bin" -name 'config.ini?*')" ] || fail "a temporary file was left: $(ls "$bin")"
 }
@@ -209,32 +225,147 @@ video_disk_full() {
   grep -qx "Count=4" "$work/bin/config.ini" || fail "config.ini does not count the four videos"
 }
 
-# video_x_killed [compact]: the "GIF" entry, or the compact one, whose video file grows while it
-# records.
+# video_x_killed [compact]: the "GIF" entry, whose frames are lost with the display, or the
+# compact one, whose video is completed up to the screen shown at the kill.
 video_x_killed() {
   [ -n "${FOTOKRAN_XVFB_PID:-}" ] || fail "with-xvfb gave no server to stop"
-  local shots="$work/shots"
+  local shots="$work/shots" colour
   mkdir -p "$shots"
   if [ "${1:-}" = compact ]; then
     video_type=1 start_video "$shots" 7
-    compact_file() { [ -n "$(find "$shots" -name '.video_7.gif.*.part')" ]; }
-    wait_until 10 compact_file || fail "the compact video made no file"
+    part_size() { stat -c %s "$shots"/.video_7.gif.*.part 2>/dev/null || echo 0; }
+    part_over() { [ "$(part_size)" -gt "$1" ]; }
+    wait_until 10 part_over 0 || fail "the compact video made no file"
   else
     start_video "$shots" 7
     wait_until 10 recorded 2 || fail "no frames were recorded"
   fi
   xdotool key Print
   wait_until 10 complete_picture "$shots/shot_008.bmp" || fail "Print during the recording wrote no shot"
+  if [ "${1:-}" = compact ]; then
+    # Each new screen hands on the frame before it: red is in the file, green still waits.
+    for colour in '#ff0000' '#00ff00'; do
+      local size
+      size=$(part_size)
+      xsetroot -solid "$colour"
+      wait_until 10 part_over "$size" || fail "the frame before $colour was not written"
+    done
+  fi
   kill -9 "$FOTOKRAN_XVFB_PID"
   wait_program_end 10
   [ "$status" != 0 ] || fail "the program ended as if nothing had happened"
   grep -q "X11 connection broke" "$work/log" || { cat "$work/log" >&2; fail "nothing on stderr"; }
-  grep -qF "The video \"$video\" was not written: the recording ended with the display" "$work/log" ||
-    { cat "$work/log" >&2; fail "the user was not told the video is lost"; }
   no_video_leftovers
-  [ ! -e "$video" ] || fail "a video was written"
   check_complete "$shots/shot_008.bmp"
   grep -qx "Count=9" "$work/bin/config.ini" || fail "config.ini does not hold Count=9"
+  if [ "${1:-}" != compact ]; then
+    grep -qF "The video \"$video\" was not written: the recording ended with the display" "$work/log" ||
+      { cat "$work/log" >&2; fail "the user was not told the video is lost"; }
+    [ ! -e "$video" ] || fail "a video was written"
+    return
+  fi
+  grep -qF "The video \"$video\" was saved with the first" "$work/log" ||
+    { cat "$work/log" >&2; fail "the user was not told the video was saved"; }
+  giftext "$video" | grep -q 'terminated normally' || fail "giflib does not read the video"
+  /usr/bin/python3 - "$video" <<'PY' || fail "Pillow: the video does not end with the screens before the kill"
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1])
+assert im.info.get("loop") == 0
+last = []
+for n in range(im.n_frames):
+    im.seek(n)
+    last = (last + [im.convert("RGB").getpixel((im.width - 1, im.height - 1))])[-2:]
+assert last == [(255, 0, 0), (0, 255, 0)], last
+PY
+}
+
+# SIGKILL after three pictures and during a video: the next start counts on from the pictures
+# (none is overwritten), removes what the killed copy left at once, and leaves the temporary file
+# of a copy running in another session alone.
+killed() {
+  local shots="$work/shots" i sums
+  mkdir -p "$shots"
+  write_config "$shots" 1 500 shot_###.bmp
+  start_program
+  for i in 0 1 2; do
+    xdotool key Print
+    wait_until 10 complete_picture "$shots/shot_00$i.bmp" || fail "Print wrote no shot_00$i.bmp"
+  done
+  wait_until 5 grep -qx "Count=3" "$work/bin/config.ini" || fail "config.ini does not count the pictures"
+  sums=$(md5sum "$shots"/shot_*.bmp)
+  record_video "$shots" 3
+  wait_until 10 test -s "$frames_file" || fail "the video recorded nothing"
+  echo dead >"$shots/.shot_007.bmp.Dead00.part"
+  echo live >"$shots/.shot_008.bmp.Live00.part"
+  hold_lock "$shots/.shot_008.bmp.Live00.part"
+  kill -9 "$pid"
+  wait "$pid" 2>/dev/null
+  start_program
+  [ ! -e "$frames_file" ] && [ ! -e "$shots/.shot_007.bmp.Dead00.part" ] ||
+    fail "the killed copy's leftovers are still there: $(ls -A "$shots")"
+  [ -e "$shots/.shot_008.bmp.Live00.part" ] || fail "the file of a running copy was removed"
+  xdotool key Print
+  wait_until 10 complete_picture "$shots/shot_003.bmp" || fail "Print after the restart wrote no shot_003.bmp"
+  [ "$(md5sum "$shots"/shot_00[0-2].bmp)" = "$sums" ] || fail "a picture before the kill changed"
+  close_program
+}
+
+# An entry-0 recording while the screen shrinks and grows again: every frame is in the video,
+# the small ones at its top left with black beyond.
+video_resized() {
+  local shots="$work/shots" small=$((320 * 240 * 4 + 54)) at
+  mkdir -p "$shots"
+  xrandr --newmode small 5 320 330 340 350 240 245 250 255 && xrandr --addmode screen small ||
+    fail "xrandr cannot add a screen size"
+  write_config "$shots" 1 500 shot_###.bmp 7
+  printf '[VideoFormat]\nVideoType=0\nGIFSpeed=20\n' >>"$work/bin/config.ini"
+  xsetroot -solid '#00ff00'
+  start_program
+  # Out of the way: every frame shows only the green screen.
+  xdotool windowminimize "$main" && wait_until 10 is_unmapped "$main" || fail "the window stays"
+  record_video "$shots" 7
+  wait_until 10 recorded 2 || fail "no frames were recorded"
+  for mode in small 640x480; do
+    at=$(stat -c %s "$frames_file")
+    xrandr --output screen --mode "$mode" || fail "xrandr cannot set $mode"
+    wait_until 20 file_size_at_least $((at + 2 * record_bytes + 2 * small)) "$frames_file" ||
+      fail "no frames were recorded at $mode"
+  done
+  stop_video_held
+  # The size of each frame recorded, from the headers of its records.
+  /usr/bin/python3 -c '
+import struct, sys
+data, at = open(sys.argv[1], "rb").read(), 0
+while at < len(data):
+    print(*struct.unpack_from("<ii", data, at + 18))
+    at += struct.unpack_from("<I", data, at + 2)[0]' "$frames_file" >"$work/sizes"
+  kill -CONT "$pid"
+  wait_until 60 test -s "$video" || fail "no video was written"
+  grep -q "^320 240$" "$work/sizes" || fail "no frame was recorded small: $(sort -u "$work/sizes")"
+  /usr/bin/python3 - "$video" "$work/sizes" <<'PY' || fail "Pillow: the video does not show the frames recorded"
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1])
+sizes = [tuple(map(int, line.split())) for line in open(sys.argv[2])]
+assert im.size == (640, 480) and im.n_frames == len(sizes), (im.size, im.n_frames, len(sizes))
+for n, (w, h) in enumerate(sizes):
+    im.seek(n)
+    rgb = im.convert("RGB")
+    assert rgb.crop((0, 0, w, h)).getcolors() == [(w * h, (0, 255, 0))], (n, w, h)
+    assert w == 640 or rgb.getpixel((600, 460)) == (0, 0, 0), (n, w, h)
+PY
+  no_video_leftovers
+  kill -TERM "$pid"
+  wait_program_end 10
+}
+
+# An 8-bit display: the program says why it cannot work there and ends with status 1.
+depth_8() {
+  launch
+  wait_program_end 10
+  [ "$status" = 1 ] || fail "the program ended with status $status on an 8-bit display"
+  grep -qF "has a depth of 8 bits per pixel" "$work/log" || fail "nothing said: $(cat "$work/log")"
 }
 
 case "$case_name" in
@@ -245,6 +376,9 @@ case "$case_name" in
   video-disk-full) video_disk_full ;;
   video-x-killed) video_x_killed ;;
   video-compact-x-killed) video_x_killed compact ;;
+  killed) killed ;;
+  video-resized) video_resized ;;
+  depth-8) depth_8 ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "fault e2e $case_name: all checks passed"

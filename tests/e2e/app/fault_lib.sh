@@ -4,9 +4,11 @@
 work=$(mktemp -d /tmp/fotokran-fault-XXXXXX)
 chmod 755 "$work"
 pid=
+holder=  # a process that holds a file locked
 mounts=()
 cleanup() {
   [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
+  [ -n "$holder" ] && kill "$holder" 2>/dev/null
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[$i]}" 2>/dev/null; done
   rm -rf "$work"
 }
@@ -94,6 +96,14 @@ expect_error() {
   wait_until 10 no_error_box || fail "the error box did not close"
 }
 said_times() { grep -cF "$1" "$work/log"; }
+# end_unsaved COMMAND FILE: asked to end by the command (press_close, a kill), the program ends
+# within 2 s without an error, although FILE (config.ini) cannot be written, and says so.
+end_unsaved() {
+  $1
+  wait_program_end 2
+  [ "$status" = 0 ] || fail "the program ended with status $status"
+  grep -qF "Unable to write to $2" "$work/log" || fail "the close did not say that $2 was not written"
+}
 
 # A complete picture: Pillow reads every pixel of it.
 complete_picture() {
