@@ -118,13 +118,6 @@ settled_count() {
 at_least_files() { [ "$(count_files "$2" "$3")" -ge "$1" ]; }
 
 # file_size_at_least BYTES FILE
-# hold_lock FILE: the process $holder holds FILE locked, as a copy running elsewhere does.
-locked() { ! flock -n "$1" true; }
-hold_lock() {
-  (exec 9<"$1" && flock 9 && exec sleep 600) </dev/null >/dev/null 2>&1 &
-  holder=$!
-  wait_until 5 locked "$1" || fail "$1 could not be locked"
-}
 file_size_at_least() { [ -e "$2" ] && [ "$(stat -c %s "$2")" -ge "$1" ]; }
 
 # The modification times of the files, one a line, in seconds with fractions.

@@ -4,11 +4,9 @@
 work=$(mktemp -d /tmp/fotokran-fault-XXXXXX)
 chmod 755 "$work"
 pid=
-holder=  # a process that holds a file locked
 mounts=()
 cleanup() {
   [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-  [ -n "$holder" ] && kill "$holder" 2>/dev/null
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[$i]}" 2>/dev/null; done
   rm -rf "$work"
 }

@@ -62,7 +62,9 @@ links >"$work/links.before"
 for f in .shot_099.bmp.Ab12Cd.part .shot_098.bmp.Xy34Zw.part; do echo stale >"$shots/$f"; done
 touch -d '2 days ago' "$shots/.shot_099.bmp.Ab12Cd.part"
 # A copy running in another session holds its temporary file locked.
-hold_lock "$shots/.shot_098.bmp.Xy34Zw.part"
+(exec 9<"$shots/.shot_098.bmp.Xy34Zw.part" && flock 9 && exec sleep 600) </dev/null >/dev/null 2>&1 &
+holder=$!
+wait_until 5 eval '! flock -n "$shots/.shot_098.bmp.Xy34Zw.part" true' || fail "the file could not be locked"
 as_nobody sh -c "echo theirs >'$shots/video_97.gif.tmp'; touch -d '2 days ago' '$shots/video_97.gif.tmp'"
 
 cat >"$work/bin/config.ini" <<INI
