@@ -9,13 +9,14 @@ namespace fk {
 
 void TMainForm::showAtStart() {
     keepTitleBarOnScreen(this);
-    // Without a tray there would be nothing on the screen to bring the window back with.
-    if (m_startMinimized && !trayAvailable())
-        tellNoTrayOnce(true);
     if (!m_startMinimized || !trayAvailable()) {
         show();
         activateWindow();
     }
+    // Without a tray there would be nothing on the screen to bring the window back with. Told
+    // once the window shows, so that the note belongs to it.
+    if (m_startMinimized && !trayAvailable())
+        tellNoTrayOnce(true);
     // Once the event loop runs, over the window that is up by then.
     QTimer::singleShot(0, this, [this] { showStartErrors(); });
 }
