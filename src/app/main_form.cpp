@@ -6,8 +6,10 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 #include <iostream>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/notifier.h"
@@ -42,6 +44,10 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
         },
         this);
     m_notifier->setActions(!m_hooks.background);
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(kSettingsSaveDelayMs);
+    connect(m_saveTimer, &QTimer::timeout, this, [this] { saveSettingsNow(); });
     createControls();
     connectHandlers();
     // The program's dialogs are left out of shots too, from the moment they show.
@@ -109,8 +115,21 @@ void TMainForm::finishClose() {
     if (m_finished)
         return;
     m_finished = true;
+    m_saveTimer->stop();
     FormClose();
     hide();
+    if (!m_closeNote)
+        return emitFinished();
+    // The note holds the end for a moment only: a logout or a signal must not wait for a click.
+    connect(
+        m_closeNote, &QDialog::finished, this, [this] { emitFinished(); }, Qt::QueuedConnection);
+    QTimer::singleShot(kCloseNoteMs, this, [this] { emitFinished(); });
+}
+
+void TMainForm::emitFinished() {
+    if (std::exchange(m_finishedEmitted, true))
+        return;
+    delete m_closeNote.data();
     emit finished();
 }
 
@@ -120,19 +139,32 @@ void TMainForm::FormClose() {
         SaveSettings();
     } catch (const std::exception& e) {
         // The close completes all the same.
-        showError(QString::fromUtf8(e.what()));
+        tellCloseFailure(QString::fromUtf8(e.what()));
     }
     m_tray->hide();
+}
+
+void TMainForm::tellCloseFailure(const QString& message) {
+    if (m_hooks.showError)
+        return m_hooks.showError(message);
+    std::cerr << "Fotokran: " << message.toStdString() << std::endl;
+    // The desktop's notification outlives the program; the box is there where none is.
+    m_notifier->note("Настройки Fotokran не сохранены", message);
+    // The main window hides now, so the note stands on its own, on top.
+    m_closeNote = new QMessageBox(QMessageBox::Warning, "Fotokran", message, QMessageBox::Ok,
+                                  nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    m_closeNote->setAttribute(Qt::WA_DeleteOnClose);
+    m_closeNote->setModal(false);
+    m_closeNote->show();
 }
 
 void TMainForm::finishAtExit() {
     if (m_finished)
         return;
     m_finished = true;
-    const std::string lost = m_video->abandon();
-    if (!lost.empty())
-        std::cerr << "Fotokran: The video \"" << lost
-                  << "\" was not written: the recording ended with the display" << std::endl;
+    const std::string told = m_video->endWithoutDisplay();
+    if (!told.empty())
+        std::cerr << "Fotokran: " << told << std::endl;
     try {
         SaveSettings();
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -24,11 +25,11 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QSlider;
+class QTimer;
 class QUrl;
 
 namespace fk {
@@ -67,6 +68,12 @@ class TMainForm : public QWidget, private CaptureHost, private TimedSeriesHost, 
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "Fotokran v0.7";
+    // config.ini is brought up to date this long after a file was written, at the latest.
+    static constexpr int kSettingsSaveDelayMs = 500;
+    // How long a note that config.ini could not be written holds the end of the program.
+    static constexpr int kCloseNoteMs = 900;
+    // A file manager's opener that fails later than this has opened something.
+    static constexpr int kOpenerFailureMs = 5000;
 
     TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks = {});
     ~TMainForm() override;
@@ -87,8 +94,8 @@ public:
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 
     // For a process that ends without closing the window (Qt exits when the X connection
-    // breaks): writes the settings unless the close has done so, and deletes the frames of a
-    // video being recorded, which cannot be finished without the display; says so on stderr.
+    // breaks): writes the settings unless the close has done so, and ends a video being
+    // recorded with what needs no display; says so on stderr.
     void finishAtExit();
 
 signals:
@@ -122,6 +129,19 @@ private:
     void tellExclusionRefusedOnce(const QString& reason);
     // A note that blocks nothing: the tray's balloon where there is one, else a small window.
     void showNote(const QString& message);
+    // A message box of the program, for the caller to own: transient for the main window while
+    // that shows, else on top of the other windows.
+    QMessageBox* newBox(QMessageBox::Icon icon, const QString& message);
+    // The errors met while starting, in a box that blocks nothing, once the window is up.
+    void showStartErrors();
+    // config.ini could not be written at the close: said on stderr and in a note that holds the
+    // end of the program for a moment only.
+    void tellCloseFailure(const QString& message);
+    void emitFinished();
+    // Writes config.ini now, as the close does, when a file was written since it last was; a
+    // failure is said on stderr, once until a write succeeds again.
+    void saveSettingsSoon();
+    void saveSettingsNow();
     void HotKeyPressed(HotKeyAction action);
     // Hot keys pressed while a video is assembled wait until it has been written.
     void hotKeyArrived(HotKeyAction action);
@@ -162,6 +182,10 @@ private:
     void updateExcludedWindows();
     void selectFolder(const std::string& path);
     void selectDefaultFolder();
+    // The default folder that does not exist yet is made by the first save into it.
+    void makeDefaultFolderIfDue(const std::string& folder);
+    // Opens the folder in the file manager, or says why it cannot.
+    void openFolder(const QString& path);
     bool trayAvailable() const;
     std::function<bool(const QUrl&)> urlOpener() const;
 
@@ -222,6 +246,15 @@ private:
     QPointer<TAboutBox> m_aboutBox;
     QPointer<QMessageBox> m_errorBox;
     QPointer<QMessageBox> m_noteBox;
+    QPointer<QMessageBox> m_closeNote;
+    // Collected until the window is up; none once they are shown.
+    std::optional<QStringList> m_startErrors{QStringList()};
+    QTimer* m_saveTimer = nullptr;
+    bool m_settingsDirty = false;
+    bool m_saveFailureTold = false;
+    bool m_finishedEmitted = false;
+    // The default folder, while it is selected but not made yet.
+    std::optional<std::string> m_folderToMake;
 
     // A stored folder that could not be selected is written back unless the user picks another.
     std::optional<std::string> m_keptFolder;

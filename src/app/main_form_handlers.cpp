@@ -3,13 +3,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSlider>
 #include <QUrl>
+#include <memory>
 
 #include "app/about_box.h"
 #include "app/form_text.h"
@@ -53,8 +57,40 @@ void TMainForm::Button3Click() {
 }
 
 void TMainForm::Button1Click() {
-    // A failure to start the file manager is silent.
-    urlOpener()(QUrl::fromLocalFile(ShellTreeView1->path()));
+    openFolder(ShellTreeView1->path());
+}
+
+void TMainForm::openFolder(const QString& path) {
+    const QString cannot = "Папку " + path + " не удалось открыть: ";
+    if (!QFileInfo(path).isDir())
+        return showNote(cannot + "ее нет.");
+    if (m_hooks.openUrl) {
+        if (!m_hooks.openUrl(QUrl::fromLocalFile(path)))
+            showNote(cannot + "нет программы, которая открывает папки.");
+        return;
+    }
+    // xdg-open says when it finds no file manager, but may also wait for one it starts: only a
+    // failure soon after the click is the folder's, a later end is the file manager's own.
+    auto* opener = new QProcess(this);
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    connect(opener, &QProcess::errorOccurred, this,
+            [this, opener, cannot](QProcess::ProcessError e) {
+                if (e == QProcess::FailedToStart) {
+                    showNote(cannot + "программы xdg-open нет.");
+                    opener->deleteLater();
+                }
+            });
+    connect(opener, &QProcess::finished, this,
+            [this, opener, cannot, started](int code, QProcess::ExitStatus status) {
+                if ((code != 0 || status != QProcess::NormalExit) &&
+                    started->elapsed() < kOpenerFailureMs)
+                    showNote(cannot + "xdg-open не нашла файлового менеджера (код " +
+                             QString::number(code) + ").");
+                opener->deleteLater();
+            });
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    opener->start("xdg-open", {path});
 }
 
 void TMainForm::Button9Click() {

@@ -23,6 +23,7 @@ SaveOptions TMainForm::saveOptions() {
     o.jpegQuality = ScrollBar1->value();
     o.gifPalette = ComboBox2->currentIndex();
     o.folder = ShellTreeView1->path().toStdString();
+    makeDefaultFolderIfDue(o.folder);
     o.mask = Mask->currentText().toStdString();
     o.counterText = text(SpinEdit1);
     return o;
@@ -67,6 +68,8 @@ void TMainForm::setSeriesCaption(const std::string& caption) {
 
 void TMainForm::pictureSaved(const std::string& path) {
     const QString file = qs(path);
+    // After a crash the next start must not count from an older number and overwrite this file.
+    saveSettingsSoon();
     for (std::vector<QString>* saved : m_savedBy)
         saved->push_back(file);
     emit fileSaved(file);

@@ -48,7 +48,7 @@ void TMainForm::showNote(const QString& message) {
         m_noteBox->activateWindow();
         return;
     }
-    auto* note = new QMessageBox(QMessageBox::Information, "Fotokran", message, QMessageBox::Ok);
+    auto* note = newBox(QMessageBox::Information, message);
     note->setAttribute(Qt::WA_DeleteOnClose);
     note->setModal(false);
     note->show();

@@ -1,5 +1,7 @@
 // Where and how the window shows: on a screen where its title bar can be taken, in the task bar
 // only without a tray, brought back from the tray or the task bar.
+#include <QTimer>
+
 #include "app/main_form.h"
 #include "app/window_placement.h"
 
@@ -7,13 +9,16 @@ namespace fk {
 
 void TMainForm::showAtStart() {
     keepTitleBarOnScreen(this);
-    // Without a tray there would be nothing on the screen to bring the window back with.
-    if (m_startMinimized && !trayAvailable())
-        tellNoTrayOnce(true);
     if (!m_startMinimized || !trayAvailable()) {
         show();
         activateWindow();
     }
+    // Without a tray there would be nothing on the screen to bring the window back with. Told
+    // once the window shows, so that the note belongs to it.
+    if (m_startMinimized && !trayAvailable())
+        tellNoTrayOnce(true);
+    // Once the event loop runs, over the window that is up by then.
+    QTimer::singleShot(0, this, [this] { showStartErrors(); });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

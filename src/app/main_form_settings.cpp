@@ -4,8 +4,11 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
+#include <utility>
 
 #include "app/form_text.h"
 #include "app/main_form.h"
@@ -49,7 +52,13 @@ public:
     void setStartMinimized(bool on) override { f.Minimazed->setChecked(on); }
 
     std::string folder() override {
-        return f.m_keptFolder ? *f.m_keptFolder : str(f.ShellTreeView1->path());
+        if (f.m_keptFolder)
+            return *f.m_keptFolder;
+        const std::string path = str(f.ShellTreeView1->path());
+        // A default folder not made yet would be a folder that cannot be selected next time.
+        if (f.m_folderToMake == path && !std::filesystem::is_directory(path))
+            return {};
+        return path;
     }
     void setFolder(const std::string& path) override { f.selectFolder(path); }
     std::string counterText() override { return str(f.SpinEdit1->text()); }
@@ -123,9 +132,41 @@ void TMainForm::selectFolder(const std::string& path) {
 
 void TMainForm::selectDefaultFolder() {
     try {
-        ShellTreeView1->setPath(qs(m_paths.defaultFolder));
+        ShellTreeView1->setPath(qs(m_paths.defaultFolder), MissingFolder::Allowed);
+        m_folderToMake.reset();
+        if (!std::filesystem::is_directory(m_paths.defaultFolder))
+            m_folderToMake = str(ShellTreeView1->path());
     } catch (const Exception&) {
         // Not even the home folder is there; the tree stays where it is.
+    }
+}
+
+void TMainForm::makeDefaultFolderIfDue(const std::string& folder) {
+    if (m_folderToMake != folder)
+        return;
+    m_folderToMake.reset();
+    std::error_code ignored;  // a folder that cannot be made fails the save, which says so
+    std::filesystem::create_directories(folder, ignored);
+}
+
+void TMainForm::saveSettingsSoon() {
+    m_settingsDirty = true;
+    if (!m_saveTimer->isActive())
+        m_saveTimer->start();
+}
+
+void TMainForm::saveSettingsNow() {
+    if (!m_settingsDirty || m_finished)
+        return;
+    m_saveTimer->stop();
+    m_settingsDirty = false;
+    try {
+        SaveSettings();
+        m_saveFailureTold = false;
+    } catch (const std::exception& e) {
+        // The close tries again and says so in its note.
+        if (!std::exchange(m_saveFailureTold, true))
+            std::cerr << "Fotokran: " << e.what() << std::endl;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/display_check.h"
 #include "app/exit_requests.h"
 #include "app/main_form.h"
 #include "app/program_icon.h"
@@ -74,6 +75,10 @@ int runProgram(Command command) {
     QApplication::setWindowIcon(programIcon());
     // The window hides to the tray; only its own close ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (const std::optional<std::string> unusable = unusableDisplay()) {
+        std::cerr << "fotokran: " << *unusable << std::endl;
+        return 1;
+    }
 
     if (command != Command::Start) {
         const RemoteResult result = callRunningCopy(command, commandTimeoutMs());

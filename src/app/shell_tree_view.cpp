@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScopedValueRollback>
 #include <QSortFilterProxyModel>
 
 #include "base/exceptions.h"
@@ -85,6 +86,13 @@ ShellTreeView::ShellTreeView(QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onCurrentChanged(current); });
+    // The nearest folder shown for a missing one is already current: a click on it picks it.
+    connect(this, &QTreeView::clicked, this, [this](const QModelIndex& index) { pick(index); });
+    // A selected folder that comes back is shown again.
+    connect(m_model, &QFileSystemModel::rowsInserted, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { selectInTree(); }, Qt::QueuedConnection);
+    });
     // Each folder read in the background may be the one the selection waits for.
     connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
         selectInTree();
@@ -99,9 +107,9 @@ ShellTreeView::~ShellTreeView() {
     m_model = nullptr;
 }
 
-void ShellTreeView::setPath(const QString& path) {
+void ShellTreeView::setPath(const QString& path, MissingFolder missing) {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isDir())
+    if (path.isEmpty() || (!info.isDir() && (missing == MissingFolder::Refused || info.exists())))
         throw Exception(formatMessage("Error setting path: \"%s\"", {path.toStdString()}));
     m_revealPending = true;
     takeSelection(QDir::cleanPath(info.absoluteFilePath()));
@@ -123,6 +131,7 @@ void ShellTreeView::showEvent(QShowEvent* event) {
 
 void ShellTreeView::mousePressEvent(QMouseEvent* event) {
     m_revealPending = false;
+    const QScopedValueRollback user(m_userInput, true);
     QTreeView::mousePressEvent(event);
 }
 
@@ -133,6 +142,7 @@ void ShellTreeView::wheelEvent(QWheelEvent* event) {
 
 void ShellTreeView::keyPressEvent(QKeyEvent* event) {
     m_revealPending = false;
+    const QScopedValueRollback user(m_userInput, true);
     QTreeView::keyPressEvent(event);
 }
 
@@ -148,7 +158,10 @@ void ShellTreeView::takeSelection(const QString& path) {
 void ShellTreeView::selectInTree() {
     if (m_path.isEmpty())
         return;
-    const QModelIndex index = m_filter->mapFromSource(m_model->index(m_path));
+    QString shown = m_path;
+    while (shown != "/" && !QFileInfo(shown).isDir())
+        shown = QFileInfo(shown).path();
+    const QModelIndex index = m_filter->mapFromSource(m_model->index(shown));
     if (!index.isValid() || index == currentIndex())
         return;
     m_selecting = true;
@@ -162,19 +175,19 @@ void ShellTreeView::selectInTree() {
 void ShellTreeView::onCurrentChanged(const QModelIndex& current) {
     if (m_selecting)
         return;
-    // When the selected folder disappears, the model moves the selection to a neighbour; the
-    // nearest folder still there on the old path is the better choice.
-    if (!m_path.isEmpty() && !QFileInfo(m_path).isDir()) {
-        QString up = m_path;
-        do {
-            up = QFileInfo(up).path();
-        } while (up != "/" && !QFileInfo(up).isDir());
-        takeSelection(up);
+    if (m_userInput)
+        return pick(current);
+    // The model moves the selection by itself when folders come and go (the selected one
+    // disappearing, too): the folder stays selected, and the tree shows it, or the nearest
+    // folder still there on its path.
+    QMetaObject::invokeMethod(
+        this, [this] { selectInTree(); }, Qt::QueuedConnection);
+}
+
+void ShellTreeView::pick(const QModelIndex& index) {
+    if (!index.isValid())
         return;
-    }
-    if (!current.isValid())
-        return;
-    const QString path = m_model->filePath(m_filter->mapToSource(current));
+    const QString path = m_model->filePath(m_filter->mapToSource(index));
     if (path.isEmpty() || path == m_path)
         return;
     // Refiltering inside the selection model's signal would pull rows from under it.

@@ -1,6 +1,7 @@
 #include "base/safe_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,9 +110,13 @@ bool isWritableLocation(const std::string& path) {
 }
 
 FileDescriptor openNewFile(int folderFd, const std::string& name) {
-    return FileDescriptor(::openat(folderFd, name.c_str(),
-                                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-                                   0600));
+    FileDescriptor fd(::openat(folderFd, name.c_str(),
+                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                               0600));
+    // A file system without locks only loses the quick sweep of a dead copy's leftovers.
+    if (fd)
+        ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    return fd;
 }
 
 bool isOwnPlainFile(const struct stat& st) {

@@ -17,8 +17,9 @@ bool isWritableLocation(const std::string& path);
 // Opens a new, empty file `name` in the folder `folderFd` (a descriptor or AT_FDCWD) for reading
 // and writing. Nothing that already has the name is ever opened, a link to somewhere else
 // included: the file is created exclusively and never through a link, only its owner may read
-// it, and child processes do not inherit it. Returns the descriptor, or none with errno set
-// (EEXIST when anything at all has the name, even a dangling link).
+// it, and child processes do not inherit it. While it is open it holds an exclusive flock, which
+// tells a later start that its maker is still running. Returns the descriptor, or none with errno
+// set (EEXIST when anything at all has the name, even a dangling link).
 FileDescriptor openNewFile(int folderFd, const std::string& name);
 
 // Whether the file is one the program itself may take over: a regular file of this user that

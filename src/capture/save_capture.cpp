@@ -1,5 +1,11 @@
 #include "capture/save_capture.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/exceptions.h"
 #include "capture/naming.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
@@ -16,7 +22,44 @@ std::string fileName(const SaveOptions& o) {
     return BuildFileName(o.folder, o.mask, o.counterText);
 }
 
+bool isControl(char c) {
+    return uint8_t(c) < 0x20 || c == 0x7F;
+}
+
+// The name with its control bytes written out, so that the message shows all of it.
+std::string printable(const std::string& name) {
+    std::string shown;
+    for (char c : name) {
+        if (!isControl(c)) {
+            shown += c;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", unsigned(uint8_t(c)));
+        shown += escaped;
+    }
+    return shown;
+}
+
+// The file a shot goes to, once it is known to be one that can be made there.
+std::string checkedFileName(const SaveOptions& o) {
+    const std::string name = fileName(o);
+    // A NUL would cut the name short, and every shot would write the same file.
+    if (std::any_of(o.mask.begin(), o.mask.end(), isControl))
+        throw EFCreateError(formatMessage("Cannot create file \"%s\". %s",
+                                          {printable(name), "The mask holds a control character"}));
+    checkOutputFolder(o.folder, name);
+    return name;
+}
+
 }  // namespace
+
+void checkOutputFolder(const std::string& folder, const std::string& file) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw EFCreateError(formatMessage(
+            "Cannot create file \"%s\". The folder \"%s\" does not exist", {file, folder}));
+}
 
 void applyGifPalette(TGIFImage& gif, int paletteIndex) {
     switch (paletteIndex) {
@@ -42,24 +85,27 @@ void applyGifPalette(TGIFImage& gif, int paletteIndex) {
 }
 
 std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
+    if (options.format == PictureFormat::NotSelected)
+        return {};
+    const std::string name = checkedFileName(options);
     switch (options.format) {
         case PictureFormat::Bmp:
-            bitmap.saveToFile(fileName(options));
+            bitmap.saveToFile(name);
             break;
         case PictureFormat::Jpeg: {
             TJPEGImage jpeg;
             jpeg.Assign(std::move(bitmap));  // the shot is not needed afterwards: no copy
             jpeg.setQuality(uint8_t(options.jpegQuality));
-            jpeg.SaveToFile(fileName(options));
+            jpeg.SaveToFile(name);
             break;
         }
         case PictureFormat::Wmf:
-            saveMetafileToFile(fileName(options), bitmap);
+            saveMetafileToFile(name, bitmap);
             break;
         case PictureFormat::Png: {
             TPNGObject png;
             png.Assign(bitmap);
-            png.SaveToFile(fileName(options));
+            png.SaveToFile(name);
             break;
         }
         case PictureFormat::Gif: {
@@ -68,16 +114,16 @@ std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
             gif.setDitherKind(dkBurkes);
             applyGifPalette(gif, options.gifPalette);
             gif.AssignBitmap(bitmap);
-            gif.WriteToFile(fileName(options));
+            gif.WriteToFile(name);
             break;
         }
         case PictureFormat::Tiff:
-            SaveTiffFile(fileName(options), bitmap);
+            SaveTiffFile(name, bitmap);
             break;
         case PictureFormat::NotSelected:
             return {};
     }
-    return fileName(options);
+    return name;
 }
 
 }  // namespace fk

@@ -2,15 +2,36 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <regex>
 
 #include "base/file.h"
 #include "base/safe_file.h"
 
 namespace fk {
+
+namespace {
+
+enum class Maker { Running, Gone, Unknown };
+
+// Whether the copy that made the file still runs: it holds a lock on it for as long as it has
+// the file open, and the lock goes with the process however it ends.
+Maker makerOf(int folderFd, const std::string& name, const struct stat& named) {
+    const FileDescriptor file(::openat(folderFd, name.c_str(),
+                                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat opened {};
+    if (!file || ::fstat(file.get(), &opened) != 0 || !sameFile(opened, named))
+        return Maker::Unknown;
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) == 0)
+        return Maker::Gone;
+    return errno == EWOULDBLOCK ? Maker::Running : Maker::Unknown;
+}
+
+}  // namespace
 
 bool isTemporaryFileName(const std::string& name) {
     // The names ReplacementFile and createTemporaryFile make, the latter for the frames of a
@@ -36,8 +57,10 @@ int removeStaleTemporaryFiles(const std::string& folder,
         const std::string name = entry->d_name;
         struct stat st {};
         if (!isTemporaryFileName(name) ||
-            ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOwnPlainFile(st) ||
-            st.st_mtime >= oldest)
+            ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOwnPlainFile(st))
+            continue;
+        const Maker maker = makerOf(fd, name, st);
+        if (maker == Maker::Running || (maker == Maker::Unknown && st.st_mtime >= oldest))
             continue;
         if (::unlinkat(fd, name.c_str(), 0) == 0)
             ++removed;

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "base/safe_file.h"
 
 namespace fk {
@@ -16,6 +18,16 @@ bool isFolder(const std::string& path) {
 
 bool isWritableFolder(const std::string& path) {
     return isFolder(path) && isWritableLocation(path + "/.fotokran-probe");
+}
+
+// The "bin" folder of an installation prefix (~/.local/bin, /usr/bin): programs live there,
+// pictures do not.
+bool isPrefixBinFolder(const std::string& path) {
+    const std::filesystem::path folder(path);
+    if (folder.filename() != "bin")
+        return false;
+    const std::string prefix = folder.parent_path().string();
+    return isFolder(prefix + "/share") || isFolder(prefix + "/lib");
 }
 
 }  // namespace
@@ -39,9 +51,9 @@ std::string configFilePath(const std::string& executableFolder, const std::strin
 
 std::string defaultShotFolder(const std::string& executableFolder, const std::string& pictures,
                               const std::string& home) {
-    if (isWritableFolder(executableFolder))
+    if (isWritableFolder(executableFolder) && !isPrefixBinFolder(executableFolder))
         return executableFolder;
-    if (isFolder(pictures))
+    if (isFolder(pictures) || (!pictures.empty() && isWritableLocation(pictures)))
         return pictures;
     return home;
 }

@@ -14,8 +14,9 @@ std::string userConfigFile(const std::string& userConfig);
 // config.ini in the "fotokran" folder of the user's config folder.
 std::string configFilePath(const std::string& executableFolder, const std::string& userConfig);
 
-// Where shots go until the user picks a folder: the executable's folder when it is writable,
-// else the user's pictures folder when it exists, else the home folder.
+// Where shots go until the user picks a folder: the executable's folder when it is writable and
+// no "bin" folder of an installation prefix; else the user's pictures folder when it exists or
+// can be made (the first save makes it); else the home folder.
 std::string defaultShotFolder(const std::string& executableFolder, const std::string& pictures,
                               const std::string& home);
 

@@ -94,18 +94,29 @@ IniFile IniFile::parse(std::string_view bytes) {
 }
 
 std::optional<IniFile> IniFile::loadFile(const std::string& path) {
-    // Closed on every way out, a failed allocation of the text included.
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto refuse = [&path](const std::string& reason) {
+        throw EReadError(formatMessage("Unable to read %s. %s", {path, reason}));
+    };
+    // Without blocking: a FIFO would hold the start until someone writes into it.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!file) {
         if (errno == ENOENT)
             return std::nullopt;
-        throw EReadError(formatMessage("Unable to read %s. %s", {path, std::strerror(errno)}));
+        refuse(std::strerror(errno));
     }
     const int fd = file.get();
-    std::string bytes;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        bytes.reserve(size_t(st.st_size));
+    if (::fstat(fd, &st) != 0)
+        refuse(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        refuse(std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode))
+        refuse("Not a regular file");
+    const auto tooLarge = [&refuse] { refuse("File too large (more than 1 MB)"); };
+    if (uint64_t(st.st_size) > kMaxFileBytes)
+        tooLarge();
+    std::string bytes;
+    bytes.reserve(size_t(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -114,10 +125,12 @@ std::optional<IniFile> IniFile::loadFile(const std::string& path) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const int err = errno;
-            throw EReadError(formatMessage("Unable to read %s. %s", {path, std::strerror(err)}));
+            refuse(std::strerror(errno));
         }
         bytes.append(buffer, size_t(n));
+        // A file that grows while it is read.
+        if (bytes.size() > kMaxFileBytes)
+            tooLarge();
     }
     return parse(bytes);
 }

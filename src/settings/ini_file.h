@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,9 +16,13 @@ namespace fk {
 // Values are read as UTF-8, or as Windows-1251 when they are not valid UTF-8; written as UTF-8.
 class IniFile {
 public:
+    // Larger files are no settings file of this program.
+    static constexpr uint64_t kMaxFileBytes = uint64_t(1) << 20;
+
     IniFile() = default;
     static IniFile parse(std::string_view bytes);
-    // Nothing when the file does not exist; EReadError when it exists but cannot be read.
+    // Nothing when the file does not exist; EReadError ("Unable to read %s. %s") when it exists
+    // but cannot be read, is no regular file or is larger than kMaxFileBytes. Never blocks.
     static std::optional<IniFile> loadFile(const std::string& path);
     std::string serialize() const;
 

@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "base/text.h"
 #include "settings/ini_file.h"
-#include "base/safe_file.h"
 
 namespace fk {
 
@@ -20,34 +20,45 @@ constexpr std::string_view kMasks = "Masks";
 constexpr std::string_view kMaskPrefix = "Mask";
 constexpr std::string_view kDesktop = "Desktop";
 
+// Applies one key at a time; a failure is noted, naming the key and its section, and the next
+// key follows.
 class Loader {
 public:
     Loader(const IniFile& ini) : m_ini(ini) {}
 
-    std::string text(std::string_view section, std::string_view key, std::string_view fallback) {
-        return m_ini.value(section, key).value_or(std::string(fallback));
+    template <class Apply>
+    void text(std::string_view section, std::string_view key, std::string_view fallback,
+              Apply&& apply) {
+        step(section, key, [&] { apply(value(section, key, fallback)); });
     }
     // Only "0" is off; anything else, an empty text too, is on.
-    bool flag(std::string_view section, std::string_view key, std::string_view fallback) {
-        return text(section, key, fallback) != "0";
+    template <class Apply>
+    void flag(std::string_view section, std::string_view key, std::string_view fallback,
+              Apply&& apply) {
+        step(section, key, [&] { apply(value(section, key, fallback) != "0"); });
     }
-    int integer(std::string_view section, std::string_view key, std::string_view fallback) {
-        return StrToInt(text(section, key, fallback));
+    template <class Apply>
+    void integer(std::string_view section, std::string_view key, std::string_view fallback,
+                 Apply&& apply) {
+        step(section, key, [&] { apply(StrToInt(value(section, key, fallback))); });
     }
-
-    // Runs one key's step; a failure is noted and the next key follows.
     template <class Step>
-    void step(Step&& apply) {
+    void step(std::string_view section, std::string_view key, Step&& apply) {
         try {
             apply();
         } catch (const Exception& e) {
-            m_errors.emplace_back(e.what());
+            m_errors.push_back("[" + std::string(section) + "] " + std::string(key) + ": " +
+                               e.what());
         }
     }
 
     std::vector<std::string> takeErrors() { return std::move(m_errors); }
 
 private:
+    std::string value(std::string_view section, std::string_view key, std::string_view fallback) {
+        return m_ini.value(section, key).value_or(std::string(fallback));
+    }
+
     const IniFile& m_ini;
     std::vector<std::string> m_errors;
 };
@@ -60,31 +71,31 @@ std::string flagText(bool on) {
 
 std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& c) {
     Loader in(ini);
-    in.step([&] { c.setWindowLeft(in.integer(kWindow, "X", "0")); });
-    in.step([&] { c.setWindowTop(in.integer(kWindow, "Y", "0")); });
-    in.step([&] { c.setUseAlpha(in.flag(kWindow, "UseAlpha", "0")); });
-    in.step([&] { c.setStartMinimized(in.flag(kWindow, "StartMinimazed", "0")); });
-    in.step([&] { c.setAlpha(in.integer(kWindow, "Alpha", "255")); });
-    in.step([&] { c.setFolder(in.text(kFile, "Path", "")); });
-    in.step([&] { c.setLastMask(in.text(kMasks, "Last", "scr_###.jpg")); });
-    in.step([&] {
+    in.integer(kWindow, "X", "0", [&](int x) { c.setWindowLeft(x); });
+    in.integer(kWindow, "Y", "0", [&](int y) { c.setWindowTop(y); });
+    in.flag(kWindow, "UseAlpha", "0", [&](bool on) { c.setUseAlpha(on); });
+    in.flag(kWindow, "StartMinimazed", "0", [&](bool on) { c.setStartMinimized(on); });
+    in.integer(kWindow, "Alpha", "255", [&](int level) { c.setAlpha(level); });
+    in.text(kFile, "Path", "", [&](const std::string& path) { c.setFolder(path); });
+    in.text(kMasks, "Last", "scr_###.jpg", [&](const std::string& mask) { c.setLastMask(mask); });
+    in.step(kMasks, kMaskPrefix, [&] {
         std::vector<std::string> masks;
         for (auto& [key, value] : ini.entries(kMasks))
             if (std::string_view(key).substr(0, kMaskPrefix.size()) == kMaskPrefix)
                 masks.push_back(std::move(value));
         c.setMasks(masks);
     });
-    in.step([&] { c.setCounterText(in.text(kFile, "Count", "0")); });
-    in.step([&] { c.setFormatIndex(in.integer(kFormat, "Type", "0")); });
-    in.step([&] { c.setJpegQuality(in.integer(kFormat, "JPEG_Quality", "80")); });
-    in.step([&] { c.setGifPalette(in.integer(kFormat, "GIF_palette", "3")); });
-    in.step([&] { c.setVideoType(in.integer(kVideo, "VideoType", "0")); });
-    in.step([&] { c.setGifSpeed(in.integer(kVideo, "GIFSpeed", "10")); });
-    in.step([&] { c.setUseDelay(in.flag(kShoot, "UseDelay", "0")); });
-    in.step([&] { c.setCaptureCursor(in.flag(kShoot, "CaptureCursor", "0")); });
-    in.step([&] { c.setDelayText(in.text(kShoot, "Delay", "0")); });
-    in.step([&] { c.setTimerText(in.text(kShoot, "Timer", "0")); });
-    in.step([&] { c.setNotifications(in.flag(kDesktop, "Notifications", "1")); });
+    in.text(kFile, "Count", "0", [&](const std::string& text) { c.setCounterText(text); });
+    in.integer(kFormat, "Type", "0", [&](int index) { c.setFormatIndex(index); });
+    in.integer(kFormat, "JPEG_Quality", "80", [&](int quality) { c.setJpegQuality(quality); });
+    in.integer(kFormat, "GIF_palette", "3", [&](int index) { c.setGifPalette(index); });
+    in.integer(kVideo, "VideoType", "0", [&](int index) { c.setVideoType(index); });
+    in.integer(kVideo, "GIFSpeed", "10", [&](int position) { c.setGifSpeed(position); });
+    in.flag(kShoot, "UseDelay", "0", [&](bool on) { c.setUseDelay(on); });
+    in.flag(kShoot, "CaptureCursor", "0", [&](bool on) { c.setCaptureCursor(on); });
+    in.text(kShoot, "Delay", "0", [&](const std::string& text) { c.setDelayText(text); });
+    in.text(kShoot, "Timer", "0", [&](const std::string& text) { c.setTimerText(text); });
+    in.flag(kDesktop, "Notifications", "1", [&](bool on) { c.setNotifications(on); });
     return in.takeErrors();
 }
 

@@ -65,7 +65,8 @@ public:
 
 // Applies every setting of the file to the controls, key by key in the file's fixed order. A key
 // whose value is no valid integer, or a folder that cannot be selected, is skipped (the control
-// keeps what it had) and loading goes on; the messages of the skipped keys are returned.
+// keeps what it had) and loading goes on; the messages of the skipped keys are returned, each
+// after its section and key ("[WindowPosition] X: '2147483648' is not a valid integer value").
 std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& controls);
 
 // Writes every setting into the file, in the fixed order. The earlier mask list is removed first,

@@ -1,6 +1,7 @@
 #include "video/compact_recording.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace fk {
 
@@ -37,7 +38,24 @@ int32_t CompactRecording::pauseMs(int64_t startMs, int64_t grabbedMs, int64_t no
     return int32_t(std::max<int64_t>(nextGrab(startMs, grabbedMs, m_rate) - nowMs, 1));
 }
 
+std::string CompactRecording::endWithoutDisplay(const std::string& name, int64_t nowMs) {
+    // Once the video is being written, what remains of it cannot be finished a second time.
+    if (std::exchange(m_ended, true))
+        return VideoRecording::endWithoutDisplay(name, nowMs);
+    const std::exception_ptr ended =
+        std::make_exception_ptr(Exception("The recording ended with the display"));
+    try {
+        m_timeline.finish(nowMs);
+        m_pipeline.finish(ended, {});
+    } catch (const EVideoSavedInPart& e) {
+        return e.what();
+    } catch (const std::exception&) {
+    }
+    return VideoRecording::endWithoutDisplay(name, nowMs);
+}
+
 void CompactRecording::write(std::exception_ptr failure, const VideoAssembly& assembly) {
+    m_ended = true;
     assembly.begin(m_pipeline.backlog());
     m_pipeline.finish(failure, assembly.progress);
 }

@@ -27,15 +27,21 @@ public:
     bool wantsGrab() override;
     void add(Bitmap& screen, int64_t grabbedMs) override { m_timeline.add(screen, grabbedMs); }
     int32_t pauseMs(int64_t startMs, int64_t grabbedMs, int64_t nowMs) override;
-    void stopped(int64_t nowMs) override { m_timeline.finish(nowMs); }
+    void stopped(int64_t nowMs) override {
+        m_ended = true;
+        m_timeline.finish(nowMs);
+    }
     void write(std::exception_ptr failure, const VideoAssembly& assembly) override;
     void abandon() override { m_pipeline.abandon(); }
+    // Its frames need no display to be finished: the video is completed with all of them.
+    std::string endWithoutDisplay(const std::string& name, int64_t nowMs) override;
 
 private:
     const int m_rate;
     const int m_backlogMs;
     CompactPipeline m_pipeline;
     CompactTimeline m_timeline;
+    bool m_ended = false;  // stopped, or being written
 };
 
 }  // namespace fk

@@ -65,16 +65,18 @@ FrameFile::~FrameFile() {
 }
 
 void FrameFile::checkWhole() const {
-    checkTemporaryFile(m_read.get(), m_path, m_frameSize * uint64_t(m_frames));
+    checkTemporaryFile(m_read.get(), m_path, m_end);
 }
 
 void FrameFile::append(const Bitmap& frame) {
     checkWhole();
     frame.saveToStream(*m_out);
     m_out->flush();
-    if (m_frames == 0)
-        m_frameSize = m_out->size();
-    ++m_frames;
+    const uint64_t end = m_out->size();
+    m_records.push_back({m_end, end - m_end, frame.width(), frame.height()});
+    m_end = end;
+    m_largestWidth = std::max(m_largestWidth, frame.width());
+    m_largestHeight = std::max(m_largestHeight, frame.height());
 }
 
 namespace {
@@ -83,10 +85,30 @@ uint32_t le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-// A record of 32-bit rows as the screen gives them is read straight into 24-bit rows, the form
-// the colour reduction turns it into first: no screen-sized 32-bit copy is made. Returns false
-// for any other kind of record.
-bool readScreenRecord(RecordReader& record, Bitmap& into) {
+// Black beyond `width` x `height` in a 24-bit bitmap.
+void blackenBeyond(Bitmap& into, int width, int height) {
+    for (int y = 0; y < into.height(); ++y) {
+        const int from = y < height ? width : 0;
+        std::fill(into.scanLine(y) + 3 * size_t(from), into.scanLine(y) + 3 * size_t(into.width()),
+                  uint8_t(0));
+    }
+}
+
+// The bitmap at `width` x `height` (no smaller than it is), black beyond its own size.
+void padTo(Bitmap& frame, int width, int height) {
+    if (frame.width() == width && frame.height() == height)
+        return;
+    frame.setPixelFormat(PixelFormat::Bits24);
+    Bitmap padded(width, height, PixelFormat::Bits24);
+    for (int y = 0; y < frame.height(); ++y)
+        std::copy_n(frame.scanLine(y), 3 * size_t(frame.width()), padded.scanLine(y));
+    frame = std::move(padded);
+}
+
+// A record of 32-bit rows as the screen gives them is read straight into 24-bit rows of at least
+// `width` x `height`, the form the colour reduction turns it into first: no screen-sized 32-bit
+// copy is made. Returns false for any other kind of record.
+bool readScreenRecord(RecordReader& record, Bitmap& into, int largestWidth, int largestHeight) {
     uint8_t header[54];
     if (record.read(header, sizeof header) != sizeof header)
         return false;
@@ -98,7 +120,10 @@ bool readScreenRecord(RecordReader& record, Bitmap& into) {
         height <= 0 || int64_t(width) * height > kMaxBitmapPixels ||
         sizeof header + uint64_t(width) * uint64_t(height) * 4 > record.size())
         return false;
-    into.prepare(width, height, PixelFormat::Bits24);
+    into.prepare(std::max(width, largestWidth), std::max(height, largestHeight),
+                 PixelFormat::Bits24);
+    if (into.width() != width || into.height() != height)
+        blackenBeyond(into, width, height);
     constexpr int kRowsAtOnce = 32;
     const size_t rowBytes = size_t(width) * 4;
     std::vector<uint8_t> rows(rowBytes * kRowsAtOnce);
@@ -117,12 +142,15 @@ bool readScreenRecord(RecordReader& record, Bitmap& into) {
 }  // namespace
 
 void FrameFile::readFrame(int index, Bitmap& into) const {
-    RecordReader record(m_read.get(), m_path, m_frameSize * uint64_t(index), m_frameSize);
+    const Record& at = m_records.at(size_t(index));
+    RecordReader record(m_read.get(), m_path, at.offset, at.size);
     try {
-        if (readScreenRecord(record, into))
+        if (readScreenRecord(record, into, m_largestWidth, m_largestHeight))
             return;
         record.seek(0);
         into = Bitmap::loadFromStream(record);
+        padTo(into, std::max(into.width(), m_largestWidth),
+              std::max(into.height(), m_largestHeight));
     } catch (const Exception& e) {
         throw EReadError(formatMessage("Cannot read frame %s of the temporary file \"%s\". %s",
                                        {std::to_string(index + 1), m_path, e.what()}));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/file.h"
 
@@ -12,8 +13,9 @@ class Bitmap;
 class FileStream;
 
 // The temporary file of a recording: the frames one after another, each a whole BMP image of
-// the same size. It lives from the start of the recording until the video has been written, and
-// is deleted with this object.
+// the screen's size when it was grabbed (a screen may change its size while it is recorded). It
+// lives from the start of the recording until the video has been written, and is deleted with
+// this object.
 class FrameFile {
 public:
     // Creates the file new and private as `path`, or beside it under a fresh name when something
@@ -26,13 +28,13 @@ public:
 
     // Appends one frame; first checks that the file still holds every frame appended before.
     void append(const Bitmap& frame);
-    int frameCount() const { return m_frames; }
-    // The size of one frame's record: the file's size right after the first frame.
-    uint64_t frameSize() const { return m_frameSize; }
+    int frameCount() const { return int(m_records.size()); }
     // Throws unless the path still names this file and it holds every frame appended.
     void checkWhole() const;
     // Reads frame `index` into `into`, reusing its memory; several threads may read at once.
-    // Frames of 32-bit pixels come back as 24-bit bitmaps of the same colours.
+    // Frames of 32-bit pixels come back as 24-bit bitmaps of the same colours. A frame smaller
+    // than the largest appended comes back at the largest size, the rest of it black, as the
+    // video's frames all lie at its top left.
     void readFrame(int index, Bitmap& into) const;
     // Closes and deletes the file now; whatever has been put in its place stays.
     void remove();
@@ -42,11 +44,21 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
+    // Where each frame's record lies, and the frame's size.
+    struct Record {
+        uint64_t offset = 0;
+        uint64_t size = 0;
+        int width = 0;
+        int height = 0;
+    };
+
     std::string m_path;
     std::unique_ptr<FileStream> m_out;
     FileDescriptor m_read;
-    uint64_t m_frameSize = 0;
-    int m_frames = 0;
+    std::vector<Record> m_records;
+    uint64_t m_end = 0;  // the bytes of every record appended
+    int m_largestWidth = 0;
+    int m_largestHeight = 0;
 };
 
 }  // namespace fk

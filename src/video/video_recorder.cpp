@@ -3,7 +3,9 @@
 #include <exception>
 #include <utility>
 
+#include "base/exceptions.h"
 #include "capture/naming.h"
+#include "capture/save_capture.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
 #include "video/compact_recording.h"
@@ -55,8 +57,10 @@ void VideoRecorder::RecordVideo() {
     try {
         const VideoEntry entry = m_host.videoEntry();
         std::string counter = shots.runningNumberText();
-        name = BuildVideoFileName(shots.saveOptions().folder, counter, entry);
+        const std::string folder = shots.saveOptions().folder;
+        name = BuildVideoFileName(folder, counter, entry);
         shots.setRunningNumberText(counter);
+        checkOutputFolder(folder, name);
         m_name = name;
         closing = record(*makeRecording(entry, name, settings), assembling);
     } catch (const EVideoSavedInPart&) {
@@ -86,7 +90,7 @@ std::unique_ptr<VideoRecording> VideoRecorder::makeRecording(VideoEntry entry,
 }
 
 bool VideoRecorder::record(VideoRecording& recording, bool& assembling) {
-    const Underway underway(m_underway, [&recording] { recording.abandon(); });
+    const Underway underway(m_underway, recording);
     Clock& clock = m_capture.clock();
     ScreenGrabber& grabber = m_capture.grabber();
     bool closing = false;
@@ -121,11 +125,18 @@ bool VideoRecorder::record(VideoRecording& recording, bool& assembling) {
     return closing;
 }
 
-std::string VideoRecorder::abandon() {
-    if (!m_underway)
+std::string VideoRecorder::endWithoutDisplay() {
+    VideoRecording* recording = std::exchange(m_underway, nullptr);
+    if (!recording)
         return {};
-    std::exchange(m_underway, {})();
-    return m_name;
+    VideoOn = false;
+    return recording->endWithoutDisplay(m_name, m_capture.clock().nowMs());
+}
+
+std::string VideoRecording::endWithoutDisplay(const std::string& name, int64_t) {
+    abandon();
+    return formatMessage("The video \"%s\" was not written: the recording ended with the display",
+                         {name});
 }
 
 }  // namespace fk

@@ -60,9 +60,10 @@ public:
     // closes stops the recording too: the video is written, then the end of waits goes on.
     void RecordVideo();
     // For a process that ends from inside a recording and never comes back to it (the display
-    // has gone): deletes the recorded frames. Returns the name of the video that is then not
-    // written, or an empty text when no video was being made.
-    std::string abandon();
+    // has gone): a compact video is completed up to its last whole frame, the frames of the
+    // other entry are deleted. Returns what to tell the user, or an empty text when no video was
+    // being made.
+    std::string endWithoutDisplay();
 
     bool VideoOn = false;
     size_t compactMemoryBytes = kCompactMemoryBytes;
@@ -78,16 +79,16 @@ private:
     void restoreControls(bool assembling);
     void startAssembling(int frames, bool& assembling);
 
-    // While a recording runs, what deletes the files it has made so far, and the video's name.
-    std::function<void()> m_underway;
+    // The recording that runs, and the video's name.
+    VideoRecording* m_underway = nullptr;
     std::string m_name;
     // Sets m_underway for as long as it lives.
     struct Underway {
-        Underway(std::function<void()>& slot, std::function<void()> remove) : slot(slot) {
-            slot = std::move(remove);
+        Underway(VideoRecording*& slot, VideoRecording& recording) : slot(slot) {
+            slot = &recording;
         }
         ~Underway() { slot = nullptr; }
-        std::function<void()>& slot;
+        VideoRecording*& slot;
     };
 
     Capture& m_capture;

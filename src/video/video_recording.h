@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <string>
 
 namespace fk {
 
@@ -38,6 +39,10 @@ public:
     // For a process that ends without coming back here: deletes the names of the files made so
     // far; threads still using them go on.
     virtual void abandon() = 0;
+    // For a process that ends from inside the recording because the display has gone, at
+    // `nowMs`: keeps of video `name` what can be finished without the display, else abandons it.
+    // Returns what to tell the user.
+    virtual std::string endWithoutDisplay(const std::string& name, int64_t nowMs);
 };
 
 }  // namespace fk

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # `cmake --install` of a build lays out the program with its desktop entry, metainfo, icons and
-# manual page, each valid for the tools that read them.
+# manual page, each valid for the tools that read them. (Run inside with-xvfb --wm.)
 #
 #   install_tree_test.sh BUILD_DIR PACKAGING_SOURCE_DIR
 set -u
@@ -31,6 +31,31 @@ for action in $actions; do
   [ "$exec_line" != "$option" ] || fail "action $action does not run fotokran with an option"
   grep -q -- "$option" <<<"$help" || fail "fotokran --help does not know $option (action $action)"
 done
+
+# Started from the install tree with no config.ini, it saves into the pictures folder, made by
+# the first picture, never into bin; config.ini names no folder until it is there.
+export HOME="$prefix/home" XDG_CONFIG_HOME="$prefix/home/.config" QT_QPA_PLATFORM=xcb
+mkdir "$HOME"
+run_once() {
+  "$prefix/bin/fotokran" >"$prefix/log" 2>&1 &
+  local pid=$! i
+  for ((i = 0; i < 100; i++)); do
+    xdotool search --onlyvisible --name '^Fotokran v0.7$' >/dev/null && "$@" && break
+    sleep 0.1
+  done
+  ((i < 100)) || fail "the installed program did not start or $* failed: $(cat "$prefix/log")"
+  kill -TERM $pid
+  wait $pid || fail "the installed program ended with status $?: $(cat "$prefix/log")"
+}
+pictures() { [ -n "$(ls "$HOME/Pictures" 2>/dev/null)" ]; }
+shoot() { xdotool key Print && pictures; }
+run_once true
+grep -qx 'Path=' "$prefix/bin/config.ini" || fail "the first start chose: $(grep Path= "$prefix/bin/config.ini")"
+sed -i 's/^Type=.*/Type=1/' "$prefix/bin/config.ini"
+run_once shoot
+pictures || fail "no picture in $HOME/Pictures"
+grep -qx "Path=$HOME/Pictures" "$prefix/bin/config.ini" || fail "config.ini does not name the pictures folder"
+[ "$(ls "$prefix/bin")" = "$(printf 'config.ini\nfotokran')" ] || fail "bin holds $(ls "$prefix/bin")"
 
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" >/dev/null || {

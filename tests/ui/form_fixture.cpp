@@ -29,7 +29,7 @@ void FormTest::start() {
     hooks.showNotice = [this](const QString& m) { notices.push_back(m); };
     hooks.openUrl = [this](const QUrl& u) {
         opened.push_back(u);
-        return true;
+        return opens;
     };
     hooks.trayAvailable = [this] { return tray; };
     form =

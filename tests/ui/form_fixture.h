@@ -84,6 +84,7 @@ protected:
     std::vector<QString> errors;
     std::vector<QString> notices;
     std::vector<QUrl> opened;
+    bool opens = true;  // whether a file manager takes what is opened
     int finishedCount = 0;
     std::unique_ptr<TMainForm> form;
 };

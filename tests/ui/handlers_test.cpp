@@ -274,10 +274,22 @@ TEST_F(Handlers, MinimisingHidesToTheTrayOrElseToTheTaskBar) {
     EXPECT_TRUE(notices[0].contains("Горячие клавиши работают"));
 }
 
+// It says so when it cannot: no file manager, or the folder gone.
 TEST_F(Handlers, TheFolderButtonOpensTheSelectedFolder) {
+    const QString folder = QString::fromStdString(paths.defaultFolder);
     click("Button1");
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(paths.defaultFolder)));
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(folder));
+    EXPECT_TRUE(notices.empty());
+    opens = false;
+    click("Button1");
+    std::filesystem::remove_all(paths.defaultFolder);
+    click("Button1");
+    const std::vector<QString> told = {
+        "Папку " + folder + " не удалось открыть: нет программы, которая открывает папки.",
+        "Папку " + folder + " не удалось открыть: ее нет."};
+    EXPECT_EQ(notices, told);
+    EXPECT_EQ(opened.size(), 2u);
 }
 
 TEST_F(Handlers, PlusAppendsTheMaskEvenTwice) {

@@ -119,14 +119,17 @@ TEST_F(FolderTree, HiddenFoldersShowOnlyOnTheSelectedPath) {
     EXPECT_FALSE(names.contains(".other"));
 }
 
-TEST_F(FolderTree, WhenTheSelectedFolderDisappearsItsParentIsSelected) {
-    fs::create_directories(dir.file("keep/gone"));
-    tree.setPath(QString::fromStdString(dir.file("keep/gone")));
+TEST_F(FolderTree, AFolderThatDisappearsStaysSelectedAndIsShownAgainWhenItComesBack) {
+    const std::string gone = dir.file("keep/gone");
+    fs::create_directories(gone);
+    tree.setPath(QString::fromStdString(gone));
     ASSERT_TRUE(QTest::qWaitFor([&] { return selectedInTree() == "gone"; }, 5000));
-    fs::remove(dir.file("keep/gone"));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return tree.path().toStdString() == dir.file("keep"); }, 5000))
-        << tree.path().toStdString();
+    fs::remove(gone);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return selectedInTree() == "keep"; }, 5000));
+    EXPECT_EQ(tree.path().toStdString(), gone);
+    fs::create_directory(gone);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return selectedInTree() == "gone"; }, 5000));
+    EXPECT_EQ(tree.path().toStdString(), gone);
 }
 
 TEST(AboutBox, ShowsEveryGroupHintAndKey) {

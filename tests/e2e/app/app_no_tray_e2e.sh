@@ -94,6 +94,8 @@ wait_until 10 window_named Fotokran || fail "no note about the missing tray"
 note=$(window_named Fotokran)
 [ "$(no_tray_notes)" = 1 ] || fail "the missing tray was told $(no_tray_notes) times"
 grep -q "не свернуто при запуске" "$work/log" || fail "the note does not say why the window shows"
+# The note belongs to the main window, so that it never opens behind it.
+xprop -id "$note" WM_TRANSIENT_FOR | grep -qi "$(printf '0x%x' "$main")\$" || fail "the note stands alone"
 settle
 
 # The window stored below the screen is on it, its frame too; its left edge stays (whether the

@@ -3,11 +3,12 @@
 # folder fills up during a shot, a timed series, a video's recording and its assembly, turns
 # read-only or disappears during a series; config.ini cannot be read, is a folder, or lies on a
 # full disk at close; the X server dies during a series and during a video's recording (of either
-# entry). Each case checks what the user is told and that nothing already written is lost.
+# entry); the program is killed; the screen changes its size during a video; the display has 8
+# bits a pixel. Each case checks what the user is told and that nothing already written is lost.
 #
 #   fault_e2e.sh FOTOKRAN CASE     (run inside with-xvfb --wm --size 640x480)
 #   CASE: disk-full | folder-gone | config | x-killed | video-disk-full | video-x-killed |
-#         video-compact-x-killed
+#         video-compact-x-killed | killed | video-resized | depth-8
 set -u
 program=$1
 case_name=$2
@@ -56,61 +57,75 @@ folder_gone() {
   close_program
   grep -qx "Count=$((n + 1))" "$work/bin/config.ini" || fail "config.ini does not hold Count=$((n + 1))"
 
-  # Deleted while a series runs: the folder tree moves to the folder above, which the window
-  # shows, and the series goes on there without a gap in the numbers.
+  # Deleted while a series runs: the picture fails naming the folder, which stays chosen;
+  # nothing lands in the folder above, and pictures go to the folder again once it is back.
   local doomed="$work/doomed/shots"
   mkdir -p "$doomed"
   start_series "$doomed" 1000
   wait_until 10 test -s "$doomed/shot_000.bmp" || fail "the series wrote nothing"
   rm -rf "$doomed"
-  wait_until 15 test -s "$work/doomed/shot_002.bmp" ||
-    fail "the series did not go on in the folder above ($(ls "$work/doomed"))"
-  xdotool key shift+Print
-  no_error_box || fail "an error box came up"
+  expect_error ". The folder \"$doomed\" does not exist"
+  [ -z "$(ls -A "$work/doomed")" ] || fail "pictures went to the folder above: $(ls -A "$work/doomed")"
+  n=$(sed -n 's|.*/shot_0*\([0-9][0-9]*\)\.bmp". The folder.*|\1|p' "$work/log" | head -n1)
+  mkdir -p "$doomed"
+  xdotool key Print
+  wait_until 10 complete_picture "$doomed/$(printf 'shot_%03d.bmp' $((n + 1)))" ||
+    fail "no picture once the folder was back"
   close_program
-  grep -qx "Path=$work/doomed" "$work/bin/config.ini" || fail "config.ini does not name the folder shown"
-  # Nothing missing between the first picture there and the last number counted.
-  local first last
-  first=$(ls "$work/doomed" | sed -n 's/^shot_0*\([0-9][0-9]*\)\.bmp$/\1/p' | sort -n | head -n1)
-  last=$(sed -n 's/^Count=//p' "$work/bin/config.ini")
-  [ -n "$first" ] && [ "$first" -le 2 ] || fail "the series did not go on at once (first: $first)"
-  for ((i = first; i < last; i++)); do
-    check_complete "$work/doomed/$(printf 'shot_%03d.bmp' "$i")"
-  done
+  grep -qx "Path=$doomed" "$work/bin/config.ini" || fail "config.ini does not keep the folder chosen"
 }
 
 config_faults() {
   need_root
   local ini="$work/bin/config.ini"
 
-  # A folder where config.ini belongs: told at start and at close, the folder is left alone.
-  mkdir -p "$ini"
-  echo kept >"$ini/inside"
-  launch
-  expect_error "Unable to read $ini. Is a directory"
-  await_main
-  press_close
-  expect_error "Unable to write to $ini"
-  wait_program_end 10
-  [ "$status" = 0 ] || fail "the program ended with status $status"
-  [ "$(cat "$ini/inside")" = kept ] || fail "the folder's content changed"
-  rm -rf "$ini"
+  # A folder, a FIFO, a link to /dev/zero, a 50 MB file where config.ini belongs: the start is
+  # not held, told once the window is up, and the close says so without waiting for anyone; the
+  # thing in its place is left alone.
+  local make told rss before
+  while IFS=: read -r -u 3 make told; do
+    eval "$make"
+    before=$(stat -c '%F %s' "$ini")
+    launch
+    await_main
+    rss=$(ps -o rss= -p "$pid")
+    [ "$rss" -lt 102400 ] || fail "$make: the program takes $rss KB"
+    expect_error "Unable to read $ini. $told"
+    end_unsaved press_close "$ini"
+    [ "$(stat -c '%F %s' "$ini")" = "$before" ] || fail "$make: config.ini was changed"
+    rm -rf "$ini"
+  done 3<<'KINDS'
+mkdir "$ini" && echo kept >"$ini/inside":Is a directory
+mkfifo "$ini":Not a regular file
+ln -s /dev/zero "$ini":Not a regular file
+truncate -s 50M "$ini":File too large (more than 1 MB)
+KINDS
+
+  # A bad value: named with its key once the window is up, and while the box is open the
+  # command line is answered.
+  mkdir -p "$work/shots"
+  write_config "$work/shots" 1 500 shot_###.bmp 5
+  sed -i 's/^X=0$/X=2147483648/' "$ini"
+  start_program
+  wait_until 15 error_box || fail "no box for the bad value"
+  local shot
+  shot=$("$work/bin/fotokran" --screen) || fail "--screen failed while the box was open"
+  [ "$shot" = "$work/shots/shot_005.bmp" ] && complete_picture "$shot" || fail "--screen wrote '$shot'"
+  expect_error "[WindowPosition] X: '2147483648' is not a valid integer value"
+  close_program
+  rm -f "$ini"
 
   # Unreadable (for a user who is not the superuser): told at start and at close; the file that
   # could not be read is not replaced by one without its settings.
   write_config "$work/shots" 1 500 shot_###.bmp
   chmod 000 "$ini"
-  local before
   before=$(md5sum <"$ini")
   chown -R nobody "$work/bin" "$work/home"
   mkdir -m 700 "$work/runtime" && chown nobody "$work/runtime"
   XDG_RUNTIME_DIR="$work/runtime" launch setpriv --reuid=nobody --regid=nogroup --clear-groups
   expect_error "Unable to read $ini. Permission denied"
   await_main
-  press_close
-  expect_error "Unable to write to $ini"
-  wait_program_end 10
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  end_unsaved "kill -TERM $pid" "$ini"
   [ "$(md5sum <"$ini")" = "$before" ] && [ "$(stat -c %a "$ini")" = 0 ] ||
     fail "the unreadable config.ini was changed"
   chown -R root "$work/bin" "$work/home"
@@ -138,10 +153,7 @@ INI
   await_main
   xdotool key Print
   wait_until 10 complete_picture "$work/shots/shot_041.bmp" || fail "Print wrote no shot_041.bmp"
-  press_close
-  expect_error "Unable to write to $bin/config.ini"
-  wait_program_end 10
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  end_unsaved press_close "$bin/config.ini"
   [ "$(md5sum <"$bin/config.ini")" = "$before" ] || fail "config.ini was damaged on the full disk"
   [ -z "$(find "$bin" -name 'config.ini?*')" ] || fail "a temporary file was left: $(ls "$bin")"
 }
@@ -209,32 +221,122 @@ video_disk_full() {
   grep -qx "Count=4" "$work/bin/config.ini" || fail "config.ini does not count the four videos"
 }
 
-# video_x_killed [compact]: the "GIF" entry, or the compact one, whose video file grows while it
-# records.
+# video_x_killed [compact]: the "GIF" entry, whose frames are lost with the display, or the
+# compact one, whose video is completed up to the screen shown at the kill.
 video_x_killed() {
   [ -n "${FOTOKRAN_XVFB_PID:-}" ] || fail "with-xvfb gave no server to stop"
-  local shots="$work/shots"
+  local shots="$work/shots" colour size
   mkdir -p "$shots"
-  if [ "${1:-}" = compact ]; then
-    video_type=1 start_video "$shots" 7
-    compact_file() { [ -n "$(find "$shots" -name '.video_7.gif.*.part')" ]; }
-    wait_until 10 compact_file || fail "the compact video made no file"
-  else
-    start_video "$shots" 7
-    wait_until 10 recorded 2 || fail "no frames were recorded"
-  fi
+  part_size() { stat -c %s "$shots"/.video_7.gif.*.part 2>/dev/null || echo 0; }
+  part_over() { [ "$(part_size)" -gt "$1" ]; }
+  video_type=${1:+1} start_video "$shots" 7
+  local recording="recorded 2"
+  [ -z "${1:-}" ] || recording="part_over 0"
+  wait_until 10 $recording || fail "no frames were recorded"
   xdotool key Print
   wait_until 10 complete_picture "$shots/shot_008.bmp" || fail "Print during the recording wrote no shot"
+  # Each new screen hands the compact video the frame before it: red is written, green waits.
+  for colour in ${1:+'#ff0000' '#00ff00'}; do
+    size=$(part_size)
+    xsetroot -solid "$colour"
+    wait_until 10 part_over "$size" || fail "the frame before $colour was not written"
+  done
   kill -9 "$FOTOKRAN_XVFB_PID"
   wait_program_end 10
   [ "$status" != 0 ] || fail "the program ended as if nothing had happened"
   grep -q "X11 connection broke" "$work/log" || { cat "$work/log" >&2; fail "nothing on stderr"; }
-  grep -qF "The video \"$video\" was not written: the recording ended with the display" "$work/log" ||
-    { cat "$work/log" >&2; fail "the user was not told the video is lost"; }
   no_video_leftovers
-  [ ! -e "$video" ] || fail "a video was written"
   check_complete "$shots/shot_008.bmp"
   grep -qx "Count=9" "$work/bin/config.ini" || fail "config.ini does not hold Count=9"
+  if [ -z "${1:-}" ]; then
+    grep -qF "The video \"$video\" was not written: the recording ended with the display" "$work/log" ||
+      { cat "$work/log" >&2; fail "the user was not told the video is lost"; }
+    [ ! -e "$video" ] || fail "a video was written"
+    return
+  fi
+  grep -qF "The video \"$video\" was saved with the first" "$work/log" || fail "not told the video was saved"
+  giftext "$video" | grep -q 'terminated normally' || fail "giflib does not read the video"
+  /usr/bin/python3 -c '
+import sys; from PIL import Image
+im, last = Image.open(sys.argv[1]), []
+for n in range(im.n_frames): im.seek(n); last = last[-1:] + [im.convert("RGB").getpixel((639, 479))]
+assert im.info.get("loop") == 0 and last == [(255, 0, 0), (0, 255, 0)], last' "$video" ||
+    fail "Pillow: the video does not end with the screens before the kill"
+}
+
+# SIGKILL after three pictures and during a video: the next start counts on from the pictures
+# (none is overwritten) and removes what the killed copy left at once (a file a running copy
+# holds stays: shared_folder_e2e.sh).
+killed() {
+  local shots="$work/shots" i sums
+  mkdir -p "$shots"
+  write_config "$shots" 1 500 shot_###.bmp
+  start_program
+  for i in 0 1 2; do
+    xdotool key Print
+    wait_until 10 complete_picture "$shots/shot_00$i.bmp" || fail "Print wrote no shot_00$i.bmp"
+  done
+  wait_until 5 grep -qx "Count=3" "$work/bin/config.ini" || fail "config.ini does not count the pictures"
+  sums=$(md5sum "$shots"/shot_*.bmp)
+  record_video "$shots" 3
+  wait_until 10 test -s "$frames_file" || fail "the video recorded nothing"
+  echo dead >"$shots/.shot_007.bmp.Dead00.part"
+  kill -9 "$pid"
+  wait "$pid" 2>/dev/null
+  start_program
+  [ ! -e "$frames_file" ] && [ ! -e "$shots/.shot_007.bmp.Dead00.part" ] ||
+    fail "the killed copy's leftovers are still there: $(ls -A "$shots")"
+  xdotool key Print
+  wait_until 10 complete_picture "$shots/shot_003.bmp" || fail "Print after the restart wrote no shot_003.bmp"
+  [ "$(md5sum "$shots"/shot_00[0-2].bmp)" = "$sums" ] || fail "a picture before the kill changed"
+  close_program
+}
+
+# An entry-0 recording while the screen shrinks and grows again: every frame is in the video,
+# the small ones at its top left with black beyond.
+video_resized() {
+  local shots="$work/shots" small=$((320 * 240 * 4 + 54)) at
+  mkdir -p "$shots"
+  xrandr --newmode small 5 320 330 340 350 240 245 250 255 && xrandr --addmode screen small ||
+    fail "xrandr cannot add a screen size"
+  write_config "$shots" 1 500 shot_###.bmp 7
+  printf '[VideoFormat]\nVideoType=0\nGIFSpeed=20\n' >>"$work/bin/config.ini"
+  xsetroot -solid '#00ff00'
+  start_program
+  # Out of the way: every frame shows only the green screen.
+  one_colour() { [ "$(import -window root -format %k info:)" = 1 ]; }
+  xdotool windowminimize "$main" && wait_until 10 one_colour || fail "the window stays"
+  record_video "$shots" 7
+  wait_until 10 recorded 2 || fail "no frames were recorded"
+  for mode in small 640x480; do
+    at=$(stat -c %s "$frames_file")
+    xrandr --output screen --mode "$mode" || fail "xrandr cannot set $mode"
+    wait_until 20 file_size_at_least $((at + 2 * record_bytes + 2 * small)) "$frames_file" ||
+      fail "no frames were recorded at $mode"
+  done
+  xdotool key shift+Scroll_Lock
+  wait_until 60 test -s "$video" || fail "no video was written"
+  # Frames of 640x480 and of 320x240, in the order recorded.
+  /usr/bin/python3 -c '
+import re, sys; from PIL import Image
+im, kinds = Image.open(sys.argv[1]), ""
+for n in range(im.n_frames):
+    im.seek(n); rgb = im.convert("RGB"); w, h = (320, 240) if rgb.getpixel((639, 479)) == (0, 0, 0) else (640, 480)
+    assert rgb.crop((0, 0, w, h)).getcolors() == [(w * h, (0, 255, 0))] and rgb.getcolors(2), n
+    kinds += "L" if w == 640 else "s"
+assert im.size == (640, 480) and re.fullmatch("L{2,}s{2,}L{2,}", kinds), kinds' "$video" ||
+    fail "Pillow: the video does not show the frames recorded"
+  no_video_leftovers
+  kill -TERM "$pid"
+  wait_program_end 10
+}
+
+# An 8-bit display: the program says why it cannot work there and ends with status 1.
+depth_8() {
+  launch
+  wait_program_end 10
+  [ "$status" = 1 ] || fail "the program ended with status $status on an 8-bit display"
+  grep -qF "has a depth of 8 bits per pixel" "$work/log" || fail "nothing said: $(cat "$work/log")"
 }
 
 case "$case_name" in
@@ -245,6 +347,9 @@ case "$case_name" in
   video-disk-full) video_disk_full ;;
   video-x-killed) video_x_killed ;;
   video-compact-x-killed) video_x_killed compact ;;
+  killed) killed ;;
+  video-resized) video_resized ;;
+  depth-8) depth_8 ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "fault e2e $case_name: all checks passed"

@@ -94,6 +94,14 @@ expect_error() {
   wait_until 10 no_error_box || fail "the error box did not close"
 }
 said_times() { grep -cF "$1" "$work/log"; }
+# end_unsaved COMMAND FILE: asked to end by the command (press_close, a kill), the program ends
+# within 2 s without an error, although FILE (config.ini) cannot be written, and says so.
+end_unsaved() {
+  $1
+  wait_program_end 2
+  [ "$status" = 0 ] || fail "the program ended with status $status"
+  grep -qF "Unable to write to $2" "$work/log" || fail "the close did not say that $2 was not written"
+}
 
 # A complete picture: Pillow reads every pixel of it.
 complete_picture() {

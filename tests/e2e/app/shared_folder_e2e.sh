@@ -5,7 +5,7 @@
 # watches them) and stay as they were; the pictures and videos are our own regular files with
 # the screen's content and a new file's permissions; the links under the frame files' names
 # stay and the frames go beside them and are gone afterwards. At the start, our own temporary
-# file older than a day is removed, while another user's and a recent one stay.
+# file that no running copy holds is removed, while another user's and one held stay.
 #
 #   shared_folder_e2e.sh FOTOKRAN ARTIFACTS      (run as root inside with-xvfb --wm)
 set -u
@@ -22,7 +22,9 @@ fi
 work=$(mktemp -d /tmp/fotokran-shared-e2e-XXXXXX)
 pid=
 watcher=
+holder=
 cleanup() {
+  [ -n "$holder" ] && kill "$holder" 2>/dev/null
   [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   [ -n "$watcher" ] && kill "$watcher" 2>/dev/null && wait "$watcher" 2>/dev/null
   rm -rf "$work"
@@ -59,6 +61,10 @@ links >"$work/links.before"
 # Temporary files of an earlier run: ours of two days ago goes, the others stay.
 for f in .shot_099.bmp.Ab12Cd.part .shot_098.bmp.Xy34Zw.part; do echo stale >"$shots/$f"; done
 touch -d '2 days ago' "$shots/.shot_099.bmp.Ab12Cd.part"
+# A copy running in another session holds its temporary file locked.
+(exec 9<"$shots/.shot_098.bmp.Xy34Zw.part" && flock 9 && exec sleep 600) </dev/null >/dev/null 2>&1 &
+holder=$!
+wait_until 5 eval '! flock -n "$shots/.shot_098.bmp.Xy34Zw.part" true' || fail "the file could not be locked"
 as_nobody sh -c "echo theirs >'$shots/video_97.gif.tmp'; touch -d '2 days ago' '$shots/video_97.gif.tmp'"
 
 cat >"$work/bin/config.ini" <<INI
@@ -90,7 +96,7 @@ xsetroot -solid '#00ff00'
 start_program
 
 [ ! -e "$shots/.shot_099.bmp.Ab12Cd.part" ] || fail "our stale temporary file was not removed"
-[ -e "$shots/.shot_098.bmp.Xy34Zw.part" ] || fail "a recent temporary file was removed"
+[ -e "$shots/.shot_098.bmp.Xy34Zw.part" ] || fail "a temporary file of a running copy was removed"
 [ -e "$shots/video_97.gif.tmp" ] || fail "another user's file was removed"
 
 # Our own regular file, with a new file's permissions, in place of what stood there.

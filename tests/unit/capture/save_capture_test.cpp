@@ -286,16 +286,27 @@ TEST_F(SaveCaptureTest, AnExistingFileIsReplaced) {
     EXPECT_EQ(test::readFileBytes(dir.file("same.bmp")).size(), 14u + 40u + 9u * 4u * 5u);
 }
 
-TEST_F(SaveCaptureTest, AFolderThatIsMissingGivesTheCreateError) {
-    SaveOptions o = options("BMP", "x.bmp");
-    o.folder = dir.file("gone");
-    try {
-        SaveCapture(shot, o);
-        FAIL() << "no error";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + dir.file("gone") +
-                                             "/x.bmp\". No such file or directory");
+// Nothing is written where the chosen folder has gone, or under a name a control byte would cut.
+TEST_F(SaveCaptureTest, AMissingFolderOrAControlByteInTheMaskGivesTheCreateError) {
+    const std::string gone = dir.file("gone"), here = dir.path();
+    const std::string control = "The mask holds a control character";
+    const struct {
+        std::string folder, mask, message;
+    } cases[] = {
+        {gone, "x.bmp", "\"" + gone + "/x.bmp\". The folder \"" + gone + "\" does not exist"},
+        {here, std::string("a\0b.bmp", 7), "\"" + here + "/a\\x00b.bmp\". " + control},
+        {here, "a\tb.bmp", "\"" + here + "/a\\x09b.bmp\". " + control}};
+    for (const auto& c : cases) {
+        SaveOptions o = options("BMP", c.mask);
+        o.folder = c.folder;
+        try {
+            SaveCapture(shot, o);
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot create file " + c.message);
+        }
     }
+    EXPECT_EQ(filesInFolder(), 0u);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
+#include "base/file.h"
 #include "support/test_support.h"
 
 namespace fk {
@@ -22,10 +24,10 @@ void age(const std::string& path, std::chrono::system_clock::time_point now, int
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
-// At start the program removes what a run that ended abruptly left in a folder: only names of
-// its own making, only files of this user, only those older than a day, and only in the folder
-// itself. Links, other users' files and other names stay.
-TEST(StaleTemporaryFiles, OnlyOurOwnOldTemporaryFilesGo) {
+// At start the program removes what a run that ended abruptly left in a folder, however young:
+// only names of its own making, only files of this user, only those no running copy holds
+// locked, and only in the folder itself. Links, other users' files and other names stay.
+TEST(StaleTemporaryFiles, OnlyOurOwnTemporaryFilesOfCopiesNoLongerRunningGo) {
     test::TempDir dir;
     const auto now = std::chrono::system_clock::now();
     const auto file = [&](const std::string& name, int hours) {
@@ -38,8 +40,11 @@ TEST(StaleTemporaryFiles, OnlyOurOwnOldTemporaryFilesGo) {
     file("video_7.gif.tmp", 25);
     file("video_8.gif.Xa3kP0.tmp", 25);
     file("video_-3.tmp", 25);
-    // Kept.
-    file(".shot_001.bmp.Ab12Cd.part", 23);
+    file(".shot_008.bmp.Ab12Cd.part", 0);
+    // Kept: a copy running elsewhere holds this one.
+    file(".shot_001.bmp.Ab12Cd.part", 48);
+    const FileDescriptor live(::open(dir.file(".shot_001.bmp.Ab12Cd.part").c_str(), O_RDWR));
+    ASSERT_EQ(::flock(live.get(), LOCK_EX), 0);
     file("shot_002.bmp", 48);
     file("notes.part", 48);
     file(".shot_003.bmp.part", 48);
@@ -73,7 +78,7 @@ TEST(StaleTemporaryFiles, OnlyOurOwnOldTemporaryFilesGo) {
         std::sort(kept.begin(), kept.end());
     }
 
-    EXPECT_EQ(removeStaleTemporaryFiles(dir.path(), now), 5);
+    EXPECT_EQ(removeStaleTemporaryFiles(dir.path(), now), 6);
     EXPECT_EQ(test::fileNames(dir.path()), kept);
     EXPECT_EQ(test::fileNames(dir.file("sub")), std::vector<std::string>{"video_1.gif.tmp"});
     EXPECT_EQ(test::readFileBytes(dir.file("elsewhere.txt")).size(), 3u);

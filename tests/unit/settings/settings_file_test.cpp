@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "settings/config_location.h"
 #include "settings/ini_file.h"
-#include "base/safe_file.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 
@@ -175,7 +175,8 @@ TEST(ConfigLocation, TheDefaultShotFolderIsNeverTheRoot) {
     fs::create_directory(exe);
     EXPECT_EQ(defaultShotFolder(exe, pictures, home), exe);
     ::chmod(exe.c_str(), 0555);
-    EXPECT_EQ(defaultShotFolder(exe, pictures, home), home);
+    EXPECT_EQ(defaultShotFolder(exe, pictures, home), pictures);  // made by the first save
+    EXPECT_EQ(defaultShotFolder(exe, dir.file("bin/Pictures"), home), home);  // cannot be made
     fs::create_directory(pictures);
     EXPECT_EQ(defaultShotFolder(exe, pictures, home), pictures);
 }

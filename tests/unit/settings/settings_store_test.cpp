@@ -119,9 +119,11 @@ TEST(LoadSettings, ABadValueIsReportedAndSkippedAndLoadingGoesOn) {
                        "[Masks]\nLast=a.png\n"),
         c);
     const std::vector<std::string> expected = {
-        "'abc' is not a valid integer value", "'0x10' is not a valid integer value",
-        "Error setting path: \"/gone\"", "'1.5' is not a valid integer value",
-        "'99999999999' is not a valid integer value"};
+        "[WindowPosition] X: 'abc' is not a valid integer value",
+        "[WindowPosition] Alpha: '0x10' is not a valid integer value",
+        "[FileName] Path: Error setting path: \"/gone\"",
+        "[Format] Type: '1.5' is not a valid integer value",
+        "[Format] JPEG_Quality: '99999999999' is not a valid integer value"};
     EXPECT_EQ(errors, expected);
     // Skipped keys keep the start values; the others are applied.
     EXPECT_EQ(c.x, 0);
@@ -143,7 +145,7 @@ TEST(LoadSettings, IntegersAreStrictAndOutOfRangeValuesAreTheControlsToLimit) {
                                     "[Format]\nType=9\n"),
                      c);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "'2147483648' is not a valid integer value");
+    EXPECT_EQ(errors[0], "[WindowPosition] Y: '2147483648' is not a valid integer value");
     EXPECT_EQ(c.x, INT32_MIN);
     EXPECT_EQ(c.alphaLevel, 50);  // passed on as it is
     EXPECT_EQ(c.format, 9);
