@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "capture/format_choice.h"
 
@@ -31,6 +33,18 @@ public:
     virtual void pictureSaved(const std::string& path) { (void)path; }
     // A shot wrote no file because no output format is selected.
     virtual void noFormatSelected() {}
+
+    // The additions beyond the original program; a host that leaves them has none of them.
+    // While the shot delay waits: the seconds left, each time the number changes; 0 once the
+    // wait is over, cancelled or unwound.
+    virtual void shotDelayCountdown(int secondsLeft) { (void)secondsLeft; }
+    // Whether each picture is also wanted as a PNG (for the clipboard)...
+    virtual bool wantsPngCopy() { return false; }
+    // ... which then comes after pictureSaved, with the path of the saved file.
+    virtual void pngCopyMade(const std::string& path, std::vector<uint8_t> png) {
+        (void)path;
+        (void)png;
+    }
 };
 
 }  // namespace fk

@@ -19,6 +19,7 @@ constexpr std::string_view kShoot = "ShootSettings";
 constexpr std::string_view kMasks = "Masks";
 constexpr std::string_view kMaskPrefix = "Mask";
 constexpr std::string_view kDesktop = "Desktop";
+constexpr std::string_view kRegion = "Region";
 
 class Loader {
 public:
@@ -85,6 +86,9 @@ std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& c) {
     in.step([&] { c.setDelayText(in.text(kShoot, "Delay", "0")); });
     in.step([&] { c.setTimerText(in.text(kShoot, "Timer", "0")); });
     in.step([&] { c.setNotifications(in.flag(kDesktop, "Notifications", "1")); });
+    in.step([&] { c.setCopyToClipboard(in.flag(kDesktop, "Clipboard", "0")); });
+    in.step([&] { c.setWholeDesktop(in.flag(kDesktop, "WholeDesktop", "0")); });
+    in.step([&] { c.setLastRegion(in.text(kRegion, "Last", "")); });
     return in.takeErrors();
 }
 
@@ -111,6 +115,15 @@ void SaveSettings(IniFile& ini, SettingsControls& c) {
     for (size_t i = 0; i < masks.size(); ++i)
         ini.appendValue(kMasks, std::string(kMaskPrefix) + std::to_string(i), masks[i]);
     ini.setValue(kDesktop, "Notifications", flagText(c.notifications()));
+    // Written once used, so that the file of a user who never used them stays as it was.
+    auto addition = [&ini](std::string_view section, std::string_view key, std::string value,
+                           std::string_view unused) {
+        if (value != unused || ini.value(section, key))
+            ini.setValue(section, key, value);
+    };
+    addition(kDesktop, "Clipboard", flagText(c.copyToClipboard()), "0");
+    addition(kDesktop, "WholeDesktop", flagText(c.wholeDesktop()), "0");
+    addition(kRegion, "Last", c.lastRegion(), "");
 }
 
 void SaveSettingsFile(const std::string& path, SettingsControls& controls) {

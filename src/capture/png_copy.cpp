@@ -1,0 +1,46 @@
+#include "capture/png_copy.h"
+
+#include "base/stream.h"
+#include "graphics/bitmap.h"
+#include "png/png_image.h"
+
+namespace fk {
+
+namespace {
+
+// zlib's fastest level: the copy is read once and thrown away, its time counts more than its size.
+constexpr uint8_t kCopyDeflateLevel = 1;
+
+std::vector<uint8_t> encode(const Bitmap& picture) {
+    TPNGObject png;
+    png.SetDeflateLevel(kCopyDeflateLevel);
+    png.Assign(picture);
+    MemoryStream out;
+    png.SaveToStream(out);
+    return out.takeBytes();
+}
+
+std::vector<uint8_t> readWhole(const std::string& path) {
+    FileStream file(path, FileStream::Mode::OpenRead);
+    std::vector<uint8_t> bytes(size_t(file.size()));
+    file.readExact(bytes.data(), bytes.size());
+    return bytes;
+}
+
+}  // namespace
+
+PngCopy::PngCopy(const Bitmap& picture, PictureFormat savedAs) {
+    if (savedAs != PictureFormat::Png)
+        m_encoded = std::async(std::launch::async, [copy = picture] { return encode(copy); });
+}
+
+PngCopy::~PngCopy() {
+    if (m_encoded.valid())
+        m_encoded.wait();
+}
+
+std::vector<uint8_t> PngCopy::take(const std::string& savedPath) {
+    return m_encoded.valid() ? m_encoded.get() : readWhole(savedPath);
+}
+
+}  // namespace fk
