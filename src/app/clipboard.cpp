@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <csignal>
+#include <future>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -62,11 +63,47 @@ QString awaitHolder(int fd, pid_t holder) {
 
 }  // namespace
 
-void putOnClipboard(const QString& path, const QByteArray& png) {
-    auto* data = new QMimeData;
-    data->setData("image/png", png);
-    data->setUrls({QUrl::fromLocalFile(path)});
-    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+namespace {
+
+// The picture's PNG, taken from its maker when a program first asks for it.
+class PictureData final : public QMimeData {
+public:
+    PictureData(const QString& path, PngBytes png) : m_png(std::move(png)) {
+        setUrls({QUrl::fromLocalFile(path)});
+    }
+    QStringList formats() const override { return QStringList(kPng) + QMimeData::formats(); }
+    bool hasFormat(const QString& type) const override {
+        return type == kPng || QMimeData::hasFormat(type);
+    }
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType as) const override {
+        if (type != kPng)
+            return QMimeData::retrieveData(type, as);
+        try {
+            const std::vector<uint8_t>& bytes = m_png.get();
+            return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+        } catch (const std::exception&) {
+            return QByteArray();  // no picture rather than a broken one
+        }
+    }
+
+private:
+    static constexpr const char* kPng = "image/png";
+    PngBytes m_png;
+};
+
+PngBytes ready(const QByteArray& bytes) {
+    std::promise<std::vector<uint8_t>> made;
+    made.set_value(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    return made.get_future().share();
+}
+
+}  // namespace
+
+void putOnClipboard(const QString& path, PngBytes png) {
+    QGuiApplication::clipboard()->setMimeData(new PictureData(path, std::move(png)),
+                                              QClipboard::Clipboard);
 }
 
 QString holdClipboardInBackground(const QString& path, const QByteArray& png) {
@@ -130,7 +167,7 @@ int runClipboardHolder(int argc, char** argv) {
     }
     QGuiApplication app(argc, argv);
     putOnClipboard(QString::fromStdString(input.substr(0, end)),
-                   QByteArray(input.data() + end + 1, qsizetype(input.size() - end - 1)));
+                   ready(QByteArray(input.data() + end + 1, qsizetype(input.size() - end - 1))));
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard->ownsClipboard()) {
         say("the clipboard could not be taken\n");

@@ -3,11 +3,14 @@
 #include <QByteArray>
 #include <QString>
 
+#include "capture/png_copy.h"
+
 namespace fk {
 
-// Puts a picture on the clipboard as image/png, and the file it was saved to as text/uri-list.
-// The clipboard holds it while this process runs, until another program takes the clipboard.
-void putOnClipboard(const QString& path, const QByteArray& png);
+// Puts a picture on the clipboard as image/png, and the file it was saved to as text/uri-list,
+// at once: a program that asks for the PNG before it is made gets it once it is. The clipboard
+// holds it while this process runs, until another program takes the clipboard.
+void putOnClipboard(const QString& path, PngBytes png);
 
 // For a process that is about to end: starts a process of this program in the background that
 // holds the picture on the clipboard until another program takes it, as xclip does, and returns

@@ -210,7 +210,7 @@ private:
     void noFormatSelected() override;
     void shotDelayCountdown(int secondsLeft) override;
     bool wantsPngCopy() override;
-    void pngCopyMade(const std::string& path, std::vector<uint8_t> png) override;
+    void pngCopyMade(const std::string& path, PngBytes png) override;
     // TimedSeriesHost
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;

@@ -100,12 +100,13 @@ bool TMainForm::wantsPngCopy() {
     return N6->isChecked() || m_clipboardOnce > 0;
 }
 
-void TMainForm::pngCopyMade(const std::string& path, std::vector<uint8_t> png) {
-    const QByteArray bytes(reinterpret_cast<const char*>(png.data()), qsizetype(png.size()));
-    if (m_hooks.background)
-        m_forClipboard = HeldPicture{qs(path), bytes};
-    else
-        putOnClipboard(qs(path), bytes);
+void TMainForm::pngCopyMade(const std::string& path, PngBytes png) {
+    if (!m_hooks.background)
+        return putOnClipboard(qs(path), std::move(png));
+    // Handed to the process that holds it, once made.
+    const std::vector<uint8_t>& bytes = png.get();
+    m_forClipboard = HeldPicture{
+        qs(path), QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))};
 }
 
 }  // namespace fk

@@ -7,7 +7,6 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QWindow>
 #include <algorithm>
 
@@ -35,15 +34,6 @@ QImage imageOf(const Bitmap& picture) {
     return image;
 }
 
-QImage dimmedCopy(const QImage& image) {
-    QImage dimmed = image.convertToFormat(QImage::Format_RGB32);
-    if (dimmed.constBits() == image.constBits())
-        dimmed.detach();
-    QPainter p(&dimmed);
-    p.fillRect(dimmed.rect(), QColor(0, 0, 0, 120));
-    return dimmed;
-}
-
 }  // namespace
 
 RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
@@ -68,10 +58,8 @@ RegionSelector::~RegionSelector() = default;
 std::optional<ScreenRect> RegionSelector::choose(const FrozenScreen& frozen) {
     m_frozen = &frozen;
     m_image = imageOf(frozen.picture);
-    m_dimmed = dimmedCopy(m_image);
     m_ratio = std::max(1.0, qApp->devicePixelRatio());
     m_image.setDevicePixelRatio(m_ratio);
-    m_dimmed.setDevicePixelRatio(m_ratio);
     m_selection = {};
     m_drag = Drag::None;
     m_result.reset();
@@ -92,7 +80,6 @@ std::optional<ScreenRect> RegionSelector::choose(const FrozenScreen& frozen) {
             s.m_grabbed = false;
             s.m_frozen = nullptr;
             s.m_image = {};
-            s.m_dimmed = {};
             // Gone from the screen before the picture is written.
             s.m_desktop.flush();
         }

@@ -65,8 +65,7 @@ private:
     EventPump& m_pump;
     Desktop& m_desktop;
     const FrozenScreen* m_frozen = nullptr;
-    QImage m_image;   // the frozen picture
-    QImage m_dimmed;  // the same, darkened
+    QImage m_image;  // the frozen picture, over the grab's own memory where it can be
     double m_ratio = 1;  // device pixels per widget unit
     QTimer m_grabRetry;
     bool m_grabbed = false;

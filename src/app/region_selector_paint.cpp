@@ -15,6 +15,7 @@ constexpr int kMagnifierGap = 24;  // between the pointer and the magnifier
 constexpr int kLabelHeight = 20;
 constexpr int kHandle = 6;
 const QColor kAccent(61, 174, 233);
+const QColor kDim(0, 0, 0, 120);
 
 }  // namespace
 
@@ -65,7 +66,10 @@ void RegionSelector::paintEvent(QPaintEvent* event) {
     const QRect dirty = event->rect();
     const QRectF source(dirty.x() * m_ratio, dirty.y() * m_ratio, dirty.width() * m_ratio,
                         dirty.height() * m_ratio);
-    p.drawImage(QRectF(dirty), m_dimmed, source);
+    // Dimmed as it is painted: a darkened copy of the whole desktop would cost its memory and
+    // the time to make it before the first picture shows.
+    p.drawImage(QRectF(dirty), m_image, source);
+    p.fillRect(dirty, kDim);
     paintSelection(p, dirty);
 
     // The crosshair through the pointer's pixel.

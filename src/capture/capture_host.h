@@ -1,10 +1,9 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "capture/format_choice.h"
+#include "capture/png_copy.h"
 
 namespace fk {
 
@@ -40,8 +39,9 @@ public:
     virtual void shotDelayCountdown(int secondsLeft) { (void)secondsLeft; }
     // Whether each picture is also wanted as a PNG (for the clipboard)...
     virtual bool wantsPngCopy() { return false; }
-    // ... which then comes after pictureSaved, with the path of the saved file.
-    virtual void pngCopyMade(const std::string& path, std::vector<uint8_t> png) {
+    // ... which then comes after pictureSaved, with the path of the saved file; the bytes may
+    // still be in the making.
+    virtual void pngCopyMade(const std::string& path, PngBytes png) {
         (void)path;
         (void)png;
     }

@@ -39,8 +39,16 @@ PngCopy::~PngCopy() {
         m_encoded.wait();
 }
 
-std::vector<uint8_t> PngCopy::take(const std::string& savedPath) {
-    return m_encoded.valid() ? m_encoded.get() : readWhole(savedPath);
+PngBytes PngCopy::take(const std::string& savedPath) {
+    if (m_encoded.valid())
+        return m_encoded.share();
+    std::promise<std::vector<uint8_t>> file;
+    try {
+        file.set_value(readWhole(savedPath));
+    } catch (...) {
+        file.set_exception(std::current_exception());
+    }
+    return file.get_future().share();
 }
 
 }  // namespace fk
