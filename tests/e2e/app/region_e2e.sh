@@ -63,7 +63,7 @@ cli_in_background() {
   cli=$!
 }
 cli_ended() {
-  wait_until 20 process_gone "$cli" || fail "the command did not end"
+  wait_until 20 process_gone "$cli" || fail "the command did not end (line ${BASH_LINENO[0]})"
   wait "$cli"
   local status=$?
   out=$(cat "$work/out")
@@ -71,6 +71,20 @@ cli_ended() {
   [ "$status" = "$1" ] || fail "the command exited with $status, not $1 (stderr: $err)"
 }
 selector_shown() { window_named "Fotokran: снимок области"; }
+# Another client holds the keyboard: a grab of our own is refused as already taken.
+keyboard_taken() {
+  /usr/bin/python3 -c 'import ctypes, ctypes.util, sys
+x = ctypes.CDLL(ctypes.util.find_library("X11")); x.XOpenDisplay.restype = ctypes.c_void_p
+d = ctypes.c_void_p(x.XOpenDisplay(None)); root = x.XDefaultRootWindow(d)
+status = x.XGrabKeyboard(d, ctypes.c_ulong(root), 0, 1, 1, ctypes.c_ulong(0))
+x.XUngrabKeyboard(d, ctypes.c_ulong(0)); x.XCloseDisplay(d)
+sys.exit(0 if status == 1 else 1)'
+}
+# The frozen screen shows and has taken the keys.
+await_selector() {
+  wait_until 15 selector_shown || fail "the frozen screen was not shown"
+  wait_until 10 keyboard_taken || fail "the frozen screen did not take the keyboard"
+}
 holder_running() { pgrep -f "^$fotokran\$" >/dev/null; }
 clipboard() { xclip -selection clipboard -o -t "$1"; }
 
@@ -114,7 +128,7 @@ interactive)
   screen=$out
   # Drag, one pixel right, one pixel wider, Enter.
   cli_in_background --region
-  wait_until 15 selector_shown || fail "the frozen screen was not shown"
+  await_selector
   xdotool mousemove 100 100 mousedown 1 mousemove 200 180 mousemove 300 250 mouseup 1
   xdotool key Right shift+Right Return
   cli_ended 0
@@ -122,7 +136,7 @@ interactive)
   # Esc and a right click write nothing.
   for cancel in "key Escape" "click 3"; do
     cli_in_background --region
-    wait_until 15 selector_shown || fail "the frozen screen was not shown"
+    await_selector
     xdotool mousemove 50 50 mousedown 1 mousemove 150 150 mouseup 1 $cancel
     cli_ended 1
     grep -q cancelled <<<"$err" || fail "$cancel said: $err"
@@ -143,7 +157,7 @@ interactive)
   run_cli 0 --window
   window_shot=$out
   cli_in_background --region
-  wait_until 15 selector_shown || fail "the frozen screen was not shown"
+  await_selector
   xdotool mousemove 750 410 click 1
   cli_ended 0
   same_pixels "$window_shot" "$out" || fail "the picked window is not the window's shot"
@@ -154,6 +168,7 @@ interactive)
   before=$(count_files "$work/shots" '*.bmp')
   wait_until 10 eval 'xdotool key ctrl+shift+Print; wait_until 1 selector_shown' ||
     fail "Ctrl+Shift+Print showed no frozen screen"
+  await_selector
   xdotool key Escape
   wait_until 10 eval '! selector_shown' || fail "Esc did not end the selection"
   [ "$(count_files "$work/shots" '*.bmp')" = "$before" ] || fail "the cancelled hot key wrote a file"
