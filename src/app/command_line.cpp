@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "capture/region.h"
+
 namespace fk {
 
 namespace {
@@ -14,9 +16,12 @@ struct Option {
     const char* help;
 };
 
-constexpr std::array<Option, 8> kOptions{{
+constexpr std::array<Option, 9> kOptions{{
     {"--screen", Command::Screen, "Screen", "a picture of the whole screen; prints its path"},
     {"--window", Command::Window, "Window", "a picture of the window in front; prints its path"},
+    {"--region", Command::Region, "Region",
+     "a picture of a region chosen on the screen, or of X,Y,W,H (pixels), or of the last one\n"
+     "              (--region last); prints its path"},
     {"--series", Command::Series, "Series", "starts or stops the timed series"},
     {"--video", Command::Video, "Video",
      "starts or stops the video; the stop prints the video's path once it is written"},
@@ -28,20 +33,59 @@ constexpr std::array<Option, 8> kOptions{{
 
 }  // namespace
 
+namespace {
+
+// The options that go with a picture's command.
+bool shotOption(const std::string& word, ShotOptions& shot) {
+    if (word == "--clipboard")
+        shot.clipboard = true;
+    else if (word == "--all-monitors")
+        shot.allMonitors = true;
+    else
+        return false;
+    return true;
+}
+
+std::string checkShotOptions(const CommandLine& line) {
+    const ShotOptions& s = line.shot;
+    if (s.clipboard && line.command != Command::Screen && line.command != Command::Window &&
+        line.command != Command::Region)
+        return "--clipboard goes with --screen, --window or --region";
+    if (s.allMonitors && line.command != Command::Screen)
+        return "--all-monitors goes with --screen";
+    if (!s.region.empty() && s.region != "last" && !parseRegion(s.region))
+        return "'" + s.region + "' is no region: give X,Y,W,H in pixels, or last";
+    return {};
+}
+
+}  // namespace
+
 CommandLine parseCommandLine(const std::vector<std::string>& words) {
     CommandLine result;
-    if (words.empty())
-        return result;
-    if (words.size() > 1) {
-        result.error = "only one option at a time: '" + words[1] + "' is one too many";
-        return result;
-    }
-    for (const Option& o : kOptions)
-        if (words[0] == o.word) {
-            result.command = o.command;
+    bool commandGiven = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (shotOption(words[i], result.shot))
+            continue;
+        if (commandGiven) {
+            result.error = "only one option at a time: '" + words[i] + "' is one too many";
             return result;
         }
-    result.error = "unknown option '" + words[0] + "'";
+        const Option* found = nullptr;
+        for (const Option& o : kOptions)
+            if (words[i] == o.word)
+                found = &o;
+        if (!found) {
+            result.error = "unknown option '" + words[i] + "'";
+            return result;
+        }
+        result.command = found->command;
+        commandGiven = true;
+        // The region's word, when one follows.
+        if (result.command == Command::Region && i + 1 < words.size() &&
+            words[i + 1].rfind("--", 0) != 0)
+            result.shot.region = words[++i];
+    }
+    result.error = checkShotOptions(result);
     return result;
 }
 
@@ -57,12 +101,33 @@ std::string usageText() {
         word.resize(12, ' ');
         text += "  " + word + o.help + "\n";
     }
+    text +=
+        "\nWith --screen, --window or --region:\n"
+        "  --clipboard   puts the picture also on the clipboard (image/png and the file's\n"
+        "                text/uri-list). With no copy of Fotokran running, the command returns\n"
+        "                once the picture is written and leaves a process in the background that\n"
+        "                holds the clipboard until another program takes it (as xclip does).\n"
+        "With --screen:\n"
+        "  --all-monitors  the whole desktop across every monitor instead of the primary one.\n";
     text += "\nExit status: 0 done, 1 the command failed, 2 bad usage.\n";
     return text;
 }
 
 std::string versionText() {
     return "Fotokran 0.7\n";
+}
+
+const char* remoteShotMethod(Command command) {
+    switch (command) {
+        case Command::Region:
+            return "Region";
+        case Command::Screen:
+            return "ScreenWith";
+        case Command::Window:
+            return "WindowWith";
+        default:
+            return "";
+    }
 }
 
 const char* remoteMethod(Command command) {

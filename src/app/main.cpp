@@ -4,10 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "app/clipboard.h"
 #include "app/command_line.h"
 #include "app/program.h"
 
 int main(int argc, char** argv) {
+    // A process this program left in the background to hold a picture on the clipboard.
+    if (fk::isClipboardHolder())
+        return fk::runClipboardHolder(argc, argv);
     // Read before the toolkit starts: --help and --version need no display.
     const fk::CommandLine line =
         fk::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -28,5 +32,5 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    return fk::runProgram(line.command);
+    return fk::runProgram(line);
 }

@@ -12,8 +12,10 @@
 #include <utility>
 
 #include "app/about_box.h"
+#include "app/countdown_window.h"
 #include "app/notifier.h"
 #include "app/program_icon.h"
+#include "app/region_selector.h"
 #include "app/ui_font.h"
 #include "gif/animation_writer.h"
 #include "platform/event_pump.h"
@@ -102,6 +104,8 @@ void TMainForm::requestClose() {
     m_series->stop();
     m_video->stop();
     m_platform.pump.endAllWaits();
+    if (m_selector)
+        m_selector->cancel();
     // Open windows that wait for the user would hold the close back, at the session's end too.
     if (m_aboutBox)
         m_aboutBox->reject();

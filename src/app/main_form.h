@@ -35,7 +35,9 @@ class QUrl;
 namespace fk {
 
 class ClosableEventPump;
+class CountdownWindow;
 class Notifier;
+class RegionSelector;
 class ShellTreeView;
 class SpinEdit;
 class TAboutBox;
@@ -87,11 +89,22 @@ public:
     // A command from the command line: runs as its hot key would, then answers with the saved
     // file's path (or the new state) or with the error, which is then not shown here.
     void remoteCommand(Command command, const RemoteControl::Reply& reply);
+    // The same with the options of a picture's command: a region, the whole desktop, the
+    // clipboard.
+    void remoteCommand(Command command, const ShotOptions& options,
+                       const RemoteControl::Reply& reply);
 
     bool TimerOn() const { return m_series->TimerOn; }
     bool VideoOn() const { return m_video->VideoOn; }
     bool closePending() const { return m_closePending; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
+    // A copy that runs one command and ends cannot hold the clipboard itself: what it would
+    // have put there, for a process in the background to hold.
+    struct HeldPicture {
+        QString path;
+        QByteArray png;
+    };
+    const std::optional<HeldPicture>& pictureForClipboard() const { return m_forClipboard; }
 
     // For a process that ends without closing the window (Qt exits when the X connection
     // breaks): writes the settings unless the close has done so, and ends a video being
@@ -153,6 +166,14 @@ private:
     void N2Click();
     void VideoToggle();
 
+    // The region: chosen on the frozen screen, or given ("X,Y,W,H" or "last").
+    void ShootRegion();
+    void ShootRegionAt(const std::string& area);
+    // The tray's choices.
+    void RegionMenuClick();
+    void CancelClick();
+    void WholeDesktopClick();
+
     // Handlers of the controls.
     void Button8Click();
     void Button7Click();
@@ -189,6 +210,9 @@ private:
     bool trayAvailable() const;
     std::function<bool(const QUrl&)> urlOpener() const;
 
+    // Runs a picture's command of the command line and answers with the file it saved.
+    void answerShot(const std::function<void()>& command, const char* nothing,
+                    const RemoteControl::Reply& reply);
     // Every entry from the event loop goes through here: errors end in the error box, never in
     // Qt; a close asked for inside a command completes when the outermost command has returned.
     void run(const std::function<void()>& command);
@@ -208,6 +232,9 @@ private:
     void setRunningNumberText(const std::string& text) override;
     void pictureSaved(const std::string& path) override;
     void noFormatSelected() override;
+    void shotDelayCountdown(int secondsLeft) override;
+    bool wantsPngCopy() override;
+    void pngCopyMade(const std::string& path, PngBytes png) override;
     // TimedSeriesHost
     std::string intervalText() override;
     void setIntervalText(const std::string& text) override;
@@ -265,6 +292,17 @@ private:
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;
     QAction* N3 = nullptr;  // notifications on or off
+    QAction* N4 = nullptr;  // a picture of a region
+    QAction* N5 = nullptr;  // cancels a delayed shot
+    QAction* N6 = nullptr;  // every picture also on the clipboard
+    QAction* N7 = nullptr;  // screen pictures of the whole desktop
+
+    std::unique_ptr<RegionSelector> m_selector;
+    std::unique_ptr<CountdownWindow> m_countdown;
+    std::string m_lastRegion;  // "X,Y,W,H", empty before the first region
+    int m_clipboardOnce = 0;   // commands running that put their picture on the clipboard
+    bool m_cancelKeyHeld = false;
+    std::optional<HeldPicture> m_forClipboard;
 
     // The controls, by their designer names.
     QGroupBox* GroupBox5;

@@ -56,6 +56,8 @@ std::optional<QString> TMainForm::runCaught(const std::function<void()>& command
     try {
         command();
     } catch (const EWaitsEnded&) {
+    } catch (const EShotCancelled&) {
+        // the user's own choice: nothing to tell
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     } catch (...) {

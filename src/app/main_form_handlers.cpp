@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "app/about_box.h"
+#include "app/countdown_window.h"
 #include "app/form_text.h"
 #include "app/main_form.h"
 #include "app/shell_tree_view.h"
@@ -164,6 +165,9 @@ void TMainForm::updateExcludedWindows() {
             if (w != this && w->isVisible() && qobject_cast<QDialog*>(w))
                 own.push_back(WindowHandle(w->winId()));
     }
+    // The countdown of a delayed shot is never in the picture.
+    if (m_countdown && m_countdown->isVisible())
+        own.push_back(WindowHandle(m_countdown->winId()));
     try {
         m_platform.grabber.setExcludedWindows(own);
     } catch (const EGrabError& e) {

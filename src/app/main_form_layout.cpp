@@ -167,14 +167,21 @@ void TMainForm::createControls() {
     m_tray->setObjectName("TrayIcon");
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    N1 = PopupMenu1->addAction("Показать");
-    N1->setObjectName("N1");
-    N3 = PopupMenu1->addAction("Уведомления");
-    N3->setObjectName("N3");
-    N3->setCheckable(true);
+    auto entry = [this](const char* name, const char* caption, bool checkable) {
+        QAction* action = PopupMenu1->addAction(QString::fromUtf8(caption));
+        action->setObjectName(name);
+        action->setCheckable(checkable);
+        return action;
+    };
+    N1 = entry("N1", "Показать", false);
+    N4 = entry("N4", "Снимок области", false);
+    N5 = entry("N5", "Отменить", false);
+    N5->setEnabled(false);  // while a delayed shot waits
+    N3 = entry("N3", "Уведомления", true);
     N3->setChecked(true);
-    N2 = PopupMenu1->addAction("Выход");
-    N2->setObjectName("N2");
+    N6 = entry("N6", "Копировать в буфер обмена", true);
+    N7 = entry("N7", "Весь рабочий стол", true);
+    N2 = entry("N2", "Выход", false);
 }
 
 void TMainForm::connectHandlers() {
@@ -215,6 +222,9 @@ void TMainForm::connectHandlers() {
     });
     connect(N1, &QAction::triggered, this, [this] { run([this] { N1Click(); }); });
     connect(N2, &QAction::triggered, this, [this] { run([this] { N2Click(); }); });
+    connect(N4, &QAction::triggered, this, [this] { run([this] { RegionMenuClick(); }); });
+    connect(N5, &QAction::triggered, this, [this] { run([this] { CancelClick(); }); });
+    connect(N7, &QAction::toggled, this, [this] { run([this] { WholeDesktopClick(); }); });
 }
 
 }  // namespace fk

@@ -1,6 +1,7 @@
 // The commands of the hot keys and of the command line, and which files each command of the
 // command line has saved, so that it can be answered with its own.
 #include "app/main_form.h"
+#include "app/region_selector.h"
 #include "platform/event_pump.h"
 
 namespace fk {
@@ -18,6 +19,9 @@ void TMainForm::HotKeyPressed(HotKeyAction action) {
             break;
         case HotKeyAction::Video:
             VideoToggle();
+            break;
+        case HotKeyAction::ShootRegion:
+            ShootRegion();
             break;
     }
 }
@@ -50,19 +54,58 @@ void TMainForm::VideoToggle() {
     answer(!saved.empty(), saved.empty() ? "no video was written" : saved.back());
 }
 
-void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply) {
+void TMainForm::answerShot(const std::function<void()>& command, const char* nothing,
+                           const RemoteControl::Reply& reply) {
     // The files this command saves, apart from those of commands nested in its waits.
+    std::vector<QString> saved;
+    bool cancelled = false;
+    m_savedBy.push_back(&saved);
+    const std::optional<QString> error = runCaught([&] {
+        try {
+            command();
+        } catch (const EShotCancelled&) {
+            cancelled = true;
+        }
+    });
+    m_savedBy.pop_back();
+    if (error)
+        reply(false, *error);
+    else if (cancelled)
+        reply(false, "the shot was cancelled");
+    else if (saved.empty())
+        reply(false, nothing);
+    else
+        reply(true, saved.back());
+}
+
+void TMainForm::remoteCommand(Command command, const ShotOptions& options,
+                              const RemoteControl::Reply& reply) {
+    // The options hold for this command only.
+    m_clipboardOnce += options.clipboard ? 1 : 0;
+    const GrabArea area = m_capture->grabArea();
+    if (options.allMonitors)
+        m_capture->setGrabArea(GrabArea::WholeDesktop);
+    struct Back {
+        TMainForm& f;
+        bool clipboard;
+        GrabArea area;
+        ~Back() {
+            f.m_clipboardOnce -= clipboard ? 1 : 0;
+            f.m_capture->setGrabArea(area);
+        }
+    } back{*this, options.clipboard, area};
+    if (command != Command::Region)
+        return remoteCommand(command, reply);
+    if (m_selector && m_selector->isChoosing())
+        return reply(false, "a region is being chosen already");
+    answerShot(
+        [&] { options.region.empty() ? ShootRegion() : ShootRegionAt(options.region); },
+        "no picture was written (no output format is selected)", reply);
+}
+
+void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply) {
     auto shot = [&](HotKeyAction action, const char* nothing) {
-        std::vector<QString> saved;
-        m_savedBy.push_back(&saved);
-        const std::optional<QString> error = runCaught([&] { HotKeyPressed(action); });
-        m_savedBy.pop_back();
-        if (error)
-            reply(false, *error);
-        else if (saved.empty())
-            reply(false, nothing);
-        else
-            reply(true, saved.back());
+        answerShot([&] { HotKeyPressed(action); }, nothing, reply);
     };
     switch (command) {
         case Command::Screen:
@@ -95,6 +138,9 @@ void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply
         case Command::Quit:
             reply(true, {});
             close();
+            return;
+        case Command::Region:
+            remoteCommand(command, ShotOptions{}, reply);
             return;
         case Command::Start:
         case Command::Help:

@@ -106,6 +106,12 @@ public:
     }
     bool notifications() override { return f.N3->isChecked(); }
     void setNotifications(bool on) override { f.N3->setChecked(on); }
+    bool copyToClipboard() override { return f.N6->isChecked(); }
+    void setCopyToClipboard(bool on) override { f.N6->setChecked(on); }
+    bool wholeDesktop() override { return f.N7->isChecked(); }
+    void setWholeDesktop(bool on) override { f.N7->setChecked(on); }
+    std::string lastRegion() override { return f.m_lastRegion; }
+    void setLastRegion(const std::string& region) override { f.m_lastRegion = region; }
 
 private:
     TMainForm& f;

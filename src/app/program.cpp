@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/clipboard.h"
 #include "app/display_check.h"
 #include "app/exit_requests.h"
 #include "app/main_form.h"
@@ -35,13 +36,37 @@ void printAnswer(const QString& text) {
         std::cout << text.toStdString() << std::endl;
 }
 
+// A copy that runs one command takes none of the keys; only Esc, while its shot delay waits.
+class CancelKeyOnly final : public HotKeys {
+public:
+    explicit CancelKeyOnly(Desktop& desktop) : m_desktop(desktop) {}
+    std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)>) override {
+        return {};
+    }
+    void unregisterAll() override {}
+    bool grabCancelKey(std::function<void()> onPress) override {
+        if (!m_keys)
+            m_keys = m_desktop.createGlobalHotKeys();
+        return m_keys->grabCancelKey(std::move(onPress));
+    }
+    void releaseCancelKey() override {
+        if (m_keys)
+            m_keys->releaseCancelKey();
+    }
+
+private:
+    Desktop& m_desktop;
+    std::unique_ptr<HotKeys> m_keys;
+};
+
 // No copy runs: the picture is taken here with the stored settings, the running number is
-// stored, and the program ends without showing its window.
-int runOnce(Command command) {
+// stored, and the program ends without showing its window (leaving, when the picture is to be on
+// the clipboard, a process in the background that holds it there).
+int runOnce(Command command, const ShotOptions& options) {
     const Platform platform = loadPlatform();
     SteadyClock clock;
     QtEventPump pump;
-    UnusedHotKeys keys;
+    CancelKeyOnly keys(*platform.desktop);
     bool failed = false;
     AppHooks hooks;
     hooks.background = true;
@@ -55,7 +80,7 @@ int runOnce(Command command) {
     TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop},
                    AppPaths::forThisProgram(), hooks);
     QString answer;
-    form.remoteCommand(command, [&](bool ok, const QString& text) {
+    form.remoteCommand(command, options, [&](bool ok, const QString& text) {
         failed = failed || !ok;
         if (ok)
             answer = text;
@@ -63,13 +88,24 @@ int runOnce(Command command) {
             std::cerr << "fotokran: " << text.toStdString() << std::endl;
     });
     form.close();  // writes the settings; a failure there fails the command
+    if (const auto& held = form.pictureForClipboard()) {
+        const QString why = holdClipboardInBackground(held->path, held->png);
+        if (!why.isEmpty()) {
+            std::cerr << "fotokran: the picture is not on the clipboard: " << why.toStdString()
+                      << std::endl;
+            failed = true;
+        }
+    }
     printAnswer(answer);
     return failed ? 1 : 0;
 }
 
 }  // namespace
 
-int runProgram(Command command) {
+int runProgram(const CommandLine& line) {
+    const Command command = line.command;
+    // A region, or a picture with options, goes through the methods beside the plain ones.
+    const bool withOptions = command == Command::Region || line.shot.any();
     QApplication::setApplicationName("Fotokran");
     QApplication::setDesktopFileName("org.fotokran.Fotokran");
     QApplication::setWindowIcon(programIcon());
@@ -81,7 +117,8 @@ int runProgram(Command command) {
     }
 
     if (command != Command::Start) {
-        const RemoteResult result = callRunningCopy(command, commandTimeoutMs());
+        const RemoteResult result = withOptions ? callRunningCopy(line, commandTimeoutMs())
+                                                : callRunningCopy(command, commandTimeoutMs());
         switch (result.kind) {
             case RemoteResult::Kind::Done:
                 printAnswer(result.text);
@@ -100,8 +137,8 @@ int runProgram(Command command) {
             std::cerr << "fotokran: no copy of Fotokran is running" << std::endl;
             return 0;
         }
-        if (command == Command::Screen || command == Command::Window)
-            return runOnce(command);
+        if (command == Command::Screen || command == Command::Window || command == Command::Region)
+            return runOnce(command, line.shot);
     }
 
     const Platform platform = loadPlatform();
@@ -134,6 +171,9 @@ int runProgram(Command command) {
     TMainForm mainForm({*platform.grabber, clock, pump, *hotKeys, *platform.desktop},
                        AppPaths::forThisProgram());
     form = &mainForm;
+    remote.setShotHandler([&mainForm](Command c, ShotOptions o, const RemoteControl::Reply& r) {
+        mainForm.remoteCommand(c, o, r);
+    });
     QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);
     QObject::connect(&exits, &ExitRequests::closeRequested, &mainForm,
                      [&mainForm] { mainForm.close(); });

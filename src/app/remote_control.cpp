@@ -28,20 +28,35 @@ bool RemoteControl::publish(QDBusConnection bus) {
 }
 
 QString RemoteControl::dispatch(Command command) {
+    return answerLater([this, command](const Reply& reply) { m_handler(command, reply); });
+}
+
+QString RemoteControl::dispatchShot(Command command, ShotOptions options) {
+    return answerLater([this, command, options](const Reply& reply) {
+        if (m_shotHandler)
+            m_shotHandler(command, options, reply);
+        else
+            reply(false, "Fotokran is starting");
+    });
+}
+
+QString RemoteControl::answerLater(const std::function<void(Reply)>& run) {
     // The answer comes when the command has run; meanwhile the bus goes on serving others.
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
     // Commands run from the event loop, as hot keys do, never inside the bus's dispatch.
-    QTimer::singleShot(0, this, [this, command, call, bus]() mutable {
-        m_handler(command, [call, bus](bool ok, const QString& text) mutable {
+    QTimer::singleShot(0, this, [run, call, bus]() mutable {
+        run([call, bus](bool ok, const QString& text) mutable {
             bus.send(ok ? call.createReply(text) : call.createErrorReply(kFailedError, text));
         });
     });
     return {};
 }
 
-RemoteResult callRunningCopy(Command command, int timeoutMs) {
+namespace {
+
+RemoteResult callMethod(const char* method, const QVariantList& arguments, int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         const QString why = bus.lastError().message();
@@ -51,7 +66,7 @@ RemoteResult callRunningCopy(Command command, int timeoutMs) {
         return {RemoteResult::Kind::NotRunning, {}};
     QDBusInterface copy(kBusService, kBusPath, kBusInterface, bus);
     copy.setTimeout(timeoutMs);
-    const QDBusMessage reply = copy.call(remoteMethod(command));
+    const QDBusMessage reply = copy.callWithArgumentList(QDBus::AutoDetect, method, arguments);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return {RemoteResult::Kind::Done,
                 reply.arguments().isEmpty() ? QString() : reply.arguments().first().toString()};
@@ -66,6 +81,24 @@ RemoteResult callRunningCopy(Command command, int timeoutMs) {
                         "writing a video)")
                     .arg(timeoutMs / 1000)};
     return {RemoteResult::Kind::Failed, reply.errorMessage()};
+}
+
+}  // namespace
+
+RemoteResult callRunningCopy(Command command, int timeoutMs) {
+    return callMethod(remoteMethod(command), {}, timeoutMs);
+}
+
+RemoteResult callRunningCopy(const CommandLine& line, int timeoutMs) {
+    const ShotOptions& s = line.shot;
+    QVariantList arguments;
+    if (line.command == Command::Region)
+        arguments = {QString::fromStdString(s.region), s.clipboard};
+    else if (line.command == Command::Screen)
+        arguments = {s.allMonitors, s.clipboard};
+    else
+        arguments = {s.clipboard};
+    return callMethod(remoteShotMethod(line.command), arguments, timeoutMs);
 }
 
 }  // namespace fk

@@ -4,7 +4,9 @@
 
 #include "base/text.h"
 #include "capture/naming.h"
+#include "capture/png_copy.h"
 #include "capture/save_capture.h"
+#include "platform/errors.h"
 #include "graphics/bitmap.h"
 
 namespace fk {
@@ -64,9 +66,38 @@ void Capture::WaitShotDelay() {
         return;
     // Seconds beyond the 32-bit millisecond range wait not at all.
     const int64_t ms = int64_t(StrToInt(m_host.shotDelayText())) * 1000;
-    if (ms > INT32_MAX || ms < INT32_MIN)
+    if (ms > INT32_MAX || ms <= 0)
         return;
-    Delay(int32_t(ms));
+    waitCountingDown(ms);
+}
+
+void Capture::waitCountingDown(int64_t ms) {
+    // As Delay, never shorter, with the seconds left told as they change and a cancel that
+    // ends the wait at once.
+    const uint64_t cancels = m_cancels;
+    ++m_waiting;
+    struct Told {
+        Capture& c;
+        ~Told() {
+            --c.m_waiting;
+            c.m_countdownShown = 0;  // a wait this one was nested in tells its own seconds again
+            c.m_host.shotDelayCountdown(0);
+        }
+    } told{*this};
+    const int64_t start = m_clock.nowMs();
+    for (;;) {
+        if (m_cancels != cancels)
+            throw EShotCancelled();
+        const int64_t left = ms - (m_clock.nowMs() - start);
+        if (left <= 0)
+            return;
+        const int seconds = int((left + 999) / 1000);
+        if (seconds != m_countdownShown) {
+            m_countdownShown = seconds;
+            m_host.shotDelayCountdown(seconds);
+        }
+        m_pump.processEventsFor(left - int64_t(seconds - 1) * 1000);
+    }
 }
 
 void Capture::advanceRunningNumber() {
@@ -80,22 +111,70 @@ void Capture::drawCursorIfAsked(Bitmap& bitmap, int offsetX, int offsetY) {
         DrawCursor(bitmap, *c, offsetX, offsetY);
 }
 
-void Capture::shoot(const std::function<ScreenRect(Bitmap&)>& grab) {
+void Capture::shoot(const std::function<ScreenRect(Bitmap&)>& grab,
+                    const std::optional<CursorImage>* frozenCursor) {
     std::string saved;
+    std::optional<PngCopy> copy;
     try {
         Bitmap bitmap;
         const ScreenRect rect = grab(bitmap);
-        drawCursorIfAsked(bitmap, rect.x, rect.y);
-        saved = SaveCapture(bitmap, m_host.saveOptions());
+        if (!frozenCursor)
+            drawCursorIfAsked(bitmap, rect.x, rect.y);
+        else if (*frozenCursor && m_host.captureCursor())
+            DrawCursor(bitmap, **frozenCursor, rect.x, rect.y);
+        const SaveOptions options = m_host.saveOptions();
+        if (m_host.wantsPngCopy())
+            copy.emplace(bitmap, options.format);
+        saved = SaveCapture(bitmap, options);
     } catch (...) {
         advanceRunningNumber();
         throw;
     }
     advanceRunningNumber();
-    if (saved.empty())
+    if (saved.empty()) {
         m_host.noFormatSelected();
-    else
-        m_host.pictureSaved(saved);
+        return;
+    }
+    m_host.pictureSaved(saved);
+    if (copy)
+        m_host.pngCopyMade(saved, copy->take(saved));
+}
+
+void Capture::setGrabArea(GrabArea area) {
+    m_area = area;
+    m_grabber.setGrabArea(area);
+}
+
+FrozenScreen Capture::freezeScreen(bool withWindows) {
+    FrozenScreen frozen;
+    m_grabber.setGrabArea(GrabArea::WholeDesktop);
+    struct Back {
+        Capture& c;
+        ~Back() { c.m_grabber.setGrabArea(c.m_area); }
+    } back{*this};
+    frozen.area = m_grabber.screenRect();
+    m_grabber.grabScreen(frozen.picture);
+    // The crop reads the picture: it is what counts, should the screen change meanwhile.
+    frozen.area.width = frozen.picture.width();
+    frozen.area.height = frozen.picture.height();
+    if (m_host.captureCursor())
+        frozen.cursor = m_grabber.cursor();
+    if (withWindows)
+        frozen.windows = m_grabber.windowsOnScreen();
+    return frozen;
+}
+
+void Capture::ShootRegion(const FrozenScreen& frozen, const ScreenRect& region) {
+    const ScreenRect inside = intersect(region, frozen.area);
+    if (inside.width <= 0)
+        throw EGrabError("The region " + regionText(region) + " lies outside the screen (" +
+                         regionText(frozen.area) + ")");
+    shoot(
+        [&](Bitmap& bitmap) {
+            bitmap = cropBitmap(frozen.picture, frozen.area, inside);
+            return inside;
+        },
+        &frozen.cursor);
 }
 
 void Capture::ShootScreen() {

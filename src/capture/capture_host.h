@@ -3,6 +3,7 @@
 #include <string>
 
 #include "capture/format_choice.h"
+#include "capture/png_copy.h"
 
 namespace fk {
 
@@ -31,6 +32,19 @@ public:
     virtual void pictureSaved(const std::string& path) { (void)path; }
     // A shot wrote no file because no output format is selected.
     virtual void noFormatSelected() {}
+
+    // The additions beyond the original program; a host that leaves them has none of them.
+    // While the shot delay waits: the seconds left, each time the number changes; 0 once the
+    // wait is over, cancelled or unwound.
+    virtual void shotDelayCountdown(int secondsLeft) { (void)secondsLeft; }
+    // Whether each picture is also wanted as a PNG (for the clipboard)...
+    virtual bool wantsPngCopy() { return false; }
+    // ... which then comes after pictureSaved, with the path of the saved file; the bytes may
+    // still be in the making.
+    virtual void pngCopyMade(const std::string& path, PngBytes png) {
+        (void)path;
+        (void)png;
+    }
 };
 
 }  // namespace fk

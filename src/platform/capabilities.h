@@ -25,6 +25,7 @@ struct GrabCapabilities {
     bool cursorImage = false;   // the cursor's own image can be drawn into pictures
     bool windowFrames = false;  // a window comes with its window-manager frame, without the
                                 // shadow margins it declares (frame extents)
+    bool wholeDesktop = false;  // GrabArea::WholeDesktop takes every monitor
     OwnWindows ownWindows = OwnWindows::Shown;
     WindowInFront windowInFront = WindowInFront::Unsupported;
 };

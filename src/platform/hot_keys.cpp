@@ -12,6 +12,8 @@ std::string hotKeyName(HotKeyAction action) {
             return "Shift + PrnScr";
         case HotKeyAction::Video:
             return "Shift + ScrollLock";
+        case HotKeyAction::ShootRegion:
+            return "Ctrl + Shift + PrnScr";
     }
     return {};
 }

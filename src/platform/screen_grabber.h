@@ -20,6 +20,10 @@ struct ScreenRect {
 
 using WindowHandle = uint64_t;
 
+// What a picture of "the screen" covers: the primary monitor, or the whole desktop (every
+// monitor, the X screen's whole framebuffer).
+enum class GrabArea { PrimaryMonitor, WholeDesktop };
+
 // The mouse cursor as the display shows it: position in screen coordinates, hot spot, and
 // premultiplied ARGB pixels (alpha in the top byte), rows top first.
 struct CursorImage {
@@ -40,15 +44,23 @@ public:
     // What the grabs can do on this display; a grabber that tells nothing can do nothing special.
     virtual GrabCapabilities capabilities() const { return {}; }
 
-    // The primary monitor's rectangle; its origin need not be (0, 0).
+    // The rectangle of the grab area (the primary monitor unless told otherwise); its origin
+    // need not be (0, 0).
     virtual ScreenRect screenRect() = 0;
-    // Copies the primary monitor one to one into `into`, sized to it, in PixelFormat::Device.
+    // Copies the grab area one to one into `into`, sized to it, in PixelFormat::Device.
     virtual void grabScreen(Bitmap& into) = 0;
+    // What screenRect and grabScreen cover from now on. A grabber without
+    // capabilities().wholeDesktop keeps to the primary monitor.
+    virtual void setGrabArea(GrabArea area) { (void)area; }
     // The window in front with its window-manager frame; none when there is no such window.
     virtual std::optional<WindowHandle> foregroundWindow() = 0;
     // Copies the whole window (frame included) into `into` and returns its rectangle.
     // Throws EGrabError when the window has gone.
     virtual ScreenRect grabWindow(WindowHandle window, Bitmap& into) = 0;
+    // The top-level windows that show, topmost first, each with the rectangle grabWindow takes
+    // of it (frame included); the program's windows that are being left out are not among
+    // them. Empty where windows cannot be told apart.
+    virtual std::vector<ScreenRect> windowsOnScreen() { return {}; }
     // The cursor now; none when there is no cursor image to draw.
     virtual std::optional<CursorImage> cursor() = 0;
     // While on, the given top-level windows are left out of screen grabs without being hidden.

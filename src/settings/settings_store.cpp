@@ -19,6 +19,7 @@ constexpr std::string_view kShoot = "ShootSettings";
 constexpr std::string_view kMasks = "Masks";
 constexpr std::string_view kMaskPrefix = "Mask";
 constexpr std::string_view kDesktop = "Desktop";
+constexpr std::string_view kRegion = "Region";
 
 // Applies one key at a time; a failure is noted, naming the key and its section, and the next
 // key follows.
@@ -96,6 +97,9 @@ std::vector<std::string> LoadSettings(const IniFile& ini, SettingsControls& c) {
     in.text(kShoot, "Delay", "0", [&](const std::string& text) { c.setDelayText(text); });
     in.text(kShoot, "Timer", "0", [&](const std::string& text) { c.setTimerText(text); });
     in.flag(kDesktop, "Notifications", "1", [&](bool on) { c.setNotifications(on); });
+    in.flag(kDesktop, "Clipboard", "0", [&](bool on) { c.setCopyToClipboard(on); });
+    in.flag(kDesktop, "WholeDesktop", "0", [&](bool on) { c.setWholeDesktop(on); });
+    in.text(kRegion, "Last", "", [&](const std::string& text) { c.setLastRegion(text); });
     return in.takeErrors();
 }
 
@@ -122,6 +126,15 @@ void SaveSettings(IniFile& ini, SettingsControls& c) {
     for (size_t i = 0; i < masks.size(); ++i)
         ini.appendValue(kMasks, std::string(kMaskPrefix) + std::to_string(i), masks[i]);
     ini.setValue(kDesktop, "Notifications", flagText(c.notifications()));
+    // Written once used, so that the file of a user who never used them stays as it was.
+    auto addition = [&ini](std::string_view section, std::string_view key, std::string value,
+                           std::string_view unused) {
+        if (value != unused || ini.value(section, key))
+            ini.setValue(section, key, value);
+    };
+    addition(kDesktop, "Clipboard", flagText(c.copyToClipboard()), "0");
+    addition(kDesktop, "WholeDesktop", flagText(c.wholeDesktop()), "0");
+    addition(kRegion, "Last", c.lastRegion(), "");
 }
 
 void SaveSettingsFile(const std::string& path, SettingsControls& controls) {

@@ -61,6 +61,19 @@ public:
     // Desktop notifications of pictures taken while the window is hidden.
     virtual bool notifications() = 0;
     virtual void setNotifications(bool on) = 0;
+
+    // The additions beyond the original program, off until the user turns them on. Their keys
+    // are written only once they hold something or stand in the file already, so that the file
+    // of a user who never used them stays as it was. Controls without them keep the defaults.
+    // Every picture also on the clipboard.
+    virtual bool copyToClipboard() { return false; }
+    virtual void setCopyToClipboard(bool on) { (void)on; }
+    // Screen pictures of the whole desktop instead of the primary monitor.
+    virtual bool wholeDesktop() { return false; }
+    virtual void setWholeDesktop(bool on) { (void)on; }
+    // The last region taken, "X,Y,W,H"; empty before the first.
+    virtual std::string lastRegion() { return {}; }
+    virtual void setLastRegion(const std::string& region) { (void)region; }
 };
 
 // Applies every setting of the file to the controls, key by key in the file's fixed order. A key

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyleOptionGroupBox>
+#include <tuple>
 
 #include "form_fixture.h"
 
@@ -218,13 +219,27 @@ TEST_F(FormTest, TheTrayIconHasItsTipAndMenu) {
     EXPECT_EQ(icon->toolTip(), "Fotokran v0.7");
     EXPECT_FALSE(icon->icon().isNull());
     auto* menu = control<QMenu>("PopupMenu1");
-    ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions()[0]->text(), "Показать");
-    EXPECT_EQ(menu->actions()[0]->objectName(), "N1");
-    EXPECT_EQ(menu->actions()[1]->text(), "Уведомления");
-    EXPECT_TRUE(menu->actions()[1]->isCheckable());
-    EXPECT_EQ(menu->actions()[2]->text(), "Выход");
-    EXPECT_EQ(menu->actions()[2]->objectName(), "N2");
+    // Caption, name, checkable, enabled; the additions off until asked for.
+    const std::tuple<QString, QString, bool, bool> entries[] = {
+        {"Показать", "N1", false, true},
+        {"Снимок области", "N4", false, true},
+        {"Отменить", "N5", false, false},
+        {"Уведомления", "N3", true, true},
+        {"Копировать в буфер обмена", "N6", true, true},
+        {"Весь рабочий стол", "N7", true, true},
+        {"Выход", "N2", false, true}};
+    ASSERT_EQ(menu->actions().size(), qsizetype(std::size(entries)));
+    for (size_t i = 0; i < std::size(entries); ++i) {
+        const auto& [text, name, checkable, enabled] = entries[i];
+        const QAction* action = menu->actions()[qsizetype(i)];
+        EXPECT_EQ(action->text(), text);
+        EXPECT_EQ(action->objectName(), name);
+        EXPECT_EQ(action->isCheckable(), checkable) << name.toStdString();
+        EXPECT_EQ(action->isEnabled(), enabled) << name.toStdString();
+        if (name != "N3") {
+            EXPECT_FALSE(action->isChecked()) << name.toStdString();
+        }
+    }
     EXPECT_TRUE(keys.registered);
     EXPECT_TRUE(notices.empty());
 }

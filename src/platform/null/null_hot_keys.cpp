@@ -4,7 +4,7 @@ namespace fk {
 
 std::vector<HotKeyAction> NoHotKeys::registerAll(std::function<void(HotKeyAction)>) {
     return {HotKeyAction::ShootScreen, HotKeyAction::ShootWindow, HotKeyAction::TimedSeries,
-            HotKeyAction::Video};
+            HotKeyAction::Video, HotKeyAction::ShootRegion};
 }
 
 }  // namespace fk

@@ -34,6 +34,7 @@ public:
     // contents; the grabs then show them.
     void setExcluded(const std::vector<Window>& windows);
     bool active() const { return m_redirected && !m_excluded.empty(); }
+    const std::vector<Window>& excluded() const { return m_excluded; }
 
     // `into` holds the picture of `area` as the screen shows it; paints over it where the
     // excluded windows are. Throws EGrabError when the display refuses a step.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "platform/errors.h"
 #include "platform/x11/x11_composer.h"
@@ -95,6 +96,12 @@ struct X11Grabber::Impl {
     X11WindowInFront inFront;
     X11ImageReader reader;
     X11Composer composer;
+    GrabArea area = GrabArea::PrimaryMonitor;
+
+    ScreenRect areaRect() {
+        return area == GrabArea::WholeDesktop ? wholeScreen(dpy, screen)
+                                              : primaryMonitor(dpy, screen);
+    }
 };
 
 X11Grabber::X11Grabber(const std::string& displayName)
@@ -106,6 +113,7 @@ GrabCapabilities X11Grabber::capabilities() const {
     return {.sharedMemory = m_impl->reader.shmAvailable(),
             .cursorImage = m_impl->xfixes,
             .windowFrames = true,
+            .wholeDesktop = true,
             .ownWindows = m_impl->composing.composite ? OwnWindows::LeftOut : OwnWindows::Shown,
             .windowInFront = WindowInFront::Active};
 }
@@ -114,12 +122,16 @@ void X11Grabber::setShmEnabled(bool enabled) {
 }
 
 ScreenRect X11Grabber::screenRect() {
-    return primaryMonitor(m_impl->dpy, m_impl->screen);
+    return m_impl->areaRect();
+}
+
+void X11Grabber::setGrabArea(GrabArea area) {
+    m_impl->area = area;
 }
 
 void X11Grabber::grabScreen(Bitmap& into) {
     Impl& d = *m_impl;
-    const ScreenRect area = primaryMonitor(d.dpy, d.screen);
+    const ScreenRect area = d.areaRect();
     if (!d.reader.readWhole(d.root, area.x, area.y, area.width, area.height, into)) {
         into.prepare(area.width, area.height, PixelFormat::Device);
         d.reader.read(d.root, area.x, area.y, area.width, area.height, into, 0, 0);
@@ -144,6 +156,16 @@ ScreenRect X11Grabber::grabWindow(WindowHandle window, Bitmap& into) {
     const int bottom = std::min(rect.y + rect.height, rootHeight);
     d.reader.read(d.root, left, top, right - left, bottom - top, into, left - rect.x, top - rect.y);
     return rect;
+}
+
+std::vector<ScreenRect> X11Grabber::windowsOnScreen() {
+    Impl& d = *m_impl;
+    std::set<Window> leftOut;
+    if (d.composer.active())
+        for (Window w : d.composer.excluded())
+            if (const Window top = d.tree.topLevelOf(w))
+                leftOut.insert(top);
+    return d.inFront.shownWindows(leftOut);
 }
 
 std::optional<CursorImage> X11Grabber::cursor() {

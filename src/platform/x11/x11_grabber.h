@@ -7,7 +7,7 @@
 
 namespace fk {
 
-// Grabs from an X11 display: the primary monitor with MIT-SHM where the server has it, the window
+// Grabs from an X11 display: the primary monitor (or the whole X screen) with MIT-SHM where the server has it, the window
 // in front with its window-manager frame, the cursor through XFIXES, and — while windows are to be
 // left out — the places of those windows composed from the other windows through Composite.
 class X11Grabber final : public ScreenGrabber {
@@ -18,6 +18,8 @@ public:
 
     ScreenRect screenRect() override;
     void grabScreen(Bitmap& into) override;
+    void setGrabArea(GrabArea area) override;
+    std::vector<ScreenRect> windowsOnScreen() override;
     std::optional<WindowHandle> foregroundWindow() override;
     ScreenRect grabWindow(WindowHandle window, Bitmap& into) override;
     std::optional<CursorImage> cursor() override;

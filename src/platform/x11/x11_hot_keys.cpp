@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint32_t kPrintKeysym = 0xff61;
 constexpr uint32_t kScrollLockKeysym = 0xff14;
+constexpr uint32_t kEscapeKeysym = 0xff1b;
 // Caps Lock and Num Lock must not stop a key from working.
 constexpr uint16_t kLockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
                                       XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
@@ -29,6 +30,7 @@ constexpr KeyDef kKeys[] = {
     {kPrintKeysym, XCB_MOD_MASK_CONTROL, HotKeyAction::ShootWindow},
     {kPrintKeysym, XCB_MOD_MASK_SHIFT, HotKeyAction::TimedSeries},
     {kScrollLockKeysym, XCB_MOD_MASK_SHIFT, HotKeyAction::Video},
+    {kPrintKeysym, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT, HotKeyAction::ShootRegion},
 };
 
 xcb_connection_t* conn(void* c) {
@@ -49,6 +51,7 @@ X11HotKeys::~X11HotKeys() {
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(this);
     unregisterAll();
+    releaseCancelKey();
 }
 
 std::vector<uint8_t> X11HotKeys::keycodesOf(uint32_t keysym) {
@@ -73,50 +76,73 @@ std::vector<uint8_t> X11HotKeys::keycodesOf(uint32_t keysym) {
     return codes;
 }
 
-std::vector<HotKeyAction> X11HotKeys::registerAll(std::function<void(HotKeyAction)> onPress) {
-    m_onPress = std::move(onPress);
+bool X11HotKeys::grabWhole(uint32_t keysym, uint16_t modifiers, HotKeyAction action,
+                           std::vector<Grab>& into) {
+    // A symbol can sit on several keys (Print does on 107 and 218 of the usual keymap), and a
+    // window manager binds only one of them. The key is ours only when every key code with
+    // every lock variant is: a partial grab would make it work on one keyboard or with Num
+    // Lock on, and do the other program's action otherwise.
     xcb_connection_t* c = conn(m_connection);
-    std::vector<HotKeyAction> refused;
-    for (const KeyDef& key : kKeys) {
-        // A symbol can sit on several keys (Print does on 107 and 218 of the usual keymap), and a
-        // window manager binds only one of them. The key is ours only when every key code with
-        // every lock variant is: a partial grab would make it work on one keyboard or with Num
-        // Lock on, and do the other program's action otherwise.
-        const std::vector<uint8_t> codes = keycodesOf(key.keysym);
-        std::vector<Grab> granted;
-        bool taken = !codes.empty();
-        for (uint8_t code : codes) {
-            for (uint16_t lock : kLockVariants) {
-                const uint16_t mods = key.modifiers | lock;
-                const std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(
-                    c, xcb_grab_key_checked(c, 1, m_root, mods, code, XCB_GRAB_MODE_ASYNC,
-                                            XCB_GRAB_MODE_ASYNC)));
-                if (error) {
-                    taken = false;
-                    continue;
-                }
-                granted.push_back({code, mods, key.action});
+    const std::vector<uint8_t> codes = keycodesOf(keysym);
+    std::vector<Grab> granted;
+    bool taken = !codes.empty();
+    for (uint8_t code : codes) {
+        for (uint16_t lock : kLockVariants) {
+            const uint16_t mods = modifiers | lock;
+            const std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(
+                c, xcb_grab_key_checked(c, 1, m_root, mods, code, XCB_GRAB_MODE_ASYNC,
+                                        XCB_GRAB_MODE_ASYNC)));
+            if (error) {
+                taken = false;
+                continue;
             }
-        }
-        if (taken) {
-            m_grabs.insert(m_grabs.end(), granted.begin(), granted.end());
-        } else {
-            for (const Grab& g : granted)
-                xcb_ungrab_key(c, g.keycode, m_root, g.modifiers);
-            refused.push_back(key.action);
+            granted.push_back({code, mods, action});
         }
     }
-    xcb_flush(c);
+    if (taken) {
+        into.insert(into.end(), granted.begin(), granted.end());
+    } else {
+        for (const Grab& g : granted)
+            xcb_ungrab_key(c, g.keycode, m_root, g.modifiers);
+    }
+    return taken;
+}
+
+std::vector<HotKeyAction> X11HotKeys::registerAll(std::function<void(HotKeyAction)> onPress) {
+    m_onPress = std::move(onPress);
+    std::vector<HotKeyAction> refused;
+    for (const KeyDef& key : kKeys)
+        if (!grabWhole(key.keysym, key.modifiers, key.action, m_grabs))
+            refused.push_back(key.action);
+    xcb_flush(conn(m_connection));
     return refused;
 }
 
-void X11HotKeys::unregisterAll() {
+bool X11HotKeys::grabCancelKey(std::function<void()> onPress) {
+    releaseCancelKey();
+    m_onCancel = std::move(onPress);
+    // The action is never looked at: these grabs have a list of their own.
+    const bool taken = grabWhole(kEscapeKeysym, 0, HotKeyAction::ShootScreen, m_cancelGrabs);
+    xcb_flush(conn(m_connection));
+    return taken;
+}
+
+void X11HotKeys::releaseCancelKey() {
+    ungrabAll(m_cancelGrabs);
+    m_onCancel = nullptr;
+}
+
+void X11HotKeys::ungrabAll(std::vector<Grab>& grabs) {
     xcb_connection_t* c = conn(m_connection);
-    for (const Grab& g : m_grabs)
+    for (const Grab& g : grabs)
         xcb_ungrab_key(c, g.keycode, m_root, g.modifiers);
-    if (!m_grabs.empty())
+    if (!grabs.empty())
         xcb_flush(c);
-    m_grabs.clear();
+    grabs.clear();
+}
+
+void X11HotKeys::unregisterAll() {
+    ungrabAll(m_grabs);
 }
 
 bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
@@ -130,9 +156,16 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     if (key->event != m_root)
         return false;
     const uint16_t mods = key->state & kRelevantModifiers;
-    auto it = std::find_if(m_grabs.begin(), m_grabs.end(), [&](const Grab& g) {
+    auto matches = [&](const Grab& g) {
         return g.keycode == key->detail && (g.modifiers & kRelevantModifiers) == mods;
-    });
+    };
+    if (std::any_of(m_cancelGrabs.begin(), m_cancelGrabs.end(), matches)) {
+        if (type == XCB_KEY_PRESS && m_onCancel)
+            QMetaObject::invokeMethod(
+                &m_context, [this] { if (m_onCancel) m_onCancel(); }, Qt::QueuedConnection);
+        return true;
+    }
+    auto it = std::find_if(m_grabs.begin(), m_grabs.end(), matches);
     if (it == m_grabs.end())
         return false;
     if (type == XCB_KEY_PRESS && m_onPress) {

@@ -22,6 +22,8 @@ public:
 
     std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)> onPress) override;
     void unregisterAll() override;
+    bool grabCancelKey(std::function<void()> onPress) override;
+    void releaseCancelKey() override;
 
 private:
     struct Grab {
@@ -32,11 +34,17 @@ private:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
     std::vector<uint8_t> keycodesOf(uint32_t keysym);
+    // Grabs the key on every key code and lock variant into `into`, or none of them; false then.
+    bool grabWhole(uint32_t keysym, uint16_t modifiers, HotKeyAction action,
+                   std::vector<Grab>& into);
+    void ungrabAll(std::vector<Grab>& grabs);
 
     void* m_connection;  // xcb_connection_t, owned by Qt
     uint32_t m_root;
-    std::vector<Grab> m_grabs;  // the grabs the server granted
+    std::vector<Grab> m_grabs;        // the grabs the server granted
+    std::vector<Grab> m_cancelGrabs;  // Esc, while a delayed shot waits
     std::function<void(HotKeyAction)> m_onPress;
+    std::function<void()> m_onCancel;
     QObject m_context;  // queued calls die with it
 };
 

@@ -17,8 +17,12 @@ struct MonitorsDeleter {
 
 }  // namespace
 
+ScreenRect wholeScreen(Display* dpy, int screen) {
+    return {0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)};
+}
+
 ScreenRect primaryMonitor(Display* dpy, int screen) {
-    const ScreenRect whole{0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)};
+    const ScreenRect whole = wholeScreen(dpy, screen);
     int eventBase = 0, errorBase = 0;
     if (!XRRQueryExtension(dpy, &eventBase, &errorBase))
         return whole;

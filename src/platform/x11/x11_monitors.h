@@ -10,5 +10,7 @@ namespace fk {
 // first one, as XRandR tells them, else (a display without XRandR, or one that tells no monitors)
 // the whole root window.
 ScreenRect primaryMonitor(Display* dpy, int screen);
+// The whole X screen: every monitor, and whatever of the framebuffer no monitor shows.
+ScreenRect wholeScreen(Display* dpy, int screen);
 
 }  // namespace fk

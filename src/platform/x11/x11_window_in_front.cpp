@@ -73,6 +73,37 @@ ScreenRect X11WindowInFront::outerRectOf(Window w) {
             attrs.width + 2 * attrs.border_width, attrs.height + 2 * attrs.border_width};
 }
 
+std::vector<ScreenRect> X11WindowInFront::shownWindows(const std::set<Window>& leftOut) {
+    std::vector<Window> children;
+    {
+        X11ErrorTrap trap(m_dpy);
+        Window rootReturn = 0, parent = 0, *list = nullptr;
+        unsigned count = 0;
+        const Status status =
+            XQueryTree(m_dpy, m_tree.root(), &rootReturn, &parent, &list, &count);
+        const XPtr<Window> childList(list);
+        if (!status || trap.failed())
+            return {};
+        children.assign(list, list + count);  // bottom to top
+    }
+    std::vector<ScreenRect> shown;
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        if (leftOut.count(*it))
+            continue;
+        XWindowAttributes attrs;
+        X11ErrorTrap trap(m_dpy);
+        if (!XGetWindowAttributes(m_dpy, *it, &attrs) || trap.failed() ||
+            attrs.map_state != IsViewable || attrs.c_class != InputOutput)
+            continue;
+        try {
+            shown.push_back(rectOf(*it));
+        } catch (const EGrabError&) {
+            // gone meanwhile
+        }
+    }
+    return shown;
+}
+
 Window X11WindowInFront::clientOf(Window top) {
     // The application's window is the one the manager marked with WM_STATE: the frame itself
     // without a manager, else a window inside it (nested a level or two by some managers).

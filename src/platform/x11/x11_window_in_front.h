@@ -4,6 +4,8 @@
 
 #include <array>
 #include <optional>
+#include <set>
+#include <vector>
 
 #include "platform/screen_grabber.h"
 #include "platform/x11/x11_window_tree.h"
@@ -21,6 +23,9 @@ public:
     // The window's rectangle in root coordinates, border included. Throws EGrabError when the
     // window has gone.
     ScreenRect rectOf(Window w);
+    // The top-level windows that show, topmost first, with their rectangles as rectOf gives
+    // them; those in `leftOut` are skipped, and so are windows that go meanwhile.
+    std::vector<ScreenRect> shownWindows(const std::set<Window>& leftOut);
 
 private:
     ScreenRect outerRectOf(Window w);
