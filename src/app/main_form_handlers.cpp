@@ -108,14 +108,14 @@ bool TMainForm::Edit2KeyPress(QChar key) {
 }
 
 void TMainForm::CheckBox1Click() {
-    setWindowOpacity(CheckBox1->isChecked() ? TrackBar1->value() / 255.0 : 1.0);
+    applyOpacity();
     m_exclusionRefusalTold = false;  // told again at the next switching on
     updateExcludedWindows();
 }
 
 void TMainForm::TrackBar1Change() {
     if (CheckBox1->isChecked())
-        setWindowOpacity(TrackBar1->value() / 255.0);
+        applyOpacity();
 }
 
 void TMainForm::updateExcludedWindows() {
@@ -129,7 +129,7 @@ void TMainForm::updateExcludedWindows() {
                 own.push_back(WindowHandle(w->winId()));
     }
     try {
-        m_platform.grabber.setExcludedWindows(own);
+        grabber().setExcludedWindows(own);
     } catch (const EGrabError& e) {
         tellExclusionRefusedOnce(QString::fromStdString(e.what()));
     }

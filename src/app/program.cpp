@@ -51,7 +51,7 @@ int runOnce(Command command) {
     hooks.showNotice = [](const QString& message) {
         std::cerr << "fotokran: " << message.toStdString() << std::endl;
     };
-    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop},
+    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop, 0, platform.startNote},
                    AppPaths::forThisProgram(), hooks);
     QString answer;
     form.remoteCommand(command, [&](bool ok, const QString& text) {
@@ -126,8 +126,9 @@ int runProgram(Command command) {
     bool finished = false;
     ExitRequests exits([&finished] { return finished; });
 
-    TMainForm mainForm({*platform.grabber, clock, pump, *hotKeys, *platform.desktop},
-                       AppPaths::forThisProgram());
+    TMainForm mainForm(
+        {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote},
+        AppPaths::forThisProgram());
     form = &mainForm;
     QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);
     QObject::connect(&exits, &ExitRequests::closeRequested, &mainForm,
