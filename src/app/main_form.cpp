@@ -45,6 +45,7 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     m_notifier->setActions(!m_hooks.background);
     createControls();
     connectHandlers();
+    tellOpacitySupport();
     // The program's dialogs are left out of shots too, from the moment they show.
     qApp->installEventFilter(this);
     FormCreate();

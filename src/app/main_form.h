@@ -167,6 +167,8 @@ private:
     ScreenGrabber& grabber() { return m_hidingGrabber ? *m_hidingGrabber : m_platform.grabber; }
     // The window's opacity as the switch and the track bar say, where this desktop shows it.
     void applyOpacity();
+    // Where the desktop shows no opacity, the track bar says so.
+    void tellOpacitySupport();
     // On a Wayland desktop: the commands to bind to the refused keys, and how window shots work.
     QString waylandNote(const std::vector<HotKeyAction>& refused);
     void selectFolder(const std::string& path);

@@ -91,12 +91,10 @@ std::function<void()> TMainForm::hideOwnWindows() {
             hidden.emplace_back(w);
             w->hide();
         }
-    return [this, hidden] {
+    return [hidden] {
         for (const QPointer<QWidget>& w : hidden)
             if (w)
                 w->show();
-        if (!hidden.empty())
-            applyOpacity();
     };
 }
 
@@ -110,11 +108,15 @@ void TMainForm::applyOpacity() {
             m_platform.desktop.setWindowOpacity(level);
             break;
         case WindowOpacity::Unsupported:
-            TrackBar1->setToolTip(
-                "Прозрачность окна здесь не действует: рабочий стол не меняет прозрачность окон "
-                "программ. Окна Fotokran все равно не попадают в снимки, пока она включена.");
             break;
     }
+}
+
+void TMainForm::tellOpacitySupport() {
+    if (m_platform.desktop.capabilities().opacity == WindowOpacity::Unsupported)
+        TrackBar1->setToolTip(
+            "Прозрачность окна здесь не действует: рабочий стол не меняет прозрачность окон "
+            "программ. Окна Fotokran все равно не попадают в снимки, пока она включена.");
 }
 
 QString TMainForm::waylandNote(const std::vector<HotKeyAction>& refused) {

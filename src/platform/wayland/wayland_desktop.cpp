@@ -40,8 +40,19 @@ void WaylandDesktop::setWindowOpacity(double opacity) {
     const std::optional<std::string> socket = SwayIpc::sessionSocket();
     if (!socket)
         return;
-    char command[64];
-    std::snprintf(command, sizeof command, "[pid=%ld] opacity %.3f", long(getpid()), opacity);
+    // A rule for the windows mapped later, and the windows that show now: sway forgets a window's
+    // opacity when it is hidden, and a window shown anew is not there yet when this runs. Rules
+    // add up; the last that matches wins, so one is added per change only. The rule goes first:
+    // sway drops the rest of a command list once a part matches no window.
+    char command[128];
+    const long pid = long(getpid());
+    if (opacity == m_ruleOpacity)
+        std::snprintf(command, sizeof command, "[pid=%ld] opacity %.3f", pid, opacity);
+    else
+        std::snprintf(command, sizeof command,
+                      "for_window [pid=%ld] opacity %.3f; [pid=%ld] opacity %.3f", pid, opacity,
+                      pid, opacity);
+    m_ruleOpacity = opacity;
     try {
         SwayIpc(*socket).request(SwayIpc::RunCommand, command);
     } catch (const EGrabError&) {

@@ -30,6 +30,7 @@ public:
 private:
     DesktopFamily m_family;
     std::vector<HotKeysFactory> m_hotKeys;
+    double m_ruleOpacity = 1.0;  // what sway's rule for windows shown later sets
 };
 
 }  // namespace fk

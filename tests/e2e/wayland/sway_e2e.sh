@@ -24,6 +24,9 @@ wait_until() {  # wait_until SECONDS command...
   return 1
 }
 pictures() { /usr/bin/python3 "$here/pictures.py" "$@"; }
+colour_at() { pictures colour <(grim - 2>/dev/null) "$@" 2>/dev/null; }  # colour_at X Y: rrggbb
+colour_is() { [ "$(colour_at "$1" "$2")" = "$3" ]; }                      # colour_is X Y RRGGBB
+colour_not() { ! colour_is "$@"; }
 
 mkdir -p "$work/bin" "$work/shots" "$work/home"
 cp "$1" "$work/bin/fotokran"
@@ -40,7 +43,7 @@ for_window [app_id=\"org.fotokran.Fotokran\"] move position 1200 500
 bindsym Print exec $fotokran --screen >>$work/print.out 2>&1
 exec foot -o colors.background=00c000 -T greenfoot sh -c 'echo ready; sleep 600'"
 wait_until 10 tree_has '"name": "greenfoot"' || fail "foot did not show"
-wait_until 5 test "$(pictures colour <(grim - 2>/dev/null) 400 300 2>/dev/null)" = 00c000 ||
+wait_until 5 colour_is 400 300 00c000 ||
   fail "foot did not draw"
 
 settings() {  # settings FORMAT MASK CURSOR [LINE...]: config.ini beside the program
@@ -103,14 +106,26 @@ stop_copy() {
   wait "$copy" || fail "the copy ended with $?"
   count=$(sed -n 's/^Count=//p' "$work/bin/config.ini")
 }
-# record_video: both presses through the command line, the background changed in between; the
-# video decodes with Pillow and giflib and shows the change where no window lies.
+# record_video: both presses through the command line, the background changed in between once
+# the video has stored frames of the first colour, stopped once it has stored frames of the
+# second; the video decodes with Pillow and giflib and shows the change where no window lies.
+shots_bytes() { find "$work/shots" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
+stored_past() { [ "$(shots_bytes)" -gt "$1" ]; }
+background() {
+  swaymsg output HEADLESS-1 background "#$1" solid_color >/dev/null
+  wait_until 5 colour_is 1700 950 "$1" || fail "the background did not turn $1"
+}
 record_video() {
-  swaymsg output HEADLESS-1 background '#202060' solid_color >/dev/null
+  background 202060
+  local bytes
+  bytes=$(shots_bytes)
   "$fotokran" --video >/dev/null || fail "--video did not start"
-  sleep 0.25  # some frames of the first colour
-  swaymsg output HEADLESS-1 background '#c00000' solid_color >/dev/null
-  sleep 0.25
+  wait_until 10 stored_past "$bytes" || fail "the video stores no frames"
+  background c00000
+  for _ in 1 2; do
+    bytes=$(shots_bytes)
+    wait_until 10 stored_past "$bytes" || fail "the video stores no new frames"
+  done
   video=$("$fotokran" --video) || fail "--video did not stop"
   giftext "$video" 2>&1 | grep -q 'terminated normally' || fail "giftext refuses $video"
   pictures video "$video" 1700 950 202060 c00000 || fail "the video does not show the change"
@@ -135,11 +150,16 @@ stop_copy
 
 # With the transparency on, the program's windows are left out of the picture (the screen as it
 # was before they showed), and show again afterwards.
+background 202060
 grim "$work/without.png"
 start_copy '[Video]' 'VideoType=1' '[WindowPosition]' 'UseAlpha=1' 'Alpha=200'
 shot=$("$fotokran" --screen) || fail "--screen with the transparency on failed"
 pictures same "$shot" "$work/without.png" exact || fail "the program's windows are in the picture"
-wait_until 5 tree_has '"app_id": "org.fotokran.Fotokran"' || fail "the window did not come back"
+# Back, the window lets the background show through (sway's tree does not tell the opacity).
+wait_until 5 colour_not 1400 800 202060 || fail "the window did not come back"
+over_blue=$(colour_at 1400 800)
+background c00000
+[ "$(colour_at 1400 800)" != "$over_blue" ] || fail "the window came back opaque"
 record_video
 stop_copy
 echo "PASS"
