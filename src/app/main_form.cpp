@@ -32,7 +32,8 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(537, 333);
-    m_capture = std::make_unique<Capture>(m_platform.grabber, static_cast<CaptureHost&>(*this),
+    useHidingGrabs();
+    m_capture = std::make_unique<Capture>(grabber(), static_cast<CaptureHost&>(*this),
                                           m_platform.clock, m_platform.pump);
     m_series = std::make_unique<TimedSeries>(*m_capture, static_cast<TimedSeriesHost&>(*this));
     m_video = std::make_unique<VideoRecorder>(
@@ -52,6 +53,7 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     connect(m_saveTimer, &QTimer::timeout, this, [this] { saveSettingsNow(); });
     createControls();
     connectHandlers();
+    tellOpacitySupport();
     // The program's dialogs are left out of shots too, from the moment they show.
     qApp->installEventFilter(this);
     FormCreate();

@@ -60,7 +60,8 @@ struct AppPlatform {
     ClosableEventPump& pump;
     HotKeys& hotKeys;
     Desktop& desktop;
-    int videoWorkers = 0;  // threads that assemble a video; 0 is one per core
+    int videoWorkers = 0;   // threads that assemble a video; 0 is one per core
+    std::string startNote;  // what the platform's choice must tell the user at start
 };
 
 // The program's one window: every setting and every command. Creating it runs the start-up
@@ -201,6 +202,16 @@ private:
     // Hidden in the tray, minimised, or never shown.
     bool isHiddenFromUser() const;
     void updateExcludedWindows();
+    // Where the display shows the program's windows in every grab: the shots hide them.
+    void useHidingGrabs();
+    std::function<void()> hideOwnWindows();
+    ScreenGrabber& grabber() { return m_hidingGrabber ? *m_hidingGrabber : m_platform.grabber; }
+    // The window's opacity as the switch and the track bar say, where this desktop shows it.
+    void applyOpacity();
+    // Where the desktop shows no opacity, the track bar says so.
+    void tellOpacitySupport();
+    // On a Wayland desktop: the commands to bind to the refused keys, and how window shots work.
+    QString waylandNote(const std::vector<HotKeyAction>& refused);
     void selectFolder(const std::string& path);
     void selectDefaultFolder();
     // The default folder that does not exist yet is made by the first save into it.
@@ -249,6 +260,7 @@ private:
     void setProgressPosition(int frames) override;
 
     AppPlatform m_platform;
+    std::unique_ptr<ScreenGrabber> m_hidingGrabber;
     AppPaths m_paths;
     AppHooks m_hooks;
     std::unique_ptr<Capture> m_capture;

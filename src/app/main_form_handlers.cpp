@@ -145,14 +145,14 @@ bool TMainForm::Edit2KeyPress(QChar key) {
 }
 
 void TMainForm::CheckBox1Click() {
-    setWindowOpacity(CheckBox1->isChecked() ? TrackBar1->value() / 255.0 : 1.0);
+    applyOpacity();
     m_exclusionRefusalTold = false;  // told again at the next switching on
     updateExcludedWindows();
 }
 
 void TMainForm::TrackBar1Change() {
     if (CheckBox1->isChecked())
-        setWindowOpacity(TrackBar1->value() / 255.0);
+        applyOpacity();
 }
 
 void TMainForm::updateExcludedWindows() {
@@ -169,7 +169,7 @@ void TMainForm::updateExcludedWindows() {
     if (m_countdown && m_countdown->isVisible())
         own.push_back(WindowHandle(m_countdown->winId()));
     try {
-        m_platform.grabber.setExcludedWindows(own);
+        grabber().setExcludedWindows(own);
     } catch (const EGrabError& e) {
         tellExclusionRefusedOnce(QString::fromStdString(e.what()));
     }

@@ -211,6 +211,9 @@ void TMainForm::connectHandlers() {
             [this] { run([this] { TrackBar2Change(); }); });
     // A loaded value runs the action as a click would.
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { run([this] { CheckBox1Click(); }); });
+    // A display that draws the cursor into its grabs itself is told before each grab.
+    connect(CaptureCursor, &QCheckBox::toggled, this,
+            [this](bool on) { grabber().setCursorInGrabs(on); });
     connect(TrackBar1, &QSlider::valueChanged, this,
             [this] { run([this] { TrackBar1Change(); }); });
     connect(AutoRun, &QCheckBox::toggled, this, [this] { run([this] { AutoRunClick(); }); });

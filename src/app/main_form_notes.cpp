@@ -56,13 +56,21 @@ void TMainForm::showNote(const QString& message) {
 }
 
 void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
-    if (refused.empty())
-        return;
-    QStringList names;
-    for (HotKeyAction a : refused)
-        names << QString::fromStdString(hotKeyName(a));
-    showNote("Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
-             names.join(", "));
+    QStringList parts;
+    if (!m_platform.startNote.empty())
+        parts << QString::fromStdString(m_platform.startNote);
+    if (m_platform.desktop.capabilities().family != DesktopFamily::Unknown) {
+        if (!m_hooks.background)  // a copy that runs one command takes no keys
+            parts << waylandNote(refused);
+    } else if (!refused.empty()) {
+        QStringList names;
+        for (HotKeyAction a : refused)
+            names << QString::fromStdString(hotKeyName(a));
+        parts << "Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
+                     names.join(", ");
+    }
+    if (!parts.empty())
+        showNote(parts.join("\n\n"));
 }
 
 void TMainForm::noFormatSelected() {

@@ -77,7 +77,7 @@ int runOnce(Command command, const ShotOptions& options) {
     hooks.showNotice = [](const QString& message) {
         std::cerr << "fotokran: " << message.toStdString() << std::endl;
     };
-    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop},
+    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop, 0, platform.startNote},
                    AppPaths::forThisProgram(), hooks);
     QString answer;
     form.remoteCommand(command, options, [&](bool ok, const QString& text) {
@@ -168,8 +168,9 @@ int runProgram(const CommandLine& line) {
     bool finished = false;
     ExitRequests exits([&finished] { return finished; });
 
-    TMainForm mainForm({*platform.grabber, clock, pump, *hotKeys, *platform.desktop},
-                       AppPaths::forThisProgram());
+    TMainForm mainForm(
+        {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote},
+        AppPaths::forThisProgram());
     form = &mainForm;
     remote.setShotHandler([&mainForm](Command c, ShotOptions o, const RemoteControl::Reply& r) {
         mainForm.remoteCommand(c, o, r);

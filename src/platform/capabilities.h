@@ -20,12 +20,25 @@ enum class WindowInFront {
     PickedByUser,  // the desktop asks the user which window to take
 };
 
+// The kind of desktop, where the program must tell the user something only that desktop does
+// (how to bind keys to the program's commands, for one).
+enum class DesktopFamily { Unknown, Sway, OtherWayland, Gnome, Kde };
+
+// How the program's window opacity is set.
+enum class WindowOpacity {
+    Toolkit,      // the toolkit sets it and the desktop shows it
+    Desktop,      // the desktop sets it when asked (Desktop::setWindowOpacity)
+    Unsupported,  // nothing shows it: the setting has no effect here
+};
+
 struct GrabCapabilities {
-    bool sharedMemory = false;  // pictures come through shared memory, fast enough for video
-    bool cursorImage = false;   // the cursor's own image can be drawn into pictures
-    bool windowFrames = false;  // a window comes with its window-manager frame, without the
-                                // shadow margins it declares (frame extents)
-    bool wholeDesktop = false;  // GrabArea::WholeDesktop takes every monitor
+    bool sharedMemory = false;     // pictures come through shared memory, fast enough for video
+    bool cursorImage = false;      // the cursor's own image can be drawn into pictures
+    bool cursorByDisplay = false;  // the display draws the cursor into the grab itself when told
+                                   // to (ScreenGrabber::setCursorInGrabs); cursor() gives none
+    bool windowFrames = false;     // a window comes with its window-manager frame, without the
+                                   // shadow margins it declares (frame extents)
+    bool wholeDesktop = false;     // GrabArea::WholeDesktop takes every monitor
     OwnWindows ownWindows = OwnWindows::Shown;
     WindowInFront windowInFront = WindowInFront::Unsupported;
 };
@@ -33,6 +46,8 @@ struct GrabCapabilities {
 struct DesktopCapabilities {
     bool globalHotKeys = false;  // keys reach the program whichever window has the focus
     bool taskbarEntry = false;   // a window can be kept out of the task bar
+    DesktopFamily family = DesktopFamily::Unknown;
+    WindowOpacity opacity = WindowOpacity::Toolkit;
 };
 
 }  // namespace fk

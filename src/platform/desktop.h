@@ -28,6 +28,9 @@ public:
     // Waits until the display has handled every request, so that every event it sent before has
     // arrived and can be dispatched.
     virtual void sync() = 0;
+    // Where the desktop sets window opacity itself (capabilities().opacity is Desktop): the
+    // program's windows at this opacity, 0..1.
+    virtual void setWindowOpacity(double opacity) { (void)opacity; }
 };
 
 }  // namespace fk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/desktop.h"
 #include "platform/screen_grabber.h"
@@ -11,11 +12,14 @@ namespace fk {
 struct Platform {
     std::unique_ptr<ScreenGrabber> grabber;
     std::unique_ptr<Desktop> desktop;
+    // What the program must tell the user at start about this choice (none: nothing).
+    std::string startNote;
 };
 
-// The one place that chooses the backend, once, at start: X11 when its display can be opened,
-// else none (every grab reports why, no global keys). Each backend the build holds is announced
-// to the loader by a definition of its own (FOTOKRAN_HAVE_X11).
+// The one place that chooses the backend, once, at start: on a Wayland session with the toolkit
+// on Wayland, the Wayland backend; else X11 when its display can be opened; else none (every grab
+// reports why, no global keys). Each backend the build holds is announced to the loader by a
+// definition of its own (FOTOKRAN_HAVE_WAYLAND, FOTOKRAN_HAVE_X11).
 Platform loadPlatform();
 
 }  // namespace fk

@@ -63,8 +63,13 @@ public:
     virtual std::vector<ScreenRect> windowsOnScreen() { return {}; }
     // The cursor now; none when there is no cursor image to draw.
     virtual std::optional<CursorImage> cursor() = 0;
-    // While on, the given top-level windows are left out of screen grabs without being hidden.
+    // While on, the given top-level windows are left out of screen grabs without being hidden
+    // (OwnWindows::LeftOut), or screen grabs wait until the display shows none of the program's
+    // windows, which the caller hides for each grab (OwnWindows::HiddenForGrab).
     virtual void setExcludedWindows(const std::vector<WindowHandle>& windows) = 0;
+    // Where the display draws the cursor itself (capabilities().cursorByDisplay): whether the
+    // grabs from now on have it.
+    virtual void setCursorInGrabs(bool on) { (void)on; }
 };
 
 }  // namespace fk

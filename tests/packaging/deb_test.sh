@@ -16,7 +16,7 @@ for path in ./usr/bin/fotokran ./usr/share/applications/org.fotokran.Fotokran.de
   grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6dbus6 libx11-6 libjpeg62-turbo zlib1g qt6-qpa-plugins; do
+for lib in libqt6widgets6 libqt6dbus6 libx11-6 libjpeg62-turbo zlib1g qt6-qpa-plugins qt6-wayland libwayland-client0; do
   grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib: $depends"
 done
 
