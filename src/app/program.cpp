@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "platform/null/null_hot_keys.h"
 #include "platform/platform_loader.h"
 #include "platform/qt/qt_event_pump.h"
+#include "settings/settings_store.h"
 
 namespace fk {
 
@@ -29,6 +31,27 @@ int commandTimeoutMs() {
     return 120 * 1000;
 }
 
+// What the display backend keeps lives in config.ini; only a copy with a window asks the user.
+PlatformHost platformHost(const std::string& configFile, bool mayAsk) {
+    PlatformHost host;
+    host.keptValue = [configFile](const std::string& key) {
+        return LoadBackendValue(configFile, key);
+    };
+    host.keepValue = [configFile](const std::string& key, const std::string& value) {
+        try {
+            SaveBackendValue(configFile, key, value);
+        } catch (const std::exception& e) {
+            std::cerr << "fotokran: " << e.what() << std::endl;
+        }
+    };
+    if (mayAsk)
+        host.askUser = [](const std::string& question) {
+            return QMessageBox::question(nullptr, "Fotokran", QString::fromStdString(question)) ==
+                   QMessageBox::Yes;
+        };
+    return host;
+}
+
 void printAnswer(const QString& text) {
     if (!text.isEmpty())
         std::cout << text.toStdString() << std::endl;
@@ -37,7 +60,8 @@ void printAnswer(const QString& text) {
 // No copy runs: the picture is taken here with the stored settings, the running number is
 // stored, and the program ends without showing its window.
 int runOnce(Command command) {
-    const Platform platform = loadPlatform();
+    const AppPaths paths = AppPaths::forThisProgram();
+    const Platform platform = loadPlatform(platformHost(paths.configFile, false));
     SteadyClock clock;
     QtEventPump pump;
     UnusedHotKeys keys;
@@ -51,8 +75,7 @@ int runOnce(Command command) {
     hooks.showNotice = [](const QString& message) {
         std::cerr << "fotokran: " << message.toStdString() << std::endl;
     };
-    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop},
-                   AppPaths::forThisProgram(), hooks);
+    TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop}, paths, hooks);
     QString answer;
     form.remoteCommand(command, [&](bool ok, const QString& text) {
         failed = failed || !ok;
@@ -99,7 +122,6 @@ int runProgram(Command command) {
             return runOnce(command);
     }
 
-    const Platform platform = loadPlatform();
     SteadyClock clock;
     QtEventPump pump;
     std::unique_ptr<HotKeys> hotKeys;
@@ -120,14 +142,16 @@ int runProgram(Command command) {
         std::cerr << "fotokran: the running copy does not answer (" << shown.text.toStdString()
                   << "); starting another one" << std::endl;
     }
+    // Only the copy that runs opens the display: a desktop may ask the user to share the screen.
+    const AppPaths paths = AppPaths::forThisProgram();
+    const Platform platform = loadPlatform(platformHost(paths.configFile, true));
     hotKeys = platform.desktop->createGlobalHotKeys();
 
     // Signals and the session's end close the window as its close button does.
     bool finished = false;
     ExitRequests exits([&finished] { return finished; });
 
-    TMainForm mainForm({*platform.grabber, clock, pump, *hotKeys, *platform.desktop},
-                       AppPaths::forThisProgram());
+    TMainForm mainForm({*platform.grabber, clock, pump, *hotKeys, *platform.desktop}, paths);
     form = &mainForm;
     QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);
     QObject::connect(&exits, &ExitRequests::closeRequested, &mainForm,

@@ -6,6 +6,9 @@
 #include "platform/null/null_desktop.h"
 #include "platform/null/null_grabber.h"
 
+#ifdef FOTOKRAN_HAVE_PORTAL
+#include "platform/portal/portal_platform.h"
+#endif
 #ifdef FOTOKRAN_HAVE_X11
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_grabber.h"
@@ -13,8 +16,13 @@
 
 namespace fk {
 
-Platform loadPlatform() {
+Platform loadPlatform([[maybe_unused]] const PlatformHost& host) {
     std::string noDisplay = "This build has no X11 support";
+#ifdef FOTOKRAN_HAVE_PORTAL
+    // GNOME and KDE let no client read the screen, X11 ones under Xwayland included.
+    if (std::optional<Platform> portal = createPortalPlatform(host))
+        return std::move(*portal);
+#endif
 #ifdef FOTOKRAN_HAVE_X11
     try {
         Platform x11{std::make_unique<X11Grabber>(), X11Desktop::create()};

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
+#include "platform/platform_host.h"
 #include "platform/screen_grabber.h"
 
 namespace fk {
@@ -13,9 +14,11 @@ struct Platform {
     std::unique_ptr<Desktop> desktop;
 };
 
-// The one place that chooses the backend, once, at start: X11 when its display can be opened,
-// else none (every grab reports why, no global keys). Each backend the build holds is announced
-// to the loader by a definition of its own (FOTOKRAN_HAVE_X11).
-Platform loadPlatform();
+// The one place that chooses the backend, once, at start: on a GNOME or KDE Wayland session the
+// desktop's portals, else X11 when its display can be opened, else none (every grab reports why,
+// no global keys). Each backend the build holds is announced to the loader by a definition of
+// its own (FOTOKRAN_HAVE_X11, FOTOKRAN_HAVE_PORTAL). `host` serves what a backend keeps between
+// runs and asks the user.
+Platform loadPlatform(const PlatformHost& host = {});
 
 }  // namespace fk

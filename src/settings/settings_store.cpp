@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "base/exceptions.h"
+#include "base/safe_file.h"
 #include "base/text.h"
 #include "settings/ini_file.h"
-#include "base/safe_file.h"
 
 namespace fk {
 
@@ -19,6 +19,7 @@ constexpr std::string_view kShoot = "ShootSettings";
 constexpr std::string_view kMasks = "Masks";
 constexpr std::string_view kMaskPrefix = "Mask";
 constexpr std::string_view kDesktop = "Desktop";
+constexpr std::string_view kBackend = "Wayland";
 
 class Loader {
 public:
@@ -113,15 +114,41 @@ void SaveSettings(IniFile& ini, SettingsControls& c) {
     ini.setValue(kDesktop, "Notifications", flagText(c.notifications()));
 }
 
-void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
-    IniFile ini;
+namespace {
+
+// The file as it is now, so that a write keeps what the program does not know.
+IniFile fileToRewrite(const std::string& path) {
     try {
         if (auto existing = IniFile::loadFile(path))
-            ini = std::move(*existing);
+            return std::move(*existing);
     } catch (const EReadError&) {
         throw EWriteError(formatMessage("Unable to write to %s", {path}));
     }
+    return {};
+}
+
+}  // namespace
+
+void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
+    IniFile ini = fileToRewrite(path);
     SaveSettings(ini, controls);
+    writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
+}
+
+std::string LoadBackendValue(const std::string& path, std::string_view key) {
+    try {
+        if (auto ini = IniFile::loadFile(path))
+            return ini->value(kBackend, key).value_or("");
+    } catch (const EReadError&) {
+    }
+    return {};
+}
+
+void SaveBackendValue(const std::string& path, std::string_view key, std::string_view value) {
+    IniFile ini = fileToRewrite(path);
+    if (ini.value(kBackend, key).value_or("") == value)
+        return;
+    ini.setValue(kBackend, key, value);
     writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
 }
 
