@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMetaType>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
@@ -113,7 +115,10 @@ QImage kwinScreenshot(KWinShot what) {
             throw EKWinNotGranted("KWin does not grant Fotokran its screenshots");
         throw EGrabError("KWin took no screenshot: " + reply.errorMessage().toStdString());
     }
-    const QVariantMap meta = reply.arguments().value(0).toMap();
+    const QVariant first = reply.arguments().value(0);
+    const QVariantMap meta = first.canConvert<QDBusArgument>()
+                                 ? qdbus_cast<QVariantMap>(first.value<QDBusArgument>())
+                                 : first.toMap();
     const int width = meta.value("width").toInt(), height = meta.value("height").toInt();
     const qsizetype stride = meta.value("stride").toLongLong();
     const auto format = QImage::Format(meta.value("format").toInt());

@@ -3,6 +3,7 @@
 
   desktop_oracle.py mutter-frame OUT.png        one frame of org.gnome.Mutter.ScreenCast (no portal)
   desktop_oracle.py kwin-shot OUT.png METHOD    org.kde.KWin.ScreenShot2.METHOD through a pipe
+                                                (METHOD+cursor: with the cursor drawn)
   desktop_oracle.py keys KEY...                 key presses through org.gnome.Mutter.RemoteDesktop
   desktop_oracle.py same PICTURE REF...         exit 0 when PICTURE equals one REF pixel for pixel
   desktop_oracle.py pixel PICTURE X Y           the pixel's colour as rrggbb
@@ -47,7 +48,8 @@ def kwin_shot(out, method):
     chunks = []
     reader = threading.Thread(target=lambda: chunks.extend(iter(lambda: os.read(r, 1 << 20), b"")))
     reader.start()
-    opts = {"include-cursor": GLib.Variant('b', False), "include-decoration": GLib.Variant('b', True),
+    method, _, cursor = method.partition("+")
+    opts = {"include-cursor": GLib.Variant('b', bool(cursor)), "include-decoration": GLib.Variant('b', True),
             "native-resolution": GLib.Variant('b', True)}
     try:
         res = bus().call_with_unix_fd_list_sync("org.kde.KWin", "/org/kde/KWin/ScreenShot2",

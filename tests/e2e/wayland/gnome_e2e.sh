@@ -45,9 +45,9 @@ chooser_shown() {
 case $case_name in
   screencast)
     start_fotokran
-    wait_until 30 chooser_shown || fail "the desktop did not ask to share the screen"
+    wait_for 30 chooser_shown || fail "the desktop did not ask to share the screen"
     "$oracle" keys Tab space Tab Tab Return >/dev/null
-    wait_until 30 test -n "$(kept_token)" || fail "no restore token was kept: $(tail -3 "$work/fotokran.log")"
+    wait_for 30 test -n "$(kept_token)" || fail "no restore token was kept: $(tail -3 "$work/fotokran.log")"
     shoot 0
     quit_fotokran
     # No keys now: a dialog would hold the picture back until the command gives up.

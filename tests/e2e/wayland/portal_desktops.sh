@@ -64,6 +64,17 @@ spawn() {
   pids+=($!)
 }
 
+# wait_for SECONDS command...: runs the command until it succeeds, for at most that long however
+# long each run takes.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
 on_bus() { busctl --user status "$1" >/dev/null 2>&1; }
 
 # start_portal NAMES...: only these desktops' portal backends serve (the portal would otherwise
@@ -76,12 +87,12 @@ start_portal() {
   export XDG_DESKTOP_PORTAL_DIR=$work/portals
   dbus-update-activation-environment XDG_DESKTOP_PORTAL_DIR 2>/dev/null
   spawn portal /usr/libexec/xdg-desktop-portal
-  wait_until 20 on_bus org.freedesktop.portal.Desktop || fail "the desktop portal did not start"
+  wait_for 20 on_bus org.freedesktop.portal.Desktop || fail "the desktop portal did not start"
 }
 
 start_pipewire() {
   spawn pipewire pipewire
-  wait_until 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "PipeWire did not start"
+  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "PipeWire did not start"
   spawn wireplumber wireplumber
 }
 
@@ -96,7 +107,7 @@ start_gnome_shell() {
     --virtual-monitor 1920x1080 --wayland-display wayland-fk --sm-disable >"$work/shell$1.log" 2>&1 &
   shell=$!
   pids+=("$shell")
-  wait_until 30 on_bus org.gnome.Shell.Screenshot && wait_until 8 shell_answers
+  wait_for 30 on_bus org.gnome.Shell.Screenshot && wait_for 8 shell_answers
 }
 
 # GNOME Shell headless on a 1920x1080 virtual monitor, its portal backend, a green window, the
@@ -108,7 +119,7 @@ start_gnome() {
   start_pipewire
   # The shell needs a system bus to ask for logind; an empty one of our own does.
   spawn system-bus dbus-daemon --session --nofork --address="unix:path=$work/system_bus"
-  wait_until 10 test -S "$work/system_bus" || fail "no system bus"
+  wait_for 10 test -S "$work/system_bus" || fail "no system bus"
   if ! start_gnome_shell 1; then
     echo "gnome-shell did not answer; starting it again" >&2
     kill "$shell" 2>/dev/null
@@ -116,11 +127,11 @@ start_gnome() {
   fi
   dbus-update-activation-environment WAYLAND_DISPLAY 2>/dev/null
   spawn xdp-gnome /usr/libexec/xdg-desktop-portal-gnome
-  wait_until 20 on_bus org.freedesktop.impl.portal.desktop.gnome || fail "xdg-desktop-portal-gnome did not start"
+  wait_for 20 on_bus org.freedesktop.impl.portal.desktop.gnome || fail "xdg-desktop-portal-gnome did not start"
   start_portal gnome gtk
   GDK_BACKEND=wayland spawn green "$oracle" green-window
   "$oracle" keys Escape >/dev/null || fail "no keys through Mutter's RemoteDesktop"
-  wait_until 20 green_shown || fail "the green window was not shown"
+  wait_for 20 green_shown || fail "the green window was not shown"
 }
 
 # The screen as Mutter itself casts it, into $1.
@@ -139,12 +150,56 @@ start_fotokran() {
   QT_QPA_PLATFORM=offscreen "$fotokran" >>"$work/fotokran.log" 2>&1 &
   fotokran_pid=$!
   pids+=("$fotokran_pid")
-  wait_until 20 fotokran_running || fail "Fotokran did not start: $(tail -5 "$work/fotokran.log")"
+  wait_for 20 fotokran_running || fail "Fotokran did not start: $(tail -5 "$work/fotokran.log")"
 }
 
 quit_fotokran() {
   "$fotokran" --quit >/dev/null 2>&1
-  wait_until 20 process_gone "$fotokran_pid" || fail "Fotokran did not quit"
+  wait_for 20 process_gone "$fotokran_pid" || fail "Fotokran did not quit"
 }
 
 kept_token() { sed -n 's/^ScreenCastToken=//p' "$work/bin/config.ini"; }
+
+# grant_kwin_screenshots EXECUTABLE NAME: a desktop entry through which KWin lets the program
+# take its screenshots.
+grant_kwin_screenshots() {
+  printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n' \
+    "$2" "$1" >"$XDG_DATA_HOME/applications/$2.desktop"
+}
+
+kwin_ready() { test -S "$XDG_RUNTIME_DIR/wayland-fk" && on_bus org.kde.KWin; }
+
+# KWin on a 1920x1080 virtual output, the KDE portal backend and a green window in front. The
+# desktop entries in $XDG_DATA_HOME/applications are read before KWin starts.
+start_kde() {
+  export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true WAYLAND_DISPLAY=wayland-fk
+  # The installed KWin carries a file capability that a container may not grant: a copy has none.
+  mkdir -p "$work/kwin"
+  cp "$(command -v kwin_wayland)" "$work/kwin/"
+  kbuildsycoca5 --noincremental >"$work/sycoca.log" 2>&1
+  spawn kwin "$work/kwin/kwin_wayland" --virtual --width 1920 --height 1080 --socket wayland-fk \
+    --no-lockscreen
+  wait_for 30 kwin_ready || fail "KWin did not start: $(tail -3 "$work/kwin.log")"
+  dbus-update-activation-environment WAYLAND_DISPLAY XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP \
+    XDG_SESSION_TYPE XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME HOME QT_QPA_PLATFORM=wayland 2>/dev/null
+  start_pipewire
+  QT_QPA_PLATFORM=wayland spawn xdp-kde /usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde
+  wait_for 20 on_bus org.freedesktop.impl.portal.desktop.kde || fail "xdg-desktop-portal-kde did not start"
+  start_portal kde
+  GDK_BACKEND=wayland spawn green "$oracle" green-window
+  wait_for 40 kwin_green_shown || fail "the green window was not shown"
+}
+
+# kwin_shot OUT METHOD: KWin's own screenshot, read by a Python of the test's own, which KWin
+# knows by its path (the system's Python has a desktop entry of its own, without the grant).
+grant_test_reader() {
+  mkdir -p "$work/reader"
+  cp "$(readlink -f /usr/bin/python3)" "$work/reader/python3"
+  grant_kwin_screenshots "$work/reader/python3" test-reader
+}
+kwin_shot() { timeout 10 "$work/reader/python3" "$oracle" kwin-shot "$@" 2>>"$work/reader.log"; }
+
+kwin_green_shown() {
+  kwin_shot "$work/probe.png" CaptureWorkspace &&
+    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" = 00c000 ]
+}
