@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
@@ -46,8 +47,12 @@ PlatformHost platformHost(const std::string& configFile, bool mayAsk) {
     };
     if (mayAsk)
         host.askUser = [](const std::string& question) {
-            return QMessageBox::question(nullptr, "Fotokran", QString::fromStdString(question)) ==
-                   QMessageBox::Yes;
+            QMessageBox box(QMessageBox::Question, "Fotokran", QString::fromStdString(question));
+            QPushButton* yes = box.addButton("Да", QMessageBox::YesRole);
+            box.addButton("Нет", QMessageBox::NoRole);
+            box.setDefaultButton(yes);
+            box.exec();
+            return box.clickedButton() == yes;
         };
     return host;
 }

@@ -5,9 +5,9 @@
 #include <unistd.h>
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMetaType>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusUnixFileDescriptor>
 #include <QFile>
 #include <QUrl>
@@ -88,7 +88,7 @@ bool kwinScreenshotOffered() {
     return bus && bus->isServiceRegistered(kKWin);
 }
 
-QImage kwinScreenshot(KWinShot what) {
+QImage kwinScreenshot(KWinShot what, CursorInShot cursor) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         throw EGrabError("No pipe for KWin's screenshot");
@@ -101,7 +101,7 @@ QImage kwinScreenshot(KWinShot what) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             kKWin, kShot2Path, kShot2,
             what == KWinShot::Workspace ? "CaptureWorkspace" : "CaptureActiveWindow");
-        const QVariantMap options{{"include-cursor", false},
+        const QVariantMap options{{"include-cursor", cursor == CursorInShot::Drawn},
                                   {"include-decoration", true},
                                   {"include-shadow", false},
                                   {"native-resolution", true}};

@@ -24,10 +24,12 @@ public:
 };
 
 enum class KWinShot { Workspace, ActiveWindow };
+enum class CursorInShot { Left, Drawn };
 
-// KWin's org.kde.KWin.ScreenShot2: the picture comes through a pipe, raw. Throws
+// KWin's org.kde.KWin.ScreenShot2: the picture (a window with its frame, without its shadow)
+// comes through a pipe, raw. Throws
 // EKWinNotGranted when KWin does not authorise this program, EGrabError on other failures.
-QImage kwinScreenshot(KWinShot what);
+QImage kwinScreenshot(KWinShot what, CursorInShot cursor);
 
 // KWin's screenshot service is on the session bus.
 bool kwinScreenshotOffered();

@@ -11,6 +11,8 @@ constexpr int kAnswerWaitMs = 3 * 60 * 1000;
 constexpr int kFirstFrameWaitMs = 3000;
 constexpr int kScreenshotWaitMs = 60 * 1000;
 constexpr int kPickWaitMs = 5 * 60 * 1000;
+// The frame after the program's windows were hidden; none comes when none of them showed.
+constexpr int kFrameWithoutUsMs = 500;
 constexpr WindowHandle kPickedWindow = 1;
 
 }  // namespace
@@ -19,7 +21,9 @@ PortalGrabber::PortalGrabber(PortalDesktop desktop, RestoreToken token)
     : m_desktop(desktop),
       m_cast(std::make_unique<ScreenCast>(std::move(token))),
       m_kwinGranted(desktop == PortalDesktop::Kde && kwinScreenshotOffered()) {
-    m_cast->start();
+    // Where KWin takes the pictures, the screen is shared only once it turns out not to grant them.
+    if (!m_kwinGranted)
+        m_cast->start();
 }
 
 PortalGrabber::~PortalGrabber() = default;
@@ -52,7 +56,12 @@ bool PortalGrabber::grabFromStream(Bitmap& into) {
     if (m_cast->state() == ScreenCast::State::Starting)
         m_cast->waitUntilStreaming(kAnswerWaitMs);
     PipeWireStream* stream = m_cast->stream();
-    if (!stream || !stream->copyNewest(into, kFirstFrameWaitMs))
+    if (!stream)
+        return false;
+    // The frames that came before this grab may still show the windows the caller just hid.
+    if (m_excluding)
+        stream->waitForNewerFrame(kFrameWithoutUsMs);
+    if (!stream->copyNewest(into, kFirstFrameWaitMs))
         return false;
     const ScreenRect monitor = m_cast->rect();
     m_lastRect = {monitor.x, monitor.y, into.width(), into.height()};
@@ -64,16 +73,18 @@ bool PortalGrabber::grabFromKWin(KWinShot what, Bitmap& into) {
     if (!m_kwinGranted)
         return false;
     try {
-        m_lastRect = keep(kwinScreenshot(what), into);
+        m_lastRect = keep(
+            kwinScreenshot(what, m_cursorInGrabs ? CursorInShot::Drawn : CursorInShot::Left), into);
         return true;
     } catch (const EKWinNotGranted&) {
         m_kwinGranted = false;
+        m_cast->start();
         return false;
     }
 }
 
 void PortalGrabber::grabScreen(Bitmap& into) {
-    if (grabFromStream(into) || grabFromKWin(KWinShot::Workspace, into))
+    if (grabFromKWin(KWinShot::Workspace, into) || grabFromStream(into))
         return;
     if (const std::optional<QImage> shot =
             portalScreenshot(ScreenshotPick::WholeScreen, kScreenshotWaitMs))
@@ -115,6 +126,8 @@ std::optional<CursorImage> PortalGrabber::cursor() {
     return c;
 }
 
-void PortalGrabber::setExcludedWindows(const std::vector<WindowHandle>&) {}
+void PortalGrabber::setExcludedWindows(const std::vector<WindowHandle>& windows) {
+    m_excluding = !windows.empty();
+}
 
 }  // namespace fk

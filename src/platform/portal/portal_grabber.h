@@ -31,7 +31,12 @@ public:
     std::optional<WindowHandle> foregroundWindow() override;
     ScreenRect grabWindow(WindowHandle window, Bitmap& into) override;
     std::optional<CursorImage> cursor() override;
+    // The caller hides the program's windows for each screen grab (OwnWindows::HiddenForGrab);
+    // while windows are to be left out, a grab from the stream waits for the frame after that.
     void setExcludedWindows(const std::vector<WindowHandle>& windows) override;
+    // KWin draws the cursor into its own pictures when told to; the stream's pictures get it
+    // from cursor(), drawn by the caller.
+    void setCursorInGrabs(bool on) { m_cursorInGrabs = on; }
 
 private:
     bool grabFromStream(Bitmap& into);
@@ -43,6 +48,8 @@ private:
     bool m_kwinGranted;  // until KWin says otherwise
     ScreenRect m_lastRect;
     bool m_lastFromStream = false;   // the cursor's place is known only on the stream's pictures
+    bool m_excluding = false;        // the program's windows are hidden for each grab
+    bool m_cursorInGrabs = false;    // KWin is to draw the cursor into its pictures
     std::optional<Bitmap> m_picked;  // the window's picture, until it is grabbed
 };
 

@@ -39,25 +39,52 @@ DesktopCapabilities PortalDesktopServices::capabilities() const {
 }
 
 std::unique_ptr<HotKeys> PortalDesktopServices::createGlobalHotKeys() {
-    return std::make_unique<PortalHotKeys>(m_desktop == PortalDesktop::Gnome, m_host);
+    std::unique_ptr<HotKeys> keys = makePortalHotKeys(m_host);
+    return keys ? std::move(keys) : m_base->createGlobalHotKeys();
 }
 
-std::optional<Platform> createPortalPlatform(const PlatformHost& host) {
+namespace {
+
+// The desktop family of a session the portals serve; Other when they do not.
+PortalDesktop portalSession() {
     const PortalDesktop desktop = portalDesktopOf(environment("XDG_CURRENT_DESKTOP"));
     if (environment("WAYLAND_DISPLAY").empty() || desktop == PortalDesktop::Other)
-        return std::nullopt;
+        return PortalDesktop::Other;
     if (!PortalRequest::property("org.freedesktop.portal.Screenshot", "version").isValid() &&
         !PortalRequest::property("org.freedesktop.portal.ScreenCast", "version").isValid())
-        return std::nullopt;
+        return PortalDesktop::Other;
+    return desktop;
+}
+
+}  // namespace
+
+std::unique_ptr<ScreenGrabber> makePortalGrabber(const PlatformHost& host) {
+    const PortalDesktop desktop = portalSession();
+    if (desktop == PortalDesktop::Other)
+        return nullptr;
     RestoreToken token;
     if (host.keptValue)
         token.read = [host] { return host.keptValue(kTokenKey); };
     if (host.keepValue)
         token.keep = [host](const std::string& value) { host.keepValue(kTokenKey, value); };
+    return std::make_unique<PortalGrabber>(desktop, std::move(token));
+}
+
+std::unique_ptr<HotKeys> makePortalHotKeys(const PlatformHost& host) {
+    const PortalDesktop desktop = portalSession();
+    if (desktop == PortalDesktop::Other)
+        return nullptr;
+    return std::make_unique<PortalHotKeys>(desktop == PortalDesktop::Gnome, host);
+}
+
+std::optional<Platform> createPortalPlatform(const PlatformHost& host) {
+    std::unique_ptr<ScreenGrabber> grabber = makePortalGrabber(host);
+    if (!grabber)
+        return std::nullopt;
     Platform platform;
-    platform.grabber = std::make_unique<PortalGrabber>(desktop, std::move(token));
+    platform.grabber = std::move(grabber);
     platform.desktop =
-        std::make_unique<PortalDesktopServices>(std::make_unique<NullDesktop>(), desktop, host);
+        std::make_unique<PortalDesktopServices>(std::make_unique<NullDesktop>(), host);
     return platform;
 }
 

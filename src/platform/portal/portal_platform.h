@@ -19,8 +19,8 @@ PortalDesktop portalDesktopOf(const std::string& currentDesktop);
 // the desktop underneath (the task-bar state and the display connection's pace).
 class PortalDesktopServices final : public Desktop {
 public:
-    PortalDesktopServices(std::unique_ptr<Desktop> base, PortalDesktop desktop, PlatformHost host)
-        : m_base(std::move(base)), m_desktop(desktop), m_host(std::move(host)) {}
+    PortalDesktopServices(std::unique_ptr<Desktop> base, PlatformHost host)
+        : m_base(std::move(base)), m_host(std::move(host)) {}
 
     DesktopCapabilities capabilities() const override;
     std::unique_ptr<HotKeys> createGlobalHotKeys() override;
@@ -32,13 +32,16 @@ public:
 
 private:
     std::unique_ptr<Desktop> m_base;
-    PortalDesktop m_desktop;
     PlatformHost m_host;
 };
 
-// Pictures and keys through GNOME's and KDE's own services, for a Wayland session of one of
-// them (WAYLAND_DISPLAY set) whose portal answers on the session bus; nothing otherwise. The
-// screen-sharing permission is kept through `host` under the key "ScreenCastToken".
+// For a Wayland session (WAYLAND_DISPLAY set) of GNOME or KDE whose portal answers on the
+// session bus: pictures through the desktop's own services, the screen-sharing permission kept
+// through `host` under the key "ScreenCastToken"; nothing otherwise.
+std::unique_ptr<ScreenGrabber> makePortalGrabber(const PlatformHost& host);
+// The keys on such a session; nothing otherwise.
+std::unique_ptr<HotKeys> makePortalHotKeys(const PlatformHost& host);
+// Both, over a desktop that has nothing else to offer.
 std::optional<Platform> createPortalPlatform(const PlatformHost& host);
 
 }  // namespace fk

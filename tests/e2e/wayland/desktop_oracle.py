@@ -7,6 +7,7 @@
   desktop_oracle.py keys KEY...                 key presses through org.gnome.Mutter.RemoteDesktop
   desktop_oracle.py same PICTURE REF...         exit 0 when PICTURE equals one REF pixel for pixel
   desktop_oracle.py pixel PICTURE X Y           the pixel's colour as rrggbb
+  desktop_oracle.py changed PICTURE REF         exit 0 when they differ below the top bar
   desktop_oracle.py green-window                a 1000x700 GTK window painted #00c000
 """
 import os, subprocess, sys, threading
@@ -98,6 +99,13 @@ def same(picture, refs):
     return 1
 
 
+def changed(picture, ref):
+    from PIL import Image, ImageChops
+    a, b = (Image.open(p).convert("RGB") for p in (picture, ref))
+    box = (0, 40, a.width, a.height)
+    return 0 if ImageChops.difference(a.crop(box), b.crop(box)).getbbox() else 1
+
+
 def green_window():
     import gi
     gi.require_version("Gtk", "3.0")
@@ -121,4 +129,5 @@ if __name__ == "__main__":
         sys.exit(0)
     sys.exit({"mutter-frame": lambda: mutter_frame(args[0]), "kwin-shot": lambda: kwin_shot(*args),
               "keys": lambda: keys(args), "same": lambda: same(args[0], args[1:]),
+              "changed": lambda: changed(*args),
               "green-window": green_window}[what]())

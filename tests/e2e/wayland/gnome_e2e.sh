@@ -5,6 +5,8 @@
 #               RemoteDesktop); a second start shares it without asking (restore token)
 #   screenshot  no ScreenCast portal: the Screenshot portal (its permission in the permission
 #               store), whose file is removed from the pictures folder
+#   keys        no GlobalShortcuts portal: asked once, the program adds its keys to GNOME's own
+#               shortcuts, and Print then takes a picture through the running copy
 #
 #   gnome_e2e.sh FOTOKRAN CASE      (exit 77 where GNOME Shell is not installed)
 set -u
@@ -20,7 +22,7 @@ done
 run_as_session_user 150 "$0" "$@"
 
 make_session_home
-[ "$case_name" = screenshot ] && portal_left_out=org.freedesktop.impl.portal.ScreenCast
+[ "$case_name" != screencast ] && portal_left_out=org.freedesktop.impl.portal.ScreenCast
 start_gnome
 
 # shoot N: `fotokran --screen` through the running copy writes shot N, equal to Mutter's frame
@@ -36,16 +38,22 @@ shoot() {
   "$oracle" same "$shot" "$work/before.png" "$work/after.png" || fail "shot $1 is not the screen"
 }
 
-# The chooser of the portal is on the screen (it covers the green window's middle).
-chooser_shown() {
-  mutter_frame "$work/probe.png" &&
-    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" != 00c000 ]
+allow_screenshots() {
+  gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore \
+    --object-path /org/freedesktop/impl/portal/PermissionStore \
+    --method org.freedesktop.impl.portal.PermissionStore.SetPermission \
+    screenshot true screenshot '' "['yes']" >/dev/null || fail "the permission was not stored"
+}
+
+# A dialog is on the screen (the portal's chooser, the program's question).
+dialog_shown() {
+  mutter_frame "$work/probe.png" && "$oracle" changed "$work/probe.png" "$work/desktop.png"
 }
 
 case $case_name in
   screencast)
     start_fotokran
-    wait_for 30 chooser_shown || fail "the desktop did not ask to share the screen"
+    wait_for 30 dialog_shown || fail "the desktop did not ask to share the screen"
     "$oracle" keys Tab space Tab Tab Return >/dev/null
     wait_for 30 test -n "$(kept_token)" || fail "no restore token was kept: $(tail -3 "$work/fotokran.log")"
     shoot 0
@@ -56,13 +64,26 @@ case $case_name in
     [ -n "$(kept_token)" ] || fail "the restore token was lost"
     ;;
   screenshot)
-    gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore \
-      --object-path /org/freedesktop/impl/portal/PermissionStore \
-      --method org.freedesktop.impl.portal.PermissionStore.SetPermission \
-      screenshot true screenshot '' "['yes']" >/dev/null || fail "the permission was not stored"
+    allow_screenshots
     start_fotokran
     shoot 0
     [ -z "$(ls -A "$work/pictures")" ] || fail "the portal's file was left: $(ls "$work/pictures")"
+    ;;
+  keys)
+    allow_screenshots
+    sed -i '/^GnomeShortcutsOffered=/d' "$work/bin/config.ini"
+    spawn media-keys /usr/libexec/gsd-media-keys
+    # On screen this time, so that the question shows; Return answers yes.
+    fotokran_platform=wayland start_fotokran
+    wait_for 30 dialog_shown || fail "Fotokran did not ask to add its keys"
+    "$oracle" keys Return >/dev/null
+    wait_for 20 grep -q '^GnomeShortcutsOffered=1' "$work/bin/config.ini" || fail "the answer was not kept"
+    gsettings get org.gnome.settings-daemon.plugins.media-keys custom-keybindings | grep -q fotokran-screen ||
+      fail "no shortcut of Fotokran in GNOME's settings"
+    [ "$(gsettings get org.gnome.shell.keybindings show-screenshot-ui)" = "@as []" ] ||
+      fail "GNOME's screenshot tool kept Print"
+    "$oracle" keys Print >/dev/null
+    wait_for 30 test -s "$work/shots/shot_000.bmp" || fail "Print took no picture"
     ;;
   *) fail "no case $case_name" ;;
 esac

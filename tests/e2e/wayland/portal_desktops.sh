@@ -132,6 +132,7 @@ start_gnome() {
   GDK_BACKEND=wayland spawn green "$oracle" green-window
   "$oracle" keys Escape >/dev/null || fail "no keys through Mutter's RemoteDesktop"
   wait_for 20 green_shown || fail "the green window was not shown"
+  cp "$work/probe.png" "$work/desktop.png"
 }
 
 # The screen as Mutter itself casts it, into $1.
@@ -145,9 +146,10 @@ green_shown() {
 # fotokran_running: the program has taken its name on the session bus.
 fotokran_running() { on_bus org.fotokran.Fotokran; }
 
-# Starts the program as the copy that runs (off screen: its own window stays out of the pictures).
+# Starts the program as the copy that runs, off screen unless $fotokran_platform says otherwise
+# (its own window then stays out of the pictures).
 start_fotokran() {
-  QT_QPA_PLATFORM=offscreen "$fotokran" >>"$work/fotokran.log" 2>&1 &
+  QT_QPA_PLATFORM=${fotokran_platform:-offscreen} "$fotokran" >>"$work/fotokran.log" 2>&1 &
   fotokran_pid=$!
   pids+=("$fotokran_pid")
   wait_for 20 fotokran_running || fail "Fotokran did not start: $(tail -5 "$work/fotokran.log")"
