@@ -19,7 +19,7 @@ for need in gnome-shell /usr/libexec/xdg-desktop-portal-gnome /usr/libexec/xdg-d
   pipewire wireplumber gst-launch-1.0; do
   command -v "$need" >/dev/null || { echo "SKIP: $need is not installed"; exit 77; }
 done
-run_as_session_user 150 "$0" "$@"
+run_as_session_user 240 "$0" "$@"
 
 make_session_home
 [ "$case_name" != screencast ] && portal_left_out=org.freedesktop.impl.portal.ScreenCast
@@ -43,6 +43,10 @@ allow_screenshots() {
     --object-path /org/freedesktop/impl/portal/PermissionStore \
     --method org.freedesktop.impl.portal.PermissionStore.SetPermission \
     screenshot true screenshot '' "['yes']" >/dev/null || fail "the permission was not stored"
+}
+
+shortcut_listed() {
+  gsettings get org.gnome.settings-daemon.plugins.media-keys custom-keybindings | grep -q fotokran-screen
 }
 
 # A dialog is on the screen (the portal's chooser, the program's question).
@@ -77,9 +81,9 @@ case $case_name in
     fotokran_platform=wayland start_fotokran
     wait_for 30 dialog_shown || fail "Fotokran did not ask to add its keys"
     "$oracle" keys Return >/dev/null
-    wait_for 20 grep -q '^GnomeShortcutsOffered=1' "$work/bin/config.ini" || fail "the answer was not kept"
-    gsettings get org.gnome.settings-daemon.plugins.media-keys custom-keybindings | grep -q fotokran-screen ||
-      fail "no shortcut of Fotokran in GNOME's settings"
+    # The list of custom shortcuts is written last.
+    wait_for 30 shortcut_listed || fail "no shortcut of Fotokran in GNOME's settings"
+    grep -q '^GnomeShortcutsOffered=1' "$work/bin/config.ini" || fail "the answer was not kept"
     [ "$(gsettings get org.gnome.shell.keybindings show-screenshot-ui)" = "@as []" ] ||
       fail "GNOME's screenshot tool kept Print"
     "$oracle" keys Print >/dev/null

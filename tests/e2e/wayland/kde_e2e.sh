@@ -18,7 +18,7 @@ for need in kwin_wayland kbuildsycoca5 /usr/lib/x86_64-linux-gnu/libexec/xdg-des
   /usr/libexec/xdg-desktop-portal pipewire wireplumber; do
   command -v "$need" >/dev/null || { echo "SKIP: $need is not installed"; exit 77; }
 done
-run_as_session_user 120 "$0" "$@"
+run_as_session_user 200 "$0" "$@"
 
 make_session_home
 # A monitor shared through the portal needs a click in KDE's dialog, which no script can give.
