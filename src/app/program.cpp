@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +18,7 @@
 #include "platform/null/null_hot_keys.h"
 #include "platform/platform_loader.h"
 #include "platform/qt/qt_event_pump.h"
+#include "settings/settings_store.h"
 
 namespace fk {
 
@@ -29,6 +32,31 @@ int commandTimeoutMs() {
             return seconds * 1000;
     }
     return 120 * 1000;
+}
+
+// What the display backend keeps lives in config.ini; only a copy with a window asks the user.
+PlatformHost platformHost(const std::string& configFile, bool mayAsk) {
+    PlatformHost host;
+    host.keptValue = [configFile](const std::string& key) {
+        return LoadBackendValue(configFile, key);
+    };
+    host.keepValue = [configFile](const std::string& key, const std::string& value) {
+        try {
+            SaveBackendValue(configFile, key, value);
+        } catch (const std::exception& e) {
+            std::cerr << "fotokran: " << e.what() << std::endl;
+        }
+    };
+    if (mayAsk)
+        host.askUser = [](const std::string& question) {
+            QMessageBox box(QMessageBox::Question, "Fotokran", QString::fromStdString(question));
+            QPushButton* yes = box.addButton("Да", QMessageBox::YesRole);
+            box.addButton("Нет", QMessageBox::NoRole);
+            box.setDefaultButton(yes);
+            box.exec();
+            return box.clickedButton() == yes;
+        };
+    return host;
 }
 
 void printAnswer(const QString& text) {
@@ -63,7 +91,8 @@ private:
 // stored, and the program ends without showing its window (leaving, when the picture is to be on
 // the clipboard, a process in the background that holds it there).
 int runOnce(Command command, const ShotOptions& options) {
-    const Platform platform = loadPlatform();
+    const AppPaths paths = AppPaths::forThisProgram();
+    const Platform platform = loadPlatform(platformHost(paths.configFile, false));
     SteadyClock clock;
     QtEventPump pump;
     CancelKeyOnly keys(*platform.desktop);
@@ -78,7 +107,7 @@ int runOnce(Command command, const ShotOptions& options) {
         std::cerr << "fotokran: " << message.toStdString() << std::endl;
     };
     TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop, 0, platform.startNote},
-                   AppPaths::forThisProgram(), hooks);
+                   paths, hooks);
     QString answer;
     form.remoteCommand(command, options, [&](bool ok, const QString& text) {
         failed = failed || !ok;
@@ -141,7 +170,6 @@ int runProgram(const CommandLine& line) {
             return runOnce(command, line.shot);
     }
 
-    const Platform platform = loadPlatform();
     SteadyClock clock;
     QtEventPump pump;
     std::unique_ptr<HotKeys> hotKeys;
@@ -162,6 +190,9 @@ int runProgram(const CommandLine& line) {
         std::cerr << "fotokran: the running copy does not answer (" << shown.text.toStdString()
                   << "); starting another one" << std::endl;
     }
+    // Only the copy that runs opens the display: a desktop may ask the user to share the screen.
+    const AppPaths paths = AppPaths::forThisProgram();
+    const Platform platform = loadPlatform(platformHost(paths.configFile, true));
     hotKeys = platform.desktop->createGlobalHotKeys();
 
     // Signals and the session's end close the window as its close button does.
@@ -169,8 +200,7 @@ int runProgram(const CommandLine& line) {
     ExitRequests exits([&finished] { return finished; });
 
     TMainForm mainForm(
-        {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote},
-        AppPaths::forThisProgram());
+        {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote}, paths);
     form = &mainForm;
     remote.setShotHandler([&mainForm](Command c, ShotOptions o, const RemoteControl::Reply& r) {
         mainForm.remoteCommand(c, o, r);

@@ -6,6 +6,9 @@
 #include "platform/null/null_desktop.h"
 #include "platform/null/null_grabber.h"
 
+#ifdef FOTOKRAN_HAVE_PORTAL
+#include "platform/portal/portal_platform.h"
+#endif
 #ifdef FOTOKRAN_HAVE_WAYLAND
 #include "platform/wayland/wayland_platform.h"
 #include "platform/wayland/wayland_session.h"
@@ -40,8 +43,13 @@ WaylandChoices waylandChoices() {
 
 }  // namespace
 
-Platform loadPlatform() {
+Platform loadPlatform([[maybe_unused]] const PlatformHost& host) {
     std::string noDisplay = "This build has no X11 support";
+#ifdef FOTOKRAN_HAVE_PORTAL
+    // GNOME and KDE let no client read the screen, X11 ones under Xwayland included.
+    if (std::optional<Platform> portal = createPortalPlatform(host))
+        return std::move(*portal);
+#endif
     std::string startNote;
 #ifdef FOTOKRAN_HAVE_WAYLAND
     switch (waylandSession()) {

@@ -20,6 +20,7 @@ constexpr std::string_view kMasks = "Masks";
 constexpr std::string_view kMaskPrefix = "Mask";
 constexpr std::string_view kDesktop = "Desktop";
 constexpr std::string_view kRegion = "Region";
+constexpr std::string_view kBackend = "Wayland";
 
 // Applies one key at a time; a failure is noted, naming the key and its section, and the next
 // key follows.
@@ -137,15 +138,41 @@ void SaveSettings(IniFile& ini, SettingsControls& c) {
     addition(kRegion, "Last", c.lastRegion(), "");
 }
 
-void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
-    IniFile ini;
+namespace {
+
+// The file as it is now, so that a write keeps what the program does not know.
+IniFile fileToRewrite(const std::string& path) {
     try {
         if (auto existing = IniFile::loadFile(path))
-            ini = std::move(*existing);
+            return std::move(*existing);
     } catch (const EReadError&) {
         throw EWriteError(formatMessage("Unable to write to %s", {path}));
     }
+    return {};
+}
+
+}  // namespace
+
+void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
+    IniFile ini = fileToRewrite(path);
     SaveSettings(ini, controls);
+    writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
+}
+
+std::string LoadBackendValue(const std::string& path, std::string_view key) {
+    try {
+        if (auto ini = IniFile::loadFile(path))
+            return ini->value(kBackend, key).value_or("");
+    } catch (const EReadError&) {
+    }
+    return {};
+}
+
+void SaveBackendValue(const std::string& path, std::string_view key, std::string_view value) {
+    IniFile ini = fileToRewrite(path);
+    if (ini.value(kBackend, key).value_or("") == value)
+        return;
+    ini.setValue(kBackend, key, value);
     writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fk {
@@ -89,5 +90,12 @@ void SaveSettings(IniFile& ini, SettingsControls& controls);
 // Reads the file at `path` again (to keep what the program does not know), writes the settings
 // into it and replaces the file safely. Throws EWriteError "Unable to write to %s".
 void SaveSettingsFile(const std::string& path, SettingsControls& controls);
+
+// A value the display backend keeps between runs (the desktop's permission to share the screen),
+// in section "Wayland" of the file at `path`; empty when there is none or the file cannot be read.
+std::string LoadBackendValue(const std::string& path, std::string_view key);
+// Writes that value into the file, keeping everything else in it. Throws EWriteError
+// "Unable to write to %s".
+void SaveBackendValue(const std::string& path, std::string_view key, std::string_view value);
 
 }  // namespace fk
