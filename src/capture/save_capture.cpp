@@ -104,7 +104,8 @@ std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
             break;
         case PictureFormat::Png: {
             TPNGObject png;
-            png.Assign(bitmap);
+            png.SetThreadCount(0);          // a single shot may use every core
+            png.Assign(std::move(bitmap));  // the shot's own rows, not a copy
             png.SaveToFile(name);
             break;
         }

@@ -85,10 +85,12 @@ void TChunkIHDR::SetImageData(Bitmap image) {
             bitDepth = 8;
             break;
         case PixelFormat::Bits24:
+        case PixelFormat::Bits32:
+        case PixelFormat::Device:
             colorType = png::kColorTypeTruecolor;
             break;
         default:
-            throw EPngError("The image header holds only 1-, 4-, 8- or 24-bit pixel rows.");
+            throw EPngError("The image header holds only 1-, 4-, 8-, 24- or 32-bit pixel rows.");
     }
     if (image.empty())
         throw EPngError("A PNG image needs at least one pixel in each direction.");

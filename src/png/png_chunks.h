@@ -61,7 +61,8 @@ public:
     void SaveToStream(Stream& out) override;
 
     // Takes the pixel rows: 1-, 4- or 8-bit palette rows with a full colour table (palette
-    // image), or 24-bit blue, green, red rows (truecolour image). Width, height, colour type and
+    // image), or 24-bit blue, green, red rows, or 32-bit ones whose fourth byte is not written
+    // (truecolour image). Width, height, colour type and
     // bit depth follow from them. Other formats raise EPngError.
     void SetImageData(Bitmap image);
     const Bitmap& ImageData() const { return m_image; }

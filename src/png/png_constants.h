@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace fk::png {
@@ -17,6 +18,10 @@ inline constexpr uint8_t kFilterMethodAdaptive = 0;
 inline constexpr uint8_t kDefaultDeflateLevel = 7;
 // The smallest allowed data size of an image data chunk; a smaller limit is raised to it.
 inline constexpr int32_t kDefaultIdatLimit = 65535;
+
+// Filtered image data per piece when several threads deflate it: large enough that the pieces'
+// seams cost next to nothing in size, small enough that two threads share the work evenly.
+inline constexpr size_t kDefaultPieceBytes = 512 * 1024;
 
 // Reflected form of the CRC-32 polynomial the format uses.
 inline constexpr uint32_t kCrcPolynomial = 0xEDB88320u;

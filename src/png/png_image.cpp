@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "base/stream.h"
-#include "graphics/rgb_rows.h"
 
 namespace fk {
 
@@ -12,7 +12,8 @@ namespace {
 
 // The header's pixel store for a bitmap: palette rows as they are, with the colour table filled
 // up to the full 2^depth entries (missing entries black); every deeper format as 24-bit rows.
-Bitmap imageDataOf(const Bitmap& bitmap) {
+template <class Source>
+Bitmap imageDataOf(Source&& bitmap) {
     switch (bitmap.pixelFormat()) {
         case PixelFormat::Bits1:
         case PixelFormat::Bits4:
@@ -23,15 +24,11 @@ Bitmap imageDataOf(const Bitmap& bitmap) {
             store.setColorTable(std::move(table));
             return store;
         }
+        // 32-bit rows stay as they are: their fourth byte is dropped while the rows are filtered.
         case PixelFormat::Bits24:
-            return bitmap;
         case PixelFormat::Device:
-        case PixelFormat::Bits32: {
-            Bitmap store(bitmap.width(), bitmap.height(), PixelFormat::Bits24);
-            for (int y = 0; y < bitmap.height(); ++y)
-                copyDroppingUnused(store.scanLine(y), bitmap.scanLine(y), bitmap.width());
-            return store;
-        }
+        case PixelFormat::Bits32:
+            return std::forward<Source>(bitmap);
         case PixelFormat::Bits15:
         case PixelFormat::Bits16: {
             Bitmap store = bitmap;
@@ -73,6 +70,15 @@ TChunkIHDR& TPNGObject::Header() const {
 }
 
 void TPNGObject::Assign(const Bitmap& bitmap) {
+    assignFrom(bitmap);
+}
+
+void TPNGObject::Assign(Bitmap&& bitmap) {
+    assignFrom(std::move(bitmap));
+}
+
+template <class Source>
+void TPNGObject::assignFrom(Source&& bitmap) {
     if (bitmap.empty())
         throw EPngError(
             formatMessage("Cannot make a PNG image of %d x %d pixels; it needs at least one pixel "
@@ -82,7 +88,7 @@ void TPNGObject::Assign(const Bitmap& bitmap) {
         // Built aside, so that a failure leaves the image as it was.
         TPNGList chunks;
         auto header = std::make_unique<TChunkIHDR>(*this);
-        header->SetImageData(imageDataOf(bitmap));
+        header->SetImageData(imageDataOf(std::forward<Source>(bitmap)));
         std::unique_ptr<TChunkPLTE> palette;
         if (header->ColorType() == png::kColorTypePalette) {
             std::vector<Color> entries;
@@ -114,6 +120,8 @@ void TPNGObject::Assign(const TPNGObject& source) {
     m_filterSet = source.m_filterSet;
     m_deflateLevel = source.m_deflateLevel;
     m_idatLimit = source.m_idatLimit;
+    m_threadCount = source.m_threadCount;
+    m_pieceBytes = source.m_pieceBytes;
 }
 
 void TPNGObject::SaveToStream(Stream& out) {

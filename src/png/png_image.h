@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ public:
     // deeper ones 8-bit truecolour. An empty bitmap raises EPngError and leaves the image as it
     // was.
     void Assign(const Bitmap& bitmap);
+    // The same, taking the bitmap's pixels where they can serve as they are (a shot's 32-bit
+    // rows), so that nothing is copied.
+    void Assign(Bitmap&& bitmap);
     // Copies the options and every chunk of `source`.
     void Assign(const TPNGObject& source);
     void Clear() { m_chunks.Clear(); }
@@ -83,14 +87,26 @@ public:
     void SetIdatLimit(int32_t limit) {
         m_idatLimit = limit < png::kDefaultIdatLimit ? png::kDefaultIdatLimit : limit;
     }
+    // Threads that filter and deflate the image data: 1 (the default) writes one zlib stream in
+    // one pass; more cut it into pieces of PieceBytes() filtered bytes made side by side, which
+    // inflate to the same bytes. 0 is one per processor core.
+    int ThreadCount() const { return m_threadCount; }
+    void SetThreadCount(int threads) { m_threadCount = threads; }
+    size_t PieceBytes() const { return m_pieceBytes; }
+    void SetPieceBytes(size_t bytes) { m_pieceBytes = bytes < 1 ? 1 : bytes; }
     // Images are never interlaced.
     uint8_t Interlace() const { return 0; }
 
 private:
+    template <class Source>
+    void assignFrom(Source&& bitmap);
+
     TPNGList m_chunks;
     TFilters m_filterSet{pfSub};
     uint8_t m_deflateLevel = png::kDefaultDeflateLevel;
     int32_t m_idatLimit = png::kDefaultIdatLimit;
+    int m_threadCount = 1;
+    size_t m_pieceBytes = png::kDefaultPieceBytes;
 };
 
 }  // namespace fk

@@ -1,6 +1,7 @@
 // File layout, chunk bytes, image data chunking and the image object's own rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <type_traits>
 
@@ -122,18 +123,22 @@ TEST(PngFormat, EveryRowCarriesTheFilterOfItsSet) {
 
 // Stored (level 0) data grows with the picture almost byte for byte, so some width of a
 // one-row picture of noise compresses to exactly `target` bytes.
-std::vector<test::ParsedChunk> chunksWithCompressedSize(size_t target) {
-    std::mt19937 rng(7);
-    for (int width = int(target) - 40; width < int(target) + 40; ++width) {
+std::vector<test::ParsedChunk> chunksWithCompressedSize(size_t target, int threads = 1) {
+    int width = int(target);
+    for (int tries = 0; tries < 100; ++tries) {
+        std::mt19937 rng(7);
         Bitmap b(width, 1, PixelFormat::Bits8);
         for (int x = 0; x < width; ++x)
             b.setIndex(x, 0, uint8_t(rng()));
-        auto chunks = parseChunks(encode(b, {pfNone}, 0));
+        auto chunks = parseChunks(encode(b, {pfNone}, 0, threads, 1000));
         size_t total = 0;
         for (size_t n : idatSizes(chunks))
             total += n;
         if (total == target)
             return chunks;
+        // Half the way there: the pieces' seams make the size jump now and then.
+        const int gap = int(target) - int(total);
+        width += gap > 0 ? std::max(1, gap / 2) : std::min(-1, gap / 2);
     }
     ADD_FAILURE() << "no width compresses to " << target << " bytes";
     return {};
@@ -142,6 +147,9 @@ std::vector<test::ParsedChunk> chunksWithCompressedSize(size_t target) {
 TEST(PngFormat, ImageDataSplitsAtTheChunkLimit) {
     EXPECT_EQ(idatSizes(chunksWithCompressedSize(65535)), (std::vector<size_t>{65535}));
     EXPECT_EQ(idatSizes(chunksWithCompressedSize(65536)), (std::vector<size_t>{65535, 1}));
+    // The same edges when the data is deflated in pieces on threads.
+    EXPECT_EQ(idatSizes(chunksWithCompressedSize(65535, 2)), (std::vector<size_t>{65535}));
+    EXPECT_EQ(idatSizes(chunksWithCompressedSize(65536, 2)), (std::vector<size_t>{65535, 1}));
 
     // A larger picture of noise: every chunk but the last is full, and the CRCs hold.
     const Bitmap noise = test::makeTestPattern(301, 297, PixelFormat::Bits24, 11);
@@ -163,6 +171,66 @@ TEST(PngFormat, ImageDataSplitsAtTheChunkLimit) {
     MemoryStream out;
     png.SaveToStream(out);
     EXPECT_EQ(typesOf(parseChunks(out.bytes())), (Types{"IHDR", "IDAT", "IEND"}));
+}
+
+// The image data deflated in pieces on threads inflates to the one-thread bytes, for pictures and
+// pieces around every seam: one row, one piece, pieces smaller than a row or of exactly one,
+// palette rows that choose their filters (which read the row above a piece), 32-bit rows, and
+// pieces and pictures at the 65535-byte chunk size.
+TEST(PngFormat, PiecesOnThreadsInflateToTheOneThreadBytes) {
+    struct Case {
+        int width, height;
+        PixelFormat format;
+        TFilters filters;
+        int level;
+        size_t piece;
+        int threads;
+    };
+    const TFilters sub{pfSub};
+    const Case cases[] = {
+        {7, 1, PixelFormat::Bits24, sub, 7, 5, 2},                // one row, pieces within it
+        {40, 30, PixelFormat::Device, sub, 7, 1 << 20, 2},        // one piece: one pass
+        {40, 30, PixelFormat::Device, sub, 7, 121, 2},            // a piece is a scanline
+        {40, 30, PixelFormat::Bits32, sub, 7, 120, 3},            // a byte short of one
+        {33, 50, PixelFormat::Bits4, TFilters::all(), 6, 17, 2},  // rows choose their filter
+        {64, 40, PixelFormat::Bits8, {pfPaeth}, 1, 333, 2},
+        {13, 9, PixelFormat::Bits1, {pfUp, pfAverage}, 9, 1, 2},  // one-byte pieces
+        {101, 300, PixelFormat::Bits32, {pfUp}, 0, 65535, 2},     // stored, across the limit
+        {428, 102, PixelFormat::Bits24, sub, 7, 65535, 2},        // two pieces, both full
+        {428, 102, PixelFormat::Bits24, sub, 7, 65534, 4},        // the last piece 2 bytes
+        {428, 102, PixelFormat::Device, sub, 9, 65536, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << ", bits "
+                                        << bitsPerPixel(c.format) << ", piece " << c.piece
+                                        << ", threads " << c.threads << ", level " << c.level);
+        const Bitmap source =
+            test::makeTestPattern(c.width, c.height, c.format, uint32_t(c.width + c.height));
+        const Bytes reference = encode(source, c.filters, c.level);
+        const Bytes pieces = encode(source, c.filters, c.level, c.threads, c.piece);
+        const auto referenceChunks = parseChunks(reference);
+        const auto chunks = parseChunks(pieces);
+        ASSERT_EQ(typesOf(chunks).front(), "IHDR");
+        EXPECT_EQ(chunks.front().data, referenceChunks.front().data);
+        const auto sizes = idatSizes(chunks);
+        for (size_t i = 0; i + 1 < sizes.size(); ++i)
+            EXPECT_EQ(sizes[i], 65535u);
+        EXPECT_GE(sizes.back(), 1u);
+        for (const auto& chunk : chunks)
+            EXPECT_EQ(chunk.storedCrc, chunk.zlibCrc) << chunk.type;
+        // The zlib header as zlib writes it for the level; inflating checks the Adler-32.
+        const auto idat = std::find_if(chunks.begin(), chunks.end(),
+                                       [](const auto& chunk) { return chunk.type == "IDAT"; });
+        const auto referenceIdat =
+            std::find_if(referenceChunks.begin(), referenceChunks.end(),
+                         [](const auto& chunk) { return chunk.type == "IDAT"; });
+        EXPECT_EQ(Bytes(idat->data.begin(), idat->data.begin() + 2),
+                  Bytes(referenceIdat->data.begin(), referenceIdat->data.begin() + 2));
+        EXPECT_EQ(inflateImageData(chunks), inflateImageData(referenceChunks));
+        if (c.piece >= size_t(c.height) * (Bitmap::strideFor(c.width, 24) + 1)) {
+            EXPECT_EQ(pieces, reference) << "a single piece is the one-pass stream";
+        }
+    }
 }
 
 template <typename E, typename F>

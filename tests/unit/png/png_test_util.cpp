@@ -63,8 +63,11 @@ std::vector<uint8_t> inflateImageData(const std::vector<ParsedChunk>& chunks) {
     return out;
 }
 
-std::vector<uint8_t> encode(const Bitmap& bitmap, TFilters filters, int level) {
+std::vector<uint8_t> encode(const Bitmap& bitmap, TFilters filters, int level, int threads,
+                            size_t pieceBytes) {
     TPNGObject png;
+    png.SetThreadCount(threads);
+    png.SetPieceBytes(pieceBytes);
     png.SetFilterSet(filters);
     png.SetDeflateLevel(uint8_t(level));
     png.Assign(bitmap);

@@ -20,6 +20,9 @@ std::vector<ParsedChunk> parseChunks(const std::vector<uint8_t>& file);
 // The concatenated data of every "IDAT" chunk, inflated by zlib.
 std::vector<uint8_t> inflateImageData(const std::vector<ParsedChunk>& chunks);
 
-std::vector<uint8_t> encode(const Bitmap& bitmap, TFilters filters = {pfSub}, int level = 7);
+// The file of `bitmap`; with `threads` above 1 its image data is deflated in pieces of
+// `pieceBytes`.
+std::vector<uint8_t> encode(const Bitmap& bitmap, TFilters filters = {pfSub}, int level = 7,
+                            int threads = 1, size_t pieceBytes = png::kDefaultPieceBytes);
 
 }  // namespace fk::test
