@@ -8,17 +8,6 @@
 
 namespace fk::png {
 
-namespace {
-
-void putU32be(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
-
-}  // namespace
-
 IdatChunks::IdatChunks(Stream& out, size_t limit, size_t expected)
     : m_out(out), m_limit(limit), m_capacity(std::min(limit, std::max<size_t>(expected, 1))) {
     m_buffer.resize(kHead + m_capacity + kTail);

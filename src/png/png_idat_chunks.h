@@ -10,6 +10,14 @@ class Stream;
 
 namespace png {
 
+// A 32-bit number as PNG stores it, most significant byte first.
+inline void putU32be(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
 // Cuts the compressed image data into "IDAT" chunks of exactly `limit` data bytes but the last,
 // which holds the rest (never nothing). Data is written straight into the chunk buffer, which has
 // room for the chunk's length, type and CRC around it; a full buffer is framed in place.

@@ -74,13 +74,6 @@ Piece makePiece(const TPNGObject& image, size_t first, size_t end, bool last, Pi
     return piece;
 }
 
-void putU32be(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
-
 }  // namespace
 
 void writePieces(Stream& out, const TPNGObject& image, int threads) {
