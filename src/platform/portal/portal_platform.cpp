@@ -1,5 +1,6 @@
 #include "platform/portal/portal_platform.h"
 
+#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 #include <cstdlib>
@@ -35,6 +36,9 @@ PortalDesktop portalDesktopOf(const std::string& currentDesktop) {
 DesktopCapabilities PortalDesktopServices::capabilities() const {
     DesktopCapabilities c = m_base->capabilities();
     c.globalHotKeys = true;  // through the portal or the desktop's own shortcuts, where they bind
+    // Qt's Wayland platform sets no window opacity, and these desktops offer no way to ask.
+    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+        c.opacity = WindowOpacity::Unsupported;
     return c;
 }
 
