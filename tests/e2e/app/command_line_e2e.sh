@@ -56,16 +56,6 @@ chmod +x "$work/fake/xdg-open"
 export PATH="$work/fake:$PATH"
 
 shot() { printf '%s/shots/shot_%03d.bmp' "$work" "$1"; }
-# run_cli EXPECTED_STATUS ARGS...: runs the command line; its output lands in $out and $err.
-run_cli() {
-  local expected=$1
-  shift
-  "$fotokran" "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  out=$(cat "$work/out")
-  err=$(cat "$work/err")
-  [ "$status" = "$expected" ] || fail "fotokran $* exited with $status, not $expected (stderr: $err)"
-}
 
 # Bad usage, help and version need no display and no bus.
 run_cli 2 --bogus

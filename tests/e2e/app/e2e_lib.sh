@@ -160,3 +160,14 @@ close_program() {
   wait_program_end 10
   [ "$status" = 0 ] || { cat "$work/log" >&2; fail "the program ended with status $status"; }
 }
+
+# run_cli EXPECTED_STATUS ARGS...: runs $fotokran (in $work); its output lands in $out and $err.
+run_cli() {
+  local expected=$1
+  shift
+  "$fotokran" "$@" >"$work/out" 2>"$work/err"
+  local status=$?
+  out=$(cat "$work/out")
+  err=$(cat "$work/err")
+  [ "$status" = "$expected" ] || fail "fotokran $* exited with $status, not $expected (stderr: $err)"
+}

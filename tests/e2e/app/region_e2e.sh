@@ -47,16 +47,6 @@ if len(sys.argv) > 3:
     x, y, w, h = map(int, sys.argv[3:7]); a = a.crop((x, y, x + w, y + h))
 sys.exit(0 if a.size == b.size and a.tobytes() == b.tobytes() else 1)' "$@"
 }
-# run_cli EXPECTED_STATUS ARGS...: its output lands in $out and $err.
-run_cli() {
-  local expected=$1
-  shift
-  "$fotokran" "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  out=$(cat "$work/out")
-  err=$(cat "$work/err")
-  [ "$status" = "$expected" ] || fail "fotokran $* exited with $status, not $expected (stderr: $err)"
-}
 # cli_in_background ARGS...: $cli is its process; cli_ended EXPECTED_STATUS waits for its end.
 cli_in_background() {
   "$fotokran" "$@" >"$work/out" 2>"$work/err" &
