@@ -227,7 +227,7 @@ video_x_killed() {
   [ -n "${FOTOKRAN_XVFB_PID:-}" ] || fail "with-xvfb gave no server to stop"
   local shots="$work/shots" colour size
   mkdir -p "$shots"
-  part_size() { stat -c %s "$shots"/.video_7.gif.*.part 2>/dev/null || echo 0; }
+  part_size() { 2>/dev/null stat -c %s "$shots"/.video_7.gif.*.part || echo 0; }
   part_over() { [ "$(part_size)" -gt "$1" ]; }
   video_type=${1:+1} start_video "$shots" 7
   local recording="recorded 2"
