@@ -131,12 +131,24 @@ void X11Grabber::setGrabArea(GrabArea area) {
 
 void X11Grabber::grabScreen(Bitmap& into) {
     Impl& d = *m_impl;
+    const auto grab = [&d, &into](const ScreenRect& area) {
+        if (!d.reader.readWhole(d.root, area.x, area.y, area.width, area.height, into)) {
+            into.prepare(area.width, area.height, PixelFormat::Device);
+            d.reader.read(d.root, area.x, area.y, area.width, area.height, into, 0, 0);
+        }
+        d.composer.paintOverExcluded(area, into, d.reader);
+    };
     const ScreenRect area = d.areaRect();
-    if (!d.reader.readWhole(d.root, area.x, area.y, area.width, area.height, into)) {
-        into.prepare(area.width, area.height, PixelFormat::Device);
-        d.reader.read(d.root, area.x, area.y, area.width, area.height, into, 0, 0);
+    try {
+        grab(area);
+    } catch (const EGrabError&) {
+        // The screen may have changed its size between the question and the grab: once more at
+        // the new size, so that a recording goes on across the change.
+        const ScreenRect now = d.areaRect();
+        if (now == area)
+            throw;
+        grab(now);
     }
-    d.composer.paintOverExcluded(area, into, d.reader);
 }
 
 std::optional<WindowHandle> X11Grabber::foregroundWindow() {

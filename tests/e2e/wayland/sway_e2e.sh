@@ -108,7 +108,8 @@ stop_copy() {
 }
 # record_video: both presses through the command line, the background changed in between once
 # the video has stored frames of the first colour, stopped once it has stored frames of the
-# second; the video decodes with Pillow and giflib and shows the change where no window lies.
+# second (in two shades); the video decodes with Pillow and giflib and shows the change where no
+# window lies.
 shots_bytes() { find "$work/shots" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
 stored_past() { [ "$(shots_bytes)" -gt "$1" ]; }
 background() {
@@ -122,8 +123,11 @@ record_video() {
   "$fotokran" --video >/dev/null || fail "--video did not start"
   wait_until 10 stored_past "$bytes" || fail "the video stores no frames"
   background c00000
-  for _ in 1 2; do
+  # Each change of shade makes a frame, which lets the compact entry write the ones before it
+  # (it stores nothing new while the screen stays as it is).
+  for shade in c02020 c00000; do
     bytes=$(shots_bytes)
+    background "$shade"
     wait_until 10 stored_past "$bytes" || fail "the video stores no new frames"
   done
   video=$("$fotokran" --video) || fail "--video did not stop"
