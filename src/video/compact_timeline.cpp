@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace fk {
 
@@ -27,7 +28,121 @@ void requireScreenPixels(Bitmap& screen) {
         screen.setPixelFormat(PixelFormat::Device);
 }
 
+// Changes are grouped on a grid of tiles; tiles closer than kGapTiles join one group.
+constexpr int kTile = 8;
+constexpr int kGapTiles = 4;
+// More groups than this are written as one rectangle.
+constexpr int kMostGroups = 8;
+// Groups are written apart when their rectangles cover at most half of the one around them and
+// leave out at least this many pixels.
+constexpr int64_t kLeastLeftOut = 2048;
+
+struct Box {
+    int left, top, right, bottom;  // inclusive
+    int64_t area() const { return int64_t(right - left + 1) * (bottom - top + 1); }
+    bool near(const Box& o, int gap) const {
+        return left - gap <= o.right && o.left - gap <= right && top - gap <= o.bottom &&
+               o.top - gap <= bottom;
+    }
+    void take(const Box& o) {
+        left = std::min(left, o.left);
+        top = std::min(top, o.top);
+        right = std::max(right, o.right);
+        bottom = std::max(bottom, o.bottom);
+    }
+};
+
+bool changedAt(const ChangedRect& rect, int x, int y) {
+    return rect.pixels[(size_t(y) * size_t(rect.width) + size_t(x)) * 4 + 3] != kUnchangedPixel;
+}
+
+// The groups of changed tiles of `rect`, in tiles; none when there are too many.
+std::vector<Box> changedGroups(const ChangedRect& rect) {
+    const int columns = (rect.width + kTile - 1) / kTile, rows = (rect.height + kTile - 1) / kTile;
+    std::vector<uint8_t> tiles(size_t(columns) * size_t(rows), 0);  // 1 changed, 2 grouped
+    for (int y = 0; y < rect.height; ++y)
+        for (int x = 0; x < rect.width; ++x)
+            if (changedAt(rect, x, y))
+                tiles[size_t(y / kTile) * size_t(columns) + size_t(x / kTile)] = 1;
+    std::vector<Box> groups;
+    std::vector<std::pair<int, int>> queue;
+    for (int ty = 0; ty < rows; ++ty)
+        for (int tx = 0; tx < columns; ++tx) {
+            if (tiles[size_t(ty) * size_t(columns) + size_t(tx)] != 1)
+                continue;
+            if (groups.size() == kMostGroups)
+                return {};
+            Box box{tx, ty, tx, ty};
+            queue.assign(1, {tx, ty});
+            tiles[size_t(ty) * size_t(columns) + size_t(tx)] = 2;
+            while (!queue.empty()) {
+                const auto [cx, cy] = queue.back();
+                queue.pop_back();
+                box.take({cx, cy, cx, cy});
+                for (int y = std::max(cy - kGapTiles, 0); y <= std::min(cy + kGapTiles, rows - 1);
+                     ++y)
+                    for (int x = std::max(cx - kGapTiles, 0);
+                         x <= std::min(cx + kGapTiles, columns - 1); ++x)
+                        if (uint8_t& t = tiles[size_t(y) * size_t(columns) + size_t(x)]; t == 1) {
+                            t = 2;
+                            queue.emplace_back(x, y);
+                        }
+            }
+            groups.push_back(box);
+        }
+    // Groups whose rectangles come close are one.
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (size_t i = 0; i < groups.size() && !merged; ++i)
+            for (size_t j = i + 1; j < groups.size() && !merged; ++j)
+                if (groups[i].near(groups[j], kGapTiles)) {
+                    groups[i].take(groups[j]);
+                    groups.erase(groups.begin() + ptrdiff_t(j));
+                    merged = true;
+                }
+    }
+    return groups;
+}
+
+// The pixels of `rect` within `box` (in tiles), trimmed to those that changed.
+ChangedRect cropChanged(const ChangedRect& rect, const Box& tiles) {
+    Box px{rect.width, rect.height, -1, -1};
+    for (int y = tiles.top * kTile; y < std::min((tiles.bottom + 1) * kTile, rect.height); ++y)
+        for (int x = tiles.left * kTile; x < std::min((tiles.right + 1) * kTile, rect.width); ++x)
+            if (changedAt(rect, x, y))
+                px.take({x, y, x, y});
+    ChangedRect part;
+    part.left = rect.left + px.left;
+    part.top = rect.top + px.top;
+    part.width = px.right - px.left + 1;
+    part.height = px.bottom - px.top + 1;
+    part.pixels.resize(size_t(part.width) * size_t(part.height) * 4);
+    for (int y = 0; y < part.height; ++y)
+        std::memcpy(&part.pixels[size_t(y) * size_t(part.width) * 4],
+                    &rect.pixels[(size_t(px.top + y) * size_t(rect.width) + size_t(px.left)) * 4],
+                    size_t(part.width) * 4);
+    return part;
+}
+
 }  // namespace
+
+std::vector<ChangedRect> splitFarApart(ChangedRect&& rect) {
+    std::vector<ChangedRect> parts;
+    const std::vector<Box> groups = rect.empty() ? std::vector<Box>{} : changedGroups(rect);
+    if (groups.size() > 1) {
+        int64_t covered = 0;
+        for (const Box& g : groups)
+            parts.push_back(cropChanged(rect, g));
+        for (const ChangedRect& p : parts)
+            covered += int64_t(p.width) * p.height;
+        const int64_t whole = int64_t(rect.width) * rect.height;
+        if (covered * 2 <= whole && whole - covered >= kLeastLeftOut)
+            return parts;
+        parts.clear();
+    }
+    parts.push_back(std::move(rect));
+    return parts;
+}
 
 bool sameScreen(const Bitmap& a, const Bitmap& b) {
     if (!sameSize(a, b))
@@ -122,7 +237,12 @@ void CompactTimeline::emitCurrent(int64_t delay) {
         m_extentWidth = frame.rect.width;
         m_extentHeight = frame.rect.height;
     } else {
-        frame.rect = changedPixels(m_shown, m_current);
+        std::vector<ChangedRect> parts = splitFarApart(changedPixels(m_shown, m_current));
+        frame.rect = std::move(parts.back());
+        parts.pop_back();
+        // The parts before the last are shown at the same moment as it.
+        for (ChangedRect& part : parts)
+            m_emit({std::move(part), 0});
     }
     frame.delay = std::max(delay, kShortestDelay);
     std::swap(m_shown, m_current);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "gif/changed_frame.h"
 #include "graphics/bitmap.h"
@@ -23,7 +24,8 @@ inline constexpr int64_t kShortestDelay = 2;
 // that rounding never adds up. A grab equal to the one before adds no frame; a frame that would
 // last less than kShortestDelay is merged into the next. The first frame, and the first after
 // the screen changed its size or colour depth, is the whole screen; every other one is the
-// bounding rectangle of the pixels that changed since the picture shown before it.
+// bounding rectangle of the pixels that changed since the picture shown before it, or, where
+// they lie in groups far apart, one rectangle per group: all but the last lasting 0.
 class CompactTimeline {
 public:
     explicit CompactTimeline(std::function<void(CompactFrame&&)> emit) : m_emit(std::move(emit)) {}
@@ -53,6 +55,9 @@ private:
     int m_extentHeight = 0;
 };
 
+// The changes of `rect` as one rectangle, or, when they lie in groups far apart whose rectangles
+// cover much less than `rect`, as a rectangle for each group.
+std::vector<ChangedRect> splitFarApart(ChangedRect&& rect);
 // Whether two screens of 32 bits per pixel have the same size and colours.
 bool sameScreen(const Bitmap& a, const Bitmap& b);
 // The pixels of `after` within the bounding rectangle of those that differ from `before` (same

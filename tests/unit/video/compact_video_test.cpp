@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/exceptions.h"
@@ -145,6 +146,7 @@ TEST(CompactVideo, FlatAreasAreExactAndWhatALargeFrameLeftOffColourIsRepaired) {
         std::function<void(Bitmap&)> grab1;  // grab 0 is `plain` with a white block
         bool photo;                          // in the top left 30 x 20 pixels
         int levels;                          // a flat pixel may be off on a channel
+        int sameMoment;                      // frames shown at once with the next
     };
     const Case cases[] = {
         // 336 blocks of 3 x 3 pixels in colours far apart: more flat colours than a table holds,
@@ -156,7 +158,7 @@ TEST(CompactVideo, FlatAreasAreExactAndWhatALargeFrameLeftOffColourIsRepaired) {
                  return Color{uint8_t(i * 37), uint8_t(i * 91 + 40), uint8_t(i * 3 / 4)};
              });
          },
-         false, CompactCanvas::kAllowedLevels},
+         false, CompactCanvas::kAllowedLevels, 0},
         // The white block leaves, uncovering the desktop, while a photo of 600 colours appears
         // beside.
         {"the desktop is written without noise beside a photo",
@@ -167,7 +169,13 @@ TEST(CompactVideo, FlatAreasAreExactAndWhatALargeFrameLeftOffColourIsRepaired) {
                  return Color{uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8)};
              });
          },
-         true, 0},
+         true, 0, 0},
+        {"changes far apart are written apart at the same moment",
+         [&](Bitmap& b) {
+             fill(b, 0, 0, 8, 3, [](int x, int) { return Color{uint8_t(x * 30), 0, 0}; });
+             fill(b, 52, 40, 64, 48, [](int, int y) { return Color{0, uint8_t(y * 5), 9}; });
+         },
+         false, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
@@ -200,6 +208,10 @@ TEST(CompactVideo, FlatAreasAreExactAndWhatALargeFrameLeftOffColourIsRepaired) {
                 EXPECT_EQ(wrong, 0) << decoder << ": grab " << g << " in frame " << k;
             }
             EXPECT_EQ(totalDelay(gif), t.centiseconds(t.host.assemblyStartMs)) << decoder;
+            EXPECT_EQ(std::count_if(gif.frames.begin(), gif.frames.end(),
+                                    [](const auto& f) { return f.delay == 0; }),
+                      c.sameMoment)
+                << decoder;
         }
     }
 }
