@@ -237,12 +237,24 @@ void CompactTimeline::emitCurrent(int64_t delay) {
         m_extentWidth = frame.rect.width;
         m_extentHeight = frame.rect.height;
     } else {
-        std::vector<ChangedRect> parts = splitFarApart(changedPixels(m_shown, m_current));
+        ChangedRect changed = changedPixels(m_shown, m_current);
+        // Changes far apart go as frames of their own, the ones before the last shown for the
+        // shortest delay each (viewers stretch a delay of 0 or 1 to a tenth of a second), where
+        // the step is long enough to hold them all.
+        std::vector<ChangedRect> parts;
+        if (delay >= 2 * kShortestDelay)
+            parts = splitFarApart(ChangedRect(changed));
+        if (parts.empty() || int64_t(parts.size()) * kShortestDelay > delay) {
+            parts.clear();
+            parts.push_back(std::move(changed));
+        }
         frame.rect = std::move(parts.back());
         parts.pop_back();
-        // The parts before the last are shown at the same moment as it.
-        for (ChangedRect& part : parts)
-            m_emit({std::move(part), 0});
+        for (ChangedRect& part : parts) {
+            m_emit({std::move(part), kShortestDelay});
+            delay -= kShortestDelay;
+            m_currentStart += kShortestDelay;
+        }
     }
     frame.delay = std::max(delay, kShortestDelay);
     std::swap(m_shown, m_current);
