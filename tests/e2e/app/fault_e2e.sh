@@ -315,8 +315,9 @@ video_resized() {
   record_video "$shots" 7
   wait_until 10 recorded 2 || fail "no frames were recorded"
   for mode in small 640x480; do
-    at=$(stat -c %s "$frames_file")
     xrandr --output screen --mode "$mode" || fail "xrandr cannot set $mode"
+    # Measured once the screen has its new size: then at most the grab under way is of the old.
+    at=$(stat -c %s "$frames_file")
     wait_until 20 file_size_at_least $((at + 2 * record_bytes + 2 * small)) "$frames_file" ||
       fail "no frames were recorded at $mode"
   done
