@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -8,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSystemTrayIcon>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -131,11 +133,23 @@ TEST_F(Handlers, TheShotDelayIsWaitedBeforeTheGrab) {
     control<QLineEdit>("Edit2")->setText("3");
     const int64_t start = clock.now;
     int grabsBefore = -1;
+    QString tipWhileWaiting;
+    pump.events.schedule(start + 1500, [&] { tipWhileWaiting = form->trayIcon()->toolTip(); });
     pump.events.schedule(start + 2999, [&] { grabsBefore = grabber.screenGrabs; });
     click("Button8");
     EXPECT_EQ(grabsBefore, 0);
     EXPECT_EQ(grabber.screenGrabs, 1);
     EXPECT_EQ(clock.now, start + 3000);
+    EXPECT_EQ(tipWhileWaiting, "Fotokran v0.7: снимок через 2 сек.");
+    EXPECT_EQ(form->trayIcon()->toolTip(), "Fotokran v0.7");
+
+    // The tray's "Отменить" ends the wait without a shot.
+    const int64_t again = clock.now;
+    pump.events.schedule(again + 1000, [&] { control<QAction>("N5")->trigger(); });
+    click("Button8");
+    EXPECT_EQ(grabber.screenGrabs, 1);
+    EXPECT_LT(clock.now, again + 3000);
+    EXPECT_FALSE(control<QAction>("N5")->isEnabled());
 
     control<QCheckBox>("DelayedShoot")->setChecked(false);
     control<QLineEdit>("Edit2")->setText("");
