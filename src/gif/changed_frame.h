@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,6 +28,17 @@ struct ChangedRect {
 
     bool empty() const { return width <= 0 || height <= 0; }
 };
+
+// A rectangle from its first and last columns and rows, its pixels yet to be filled.
+inline ChangedRect changedRectOf(int left, int top, int right, int bottom) {
+    ChangedRect rect;
+    rect.left = left;
+    rect.top = top;
+    rect.width = right - left + 1;
+    rect.height = bottom - top + 1;
+    rect.pixels.resize(size_t(rect.width) * size_t(rect.height) * 4);
+    return rect;
+}
 
 // How a compact video's frames take their colours. Exact: flat areas in their own colours, noise
 // only where the pixels vary, and what a frame leaves off-colour repaired by the next. Reduced:

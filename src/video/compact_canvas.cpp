@@ -94,11 +94,7 @@ ChangedRect CompactCanvas::repairsUpTo(int serial) {
     m_bottom = allBottom;
     if (top < 0)
         return rect;
-    rect.left = left;
-    rect.top = top;
-    rect.width = right - left + 1;
-    rect.height = bottom - top + 1;
-    rect.pixels.resize(size_t(rect.width) * size_t(rect.height) * 4);
+    rect = changedRectOf(left, top, right, bottom);
     uint8_t* out = rect.pixels.data();
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x, out += 4) {

@@ -199,11 +199,7 @@ ChangedRect changedPixels(const Bitmap& before, const Bitmap& after) {
     ChangedRect rect;
     if (top < 0)
         return rect;
-    rect.left = left;
-    rect.top = top;
-    rect.width = right - left + 1;
-    rect.height = bottom - top + 1;
-    rect.pixels.resize(size_t(rect.width) * size_t(rect.height) * 4);
+    rect = changedRectOf(left, top, right, bottom);
     uint8_t* out = rect.pixels.data();
     for (int y = top; y <= bottom; ++y) {
         const uint8_t* b = before.scanLine(y);
