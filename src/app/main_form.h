@@ -93,7 +93,7 @@ public:
     // The same with the options of a picture's command: a region, the whole desktop, the
     // clipboard.
     void remoteCommand(Command command, const ShotOptions& options,
-                       const RemoteControl::Reply& reply);
+                       const RemoteControl::ShotReply& reply);
 
     bool TimerOn() const { return m_series->TimerOn; }
     bool VideoOn() const { return m_video->VideoOn; }

@@ -1,5 +1,7 @@
 // The commands of the hot keys and of the command line, and which files each command of the
 // command line has saved, so that it can be answered with its own.
+#include <QComboBox>
+
 #include "app/main_form.h"
 #include "app/region_selector.h"
 #include "platform/event_pump.h"
@@ -79,12 +81,13 @@ void TMainForm::answerShot(const std::function<void()>& command, const char* not
 }
 
 void TMainForm::remoteCommand(Command command, const ShotOptions& options,
-                              const RemoteControl::Reply& reply) {
+                              const RemoteControl::ShotReply& shotReply) {
     // The options hold for this command only.
     m_clipboardOnce += options.clipboard ? 1 : 0;
     const GrabArea area = m_capture->grabArea();
     if (options.allMonitors)
         m_capture->setGrabArea(GrabArea::WholeDesktop);
+    m_capture->setRequest(shotRequestOf(options, Mask->currentText().toStdString()));
     struct Back {
         TMainForm& f;
         bool clipboard;
@@ -92,8 +95,31 @@ void TMainForm::remoteCommand(Command command, const ShotOptions& options,
         ~Back() {
             f.m_clipboardOnce -= clipboard ? 1 : 0;
             f.m_capture->setGrabArea(area);
+            f.m_capture->setRequest(std::nullopt);
         }
     } back{*this, options.clipboard, area};
+    // A picture for standard output is answered with its bytes instead of a file.
+    const bool streamed = options.output == "-";
+    auto reply = [&](bool ok, const QString& text) {
+        if (!streamed || !ok)
+            return shotReply(ok, text, {});
+        const std::vector<uint8_t> bytes = m_capture->takeStreamed();
+        if (bytes.empty())
+            return shotReply(false, "no picture was written (no output format is selected)", {});
+        shotReply(true, {}, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                       qsizetype(bytes.size())));
+    };
+    if (streamed) {
+        // Nothing is saved: the answer waits for the bytes instead.
+        const std::optional<QString> error = runCaught([&] {
+            command == Command::Region ? (options.region.empty() ? ShootRegion()
+                                                                 : ShootRegionAt(options.region))
+                                       : HotKeyPressed(command == Command::Screen
+                                                           ? HotKeyAction::ShootScreen
+                                                           : HotKeyAction::ShootWindow);
+        });
+        return error ? reply(false, *error) : reply(true, {});
+    }
     if (command != Command::Region)
         return remoteCommand(command, reply);
     if (m_selector && m_selector->isChoosing())
@@ -140,7 +166,10 @@ void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply
             close();
             return;
         case Command::Region:
-            remoteCommand(command, ShotOptions{}, reply);
+            remoteCommand(command, ShotOptions{},
+                          [reply](bool ok, const QString& text, const QByteArray&) {
+                              reply(ok, text);
+                          });
             return;
         case Command::Start:
         case Command::Help:

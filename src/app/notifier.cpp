@@ -41,9 +41,14 @@ Notifier::Notifier(OpenUrl openUrl, Fallback fallback, QObject* parent)
                 SLOT(onClosed(uint, uint)));
 }
 
-void Notifier::fileSaved(const QString& path) {
+std::pair<QString, QString> savedFileNote(const QString& path) {
     const QFileInfo file(path);
-    notify("Сохранено: " + file.fileName(), "В папке " + file.absolutePath(), path);
+    return {"Сохранено: " + file.fileName(), "В папке " + file.absolutePath()};
+}
+
+void Notifier::fileSaved(const QString& path) {
+    const auto [summary, body] = savedFileNote(path);
+    notify(summary, body, path);
 }
 
 void Notifier::note(const QString& summary, const QString& body) {

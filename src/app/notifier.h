@@ -4,10 +4,14 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <utility>
 
 class QUrl;
 
 namespace fk {
+
+// The note that names a saved file: its summary and body.
+std::pair<QString, QString> savedFileNote(const QString& path);
 
 // Notes on the desktop through its notification service: a saved file is named, with actions to
 // open it or to show it in its folder. Without the service the fallback shows the note.

@@ -24,16 +24,6 @@ namespace fk {
 
 namespace {
 
-// How long a command waits for the running copy; a copy busy writing a long video may need it.
-int commandTimeoutMs() {
-    if (const char* text = std::getenv("FOTOKRAN_COMMAND_TIMEOUT")) {
-        const int seconds = std::atoi(text);
-        if (seconds > 0)
-            return seconds * 1000;
-    }
-    return 120 * 1000;
-}
-
 // What the display backend keeps lives in config.ini; only a copy with a window asks the user.
 PlatformHost platformHost(const std::string& configFile, bool mayAsk) {
     PlatformHost host;
@@ -109,12 +99,15 @@ int runOnce(Command command, const ShotOptions& options) {
     TMainForm form({*platform.grabber, clock, pump, keys, *platform.desktop, 0, platform.startNote},
                    paths, hooks);
     QString answer;
-    form.remoteCommand(command, options, [&](bool ok, const QString& text) {
+    QByteArray picture;
+    form.remoteCommand(command, options, [&](bool ok, const QString& text, const QByteArray& bytes) {
         failed = failed || !ok;
-        if (ok)
+        if (ok) {
             answer = text;
-        else
+            picture = bytes;
+        } else {
             std::cerr << "fotokran: " << text.toStdString() << std::endl;
+        }
     });
     form.close();  // writes the settings; a failure there fails the command
     if (const auto& held = form.pictureForClipboard()) {
@@ -125,6 +118,11 @@ int runOnce(Command command, const ShotOptions& options) {
             failed = true;
         }
     }
+    if (options.output == "-") {
+        std::cout.write(picture.constData(), picture.size());
+        std::cout.flush();
+        return failed || !std::cout ? 1 : 0;
+    }
     printAnswer(answer);
     return failed ? 1 : 0;
 }
@@ -134,7 +132,6 @@ int runOnce(Command command, const ShotOptions& options) {
 int runProgram(const CommandLine& line) {
     const Command command = line.command;
     // A region, or a picture with options, goes through the methods beside the plain ones.
-    const bool withOptions = command == Command::Region || line.shot.any();
     QApplication::setApplicationName("Fotokran");
     QApplication::setDesktopFileName("org.fotokran.Fotokran");
     QApplication::setWindowIcon(programIcon());
@@ -145,30 +142,9 @@ int runProgram(const CommandLine& line) {
         return 1;
     }
 
-    if (command != Command::Start) {
-        const RemoteResult result = withOptions ? callRunningCopy(line, commandTimeoutMs())
-                                                : callRunningCopy(command, commandTimeoutMs());
-        switch (result.kind) {
-            case RemoteResult::Kind::Done:
-                printAnswer(result.text);
-                return 0;
-            case RemoteResult::Kind::Failed:
-                std::cerr << "fotokran: " << result.text.toStdString() << std::endl;
-                return 1;
-            case RemoteResult::Kind::NoBus:
-                std::cerr << "fotokran: there is no session D-Bus (" << result.text.toStdString()
-                          << "); the command runs in this process" << std::endl;
-                break;
-            case RemoteResult::Kind::NotRunning:
-                break;
-        }
-        if (command == Command::Quit) {
-            std::cerr << "fotokran: no copy of Fotokran is running" << std::endl;
-            return 0;
-        }
-        if (command == Command::Screen || command == Command::Window || command == Command::Region)
-            return runOnce(command, line.shot);
-    }
+    // The command line has handed its command to a running copy when there was one.
+    if (command == Command::Screen || command == Command::Window || command == Command::Region)
+        return runOnce(command, line.shot);
 
     SteadyClock clock;
     QtEventPump pump;
@@ -184,10 +160,12 @@ int runProgram(const CommandLine& line) {
     // Taking the name first settles which of two copies started together is the running one.
     if (bus.isConnected() && !remote.publish(bus) && command == Command::Start) {
         // Bring the running copy forward instead of starting another one that holds no keys.
-        const RemoteResult shown = callRunningCopy(Command::Show, 5000);
+        CommandLine show;
+        show.command = Command::Show;
+        const RemoteResult shown = callRunningCopy(show, 5000);
         if (shown.kind == RemoteResult::Kind::Done)
             return 0;
-        std::cerr << "fotokran: the running copy does not answer (" << shown.text.toStdString()
+        std::cerr << "fotokran: the running copy does not answer (" << shown.text
                   << "); starting another one" << std::endl;
     }
     // Only the copy that runs opens the display: a desktop may ask the user to share the screen.
@@ -202,7 +180,7 @@ int runProgram(const CommandLine& line) {
     TMainForm mainForm(
         {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote}, paths);
     form = &mainForm;
-    remote.setShotHandler([&mainForm](Command c, ShotOptions o, const RemoteControl::Reply& r) {
+    remote.setShotHandler([&mainForm](Command c, ShotOptions o, const RemoteControl::ShotReply& r) {
         mainForm.remoteCommand(c, o, r);
     });
     QObject::connect(&mainForm, &TMainForm::fileSaved, &remote, &RemoteControl::FileSaved);

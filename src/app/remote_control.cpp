@@ -1,17 +1,12 @@
 #include "app/remote_control.h"
 
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QTimer>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace fk {
-
-namespace {
-
-constexpr const char* kFailedError = "org.fotokran.Fotokran.Error.Failed";
-
-}  // namespace
 
 RemoteControl::RemoteControl(Handler handler, QObject* parent)
     : QObject(parent), m_handler(std::move(handler)) {}
@@ -31,13 +26,50 @@ QString RemoteControl::dispatch(Command command) {
     return answerLater([this, command](const Reply& reply) { m_handler(command, reply); });
 }
 
-QString RemoteControl::dispatchShot(Command command, ShotOptions options) {
-    return answerLater([this, command, options](const Reply& reply) {
+QString RemoteControl::Shoot(const QString& command, const QString& region, bool allMonitors,
+                            bool clipboard, const QString& output, const QString& format,
+                            int delay, QByteArray&) {
+    // The same words as the command line's, so that both are checked alike.
+    std::vector<std::string> words{"--" + command.toLower().toStdString()};
+    if (command == "Region" && !region.isEmpty())
+        words.push_back(region.toStdString());
+    if (allMonitors)
+        words.push_back("--all-monitors");
+    if (clipboard)
+        words.push_back("--clipboard");
+    const std::pair<const char*, QString> valued[] = {
+        {"--output", output},
+        {"--format", format},
+        {"--delay", delay >= 0 ? QString::number(delay) : QString()}};
+    for (const auto& [option, value] : valued)
+        if (!value.isEmpty())
+            words.insert(words.end(), {option, value.toStdString()});
+    CommandLine line = parseCommandLine(words);
+    if (line.error.empty() && line.command != Command::Screen &&
+        line.command != Command::Window && line.command != Command::Region)
+        line.error = "Shoot takes Screen, Window or Region";
+    if (line.error.empty() && !line.shot.output.empty() && line.shot.output != "-" &&
+        line.shot.output[0] != '/')
+        line.error = "the output file must be given by its absolute path";
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    if (!line.error.empty()) {
+        bus.send(call.createErrorReply("org.freedesktop.DBus.Error.InvalidArgs",
+                                       QString::fromStdString(line.error)));
+        return {};
+    }
+    QTimer::singleShot(0, this, [this, line, call, bus]() mutable {
+        auto reply = [call, bus](bool ok, const QString& text, const QByteArray& picture) mutable {
+            bus.send(ok ? call.createReply(QVariantList{text, picture})
+                        : call.createErrorReply(kFailedError, text));
+        };
         if (m_shotHandler)
-            m_shotHandler(command, options, reply);
+            m_shotHandler(line.command, line.shot, reply);
         else
-            reply(false, "Fotokran is starting");
+            reply(false, "Fotokran is starting", {});
     });
+    return {};
 }
 
 QString RemoteControl::answerLater(const std::function<void(Reply)>& run) {
@@ -52,53 +84,6 @@ QString RemoteControl::answerLater(const std::function<void(Reply)>& run) {
         });
     });
     return {};
-}
-
-namespace {
-
-RemoteResult callMethod(const char* method, const QVariantList& arguments, int timeoutMs) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        const QString why = bus.lastError().message();
-        return {RemoteResult::Kind::NoBus, why.isEmpty() ? "no session bus" : why};
-    }
-    if (!bus.interface()->isServiceRegistered(kBusService).value())
-        return {RemoteResult::Kind::NotRunning, {}};
-    QDBusInterface copy(kBusService, kBusPath, kBusInterface, bus);
-    copy.setTimeout(timeoutMs);
-    const QDBusMessage reply = copy.callWithArgumentList(QDBus::AutoDetect, method, arguments);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return {RemoteResult::Kind::Done,
-                reply.arguments().isEmpty() ? QString() : reply.arguments().first().toString()};
-    if (reply.errorName() == kFailedError)
-        return {RemoteResult::Kind::Failed, reply.errorMessage()};
-    // The copy has gone between the question and the call.
-    if (reply.errorName() == "org.freedesktop.DBus.Error.ServiceUnknown")
-        return {RemoteResult::Kind::NotRunning, {}};
-    if (reply.errorName() == "org.freedesktop.DBus.Error.NoReply")
-        return {RemoteResult::Kind::Failed,
-                QString("the running Fotokran did not answer within %1 s (it may be busy "
-                        "writing a video)")
-                    .arg(timeoutMs / 1000)};
-    return {RemoteResult::Kind::Failed, reply.errorMessage()};
-}
-
-}  // namespace
-
-RemoteResult callRunningCopy(Command command, int timeoutMs) {
-    return callMethod(remoteMethod(command), {}, timeoutMs);
-}
-
-RemoteResult callRunningCopy(const CommandLine& line, int timeoutMs) {
-    const ShotOptions& s = line.shot;
-    QVariantList arguments;
-    if (line.command == Command::Region)
-        arguments = {QString::fromStdString(s.region), s.clipboard};
-    else if (line.command == Command::Screen)
-        arguments = {s.allMonitors, s.clipboard};
-    else
-        arguments = {s.clipboard};
-    return callMethod(remoteShotMethod(line.command), arguments, timeoutMs);
 }
 
 }  // namespace fk

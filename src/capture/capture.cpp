@@ -60,6 +60,11 @@ void DrawCursor(Bitmap& bitmap, const CursorImage& cursor, int offsetX, int offs
 }
 
 void Capture::WaitShotDelay() {
+    if (m_request && m_request->delaySeconds) {
+        if (*m_request->delaySeconds > 0)
+            waitCountingDown(int64_t(*m_request->delaySeconds) * 1000);
+        return;
+    }
     if (m_host.shotDelayText().empty())
         m_host.setShotDelayText("0");
     if (!m_host.delayedShoot())
@@ -115,6 +120,8 @@ void Capture::shoot(const std::function<ScreenRect(Bitmap&)>& grab,
                     const std::optional<CursorImage>* frozenCursor) {
     std::string saved;
     std::optional<PngCopy> copy;
+    // A picture given its own file takes no running number.
+    const bool counted = !m_request || m_request->output.empty();
     try {
         Bitmap bitmap;
         const ScreenRect rect = grab(bitmap);
@@ -122,15 +129,28 @@ void Capture::shoot(const std::function<ScreenRect(Bitmap&)>& grab,
             drawCursorIfAsked(bitmap, rect.x, rect.y);
         else if (*frozenCursor && m_host.captureCursor())
             DrawCursor(bitmap, **frozenCursor, rect.x, rect.y);
-        const SaveOptions options = m_host.saveOptions();
+        SaveOptions options = m_host.saveOptions();
+        if (m_request) {
+            if (m_request->format != PictureFormat::NotSelected)
+                options.format = m_request->format;
+            if (!m_request->mask.empty())
+                options.mask = m_request->mask;
+            if (m_request->output == "-") {
+                m_streamed = EncodeCapture(bitmap, options);
+                return;
+            }
+            options.outputFile = m_request->output;
+        }
         if (m_host.wantsPngCopy())
             copy.emplace(bitmap, options.format);
         saved = SaveCapture(bitmap, options);
     } catch (...) {
-        advanceRunningNumber();
+        if (counted)
+            advanceRunningNumber();
         throw;
     }
-    advanceRunningNumber();
+    if (counted)
+        advanceRunningNumber();
     if (saved.empty()) {
         m_host.noFormatSelected();
         return;

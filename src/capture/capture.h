@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "capture/capture_host.h"
 #include "capture/region.h"
@@ -24,6 +26,16 @@ void DrawCursor(Bitmap& bitmap, const CursorImage& cursor, int offsetX, int offs
 class EShotCancelled : public Exception {
 public:
     EShotCancelled() : Exception("The shot was cancelled") {}
+};
+
+// What one command asks of its picture beyond the stored settings.
+struct ShotRequest {
+    // The file to write instead of the mask's (the running number then stays); "-" keeps the
+    // encoded bytes for the caller (Capture::takeStreamed) and writes no file.
+    std::string output;
+    PictureFormat format = PictureFormat::NotSelected;  // NotSelected: the selected format
+    std::string mask;                                    // instead of the stored one, when set
+    std::optional<int> delaySeconds;                     // instead of the stored shot delay
 };
 
 // The shots: grab, draw the cursor if asked, save, advance the running number.
@@ -49,6 +61,10 @@ public:
 
     // What ShootScreen and the video take: the primary monitor or the whole desktop.
     void setGrabArea(GrabArea area);
+    // Holds for the shots until cleared; the caller sets it for one command.
+    void setRequest(std::optional<ShotRequest> request) { m_request = std::move(request); }
+    // The bytes of the last picture asked for with output "-".
+    std::vector<uint8_t> takeStreamed() { return std::move(m_streamed); }
     GrabArea grabArea() const { return m_area; }
     // One grab of the whole desktop (where the display can give it) with the cursor, when it is
     // to be drawn, and, if asked, the windows that show; the grab area stays as it was.
@@ -75,6 +91,8 @@ private:
     Clock& m_clock;
     EventPump& m_pump;
     GrabArea m_area = GrabArea::PrimaryMonitor;
+    std::optional<ShotRequest> m_request;
+    std::vector<uint8_t> m_streamed;
     uint64_t m_cancels = 0;  // cancels so far; a wait ends when the count moves
     int m_waiting = 0;       // shot delays waiting, nested ones included
     int m_countdownShown = 0;

@@ -15,6 +15,7 @@ struct SaveOptions {
     std::string folder;       // the selected folder
     std::string mask;         // the file-name mask
     std::string counterText;  // the running number's text as shown
+    std::string outputFile;   // when set, the file to write instead of the mask's
 };
 
 // What the shots read from and write to the main window.

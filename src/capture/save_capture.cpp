@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "base/exceptions.h"
+#include "base/stream.h"
 #include "capture/naming.h"
 #include "gif/gif_image.h"
 #include "graphics/bitmap.h"
@@ -84,29 +86,31 @@ void applyGifPalette(TGIFImage& gif, int paletteIndex) {
     }
 }
 
-std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
-    if (options.format == PictureFormat::NotSelected)
-        return {};
-    const std::string name = checkedFileName(options);
+namespace {
+
+// Writes the picture in the selected format, as a file (`name`) or into `memory`.
+void writeCapture(Bitmap& bitmap, const SaveOptions& options, const std::string& name,
+                  Stream* memory) {
     switch (options.format) {
         case PictureFormat::Bmp:
-            bitmap.saveToFile(name);
+            memory ? bitmap.saveToStream(*memory) : bitmap.saveToFile(name);
             break;
         case PictureFormat::Jpeg: {
             TJPEGImage jpeg;
             jpeg.Assign(std::move(bitmap));  // the shot is not needed afterwards: no copy
             jpeg.setQuality(uint8_t(options.jpegQuality));
-            jpeg.SaveToFile(name);
+            memory ? jpeg.SaveToStream(*memory) : jpeg.SaveToFile(name);
             break;
         }
         case PictureFormat::Wmf:
-            saveMetafileToFile(name, bitmap);
+            memory ? writeMetafile(bitmap, *memory, MetafileKind::Placeable)
+                   : saveMetafileToFile(name, bitmap);
             break;
         case PictureFormat::Png: {
             TPNGObject png;
             png.SetThreadCount(0);          // a single shot may use every core
             png.Assign(std::move(bitmap));  // the shot's own rows, not a copy
-            png.SaveToFile(name);
+            memory ? png.SaveToStream(*memory) : png.SaveToFile(name);
             break;
         }
         case PictureFormat::Gif: {
@@ -115,16 +119,35 @@ std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
             gif.setDitherKind(dkBurkes);
             applyGifPalette(gif, options.gifPalette);
             gif.AssignBitmap(bitmap);
-            gif.WriteToFile(name);
+            memory ? gif.SaveToStream(*memory) : gif.WriteToFile(name);
             break;
         }
         case PictureFormat::Tiff:
-            SaveTiffFile(name, bitmap);
+            memory ? WriteTiff(*memory, bitmap) : SaveTiffFile(name, bitmap);
             break;
         case PictureFormat::NotSelected:
-            return {};
+            break;
     }
+}
+
+}  // namespace
+
+std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options) {
+    if (options.format == PictureFormat::NotSelected)
+        return {};
+    std::string name = options.outputFile;
+    if (name.empty())
+        name = checkedFileName(options);
+    else
+        checkOutputFolder(std::filesystem::path(name).parent_path().string(), name);
+    writeCapture(bitmap, options, name, nullptr);
     return name;
+}
+
+std::vector<uint8_t> EncodeCapture(Bitmap& bitmap, const SaveOptions& options) {
+    MemoryStream memory;
+    writeCapture(bitmap, options, {}, &memory);
+    return memory.takeBytes();
 }
 
 }  // namespace fk

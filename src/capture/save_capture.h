@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "capture/capture_host.h"
 
@@ -15,6 +17,8 @@ class TGIFImage;
 // nothing was written. A missing folder (checkOutputFolder) or a mask holding a control byte
 // ("Cannot create file "%s". %s") writes nothing.
 std::string SaveCapture(Bitmap& bitmap, const SaveOptions& options);
+// The bytes SaveCapture would write, kept in memory; empty with no format selected.
+std::vector<uint8_t> EncodeCapture(Bitmap& bitmap, const SaveOptions& options);
 
 // Throws EFCreateError ("Cannot create file "%s". %s", naming `file` and the folder) when the
 // folder chosen for it is gone: a folder that vanished is never silently replaced by another.

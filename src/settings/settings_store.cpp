@@ -159,6 +159,12 @@ void SaveSettingsFile(const std::string& path, SettingsControls& controls) {
     writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
 }
 
+void SaveRunningNumber(const std::string& path, std::string_view text) {
+    IniFile ini = fileToRewrite(path);
+    ini.setValue(kFile, "Count", text);
+    writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
+}
+
 std::string LoadBackendValue(const std::string& path, std::string_view key) {
     try {
         if (auto ini = IniFile::loadFile(path))

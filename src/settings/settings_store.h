@@ -91,6 +91,10 @@ void SaveSettings(IniFile& ini, SettingsControls& controls);
 // into it and replaces the file safely. Throws EWriteError "Unable to write to %s".
 void SaveSettingsFile(const std::string& path, SettingsControls& controls);
 
+// Writes only the running number into the file at `path`, keeping everything else in it.
+// Throws EWriteError "Unable to write to %s".
+void SaveRunningNumber(const std::string& path, std::string_view text);
+
 // A value the display backend keeps between runs (the desktop's permission to share the screen),
 // in section "Wayland" of the file at `path`; empty when there is none or the file cannot be read.
 std::string LoadBackendValue(const std::string& path, std::string_view key);

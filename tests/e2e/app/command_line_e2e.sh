@@ -56,6 +56,24 @@ chmod +x "$work/fake/xdg-open"
 export PATH="$work/fake:$PATH"
 
 shot() { printf '%s/shots/shot_%03d.bmp' "$work" "$1"; }
+# Format and size of a picture as Pillow reads it ("PNG 640x480").
+picture_of() { /usr/bin/python3 -c '
+import sys; from PIL import Image
+i = Image.open(sys.argv[1]); b = i.info.get("wmf_bbox")  # a metafile: its size in pixels
+print(i.format, "%dx%d" % ((b[2] - b[0], b[3] - b[1]) if b else i.size))' "$1"; }
+# Every format --output knows, by extension (one per case), as a copy or this process writes it;
+# "-" writes the picture to standard output. The running number stays.
+outputs_are_written() {
+  local how=$1 ext format
+  for ext in jpg:JPEG bmp:BMP wmf:WMF png:PNG gif:GIF tif:TIFF; do
+    format=${ext#*:} ext=${ext%:*}
+    run_cli 0 --screen --output "pictures/$how.$ext"
+    [ "$out" = "$work/pictures/$how.$ext" ] || fail "--output $how.$ext ($how) printed '$out'"
+    [ "$(picture_of "$out")" = "$format ${screen_w}x$screen_h" ] || fail "$how.$ext is not a $format of the screen"
+  done
+  "$fotokran" --screen --format png --output - >"$work/pictures/$how-stdout" 2>"$work/err" || fail "--output - ($how) failed: $(cat "$work/err")"
+  [ "$(picture_of "$work/pictures/$how-stdout")" = "PNG ${screen_w}x$screen_h" ] || fail "--output - ($how) wrote no PNG"
+}
 
 # Bad usage, help and version need no display and no bus.
 run_cli 2 --bogus
@@ -69,8 +87,18 @@ done
 run_cli 0 --version
 [ "$out" = "Fotokran 0.7" ] || fail "--version printed '$out'"
 
-# No copy running: the picture is taken here, the number stored, and no window is left behind.
-run_cli 0 --screen
+for usage in "--screen --output x.xyz" "--screen --format foo" "--screen --delay -1" "--series --delay 1" "--window --output"; do
+  run_cli 2 $usage
+done
+grep -q -- '--output FILE' <<<"$(cd "$work" && "$fotokran" --help)" || fail "--help does not name --output"
+
+# No copy running: the picture is taken here, the number stored, and no window is left behind;
+# no display toolkit is started for it (no platform plugin can be loaded).
+cd "$work"
+mkdir -p pictures
+QT_QPA_PLATFORM= QT_QPA_PLATFORM_PLUGIN_PATH=/nonexistent QT_PLUGIN_PATH=/nonexistent outputs_are_written cold
+grep -qx 'Count=0' "$work/bin/config.ini" || fail "--output advanced the running number"
+QT_QPA_PLATFORM= QT_QPA_PLATFORM_PLUGIN_PATH=/nonexistent QT_PLUGIN_PATH=/nonexistent run_cli 0 --screen
 [ "$out" = "$(shot 0)" ] || fail "--screen without a copy printed '$out'"
 [ "$(bmp_size "$(shot 0)")" = "$screen_w $screen_h" ] || fail "--screen did not picture the screen"
 grep -qx 'Count=1' "$work/bin/config.ini" || fail "--screen without a copy did not store the number"
@@ -91,6 +119,9 @@ run_cli 0 --screen
 [ "$out" = "$(shot 1)" ] || fail "--screen printed '$out', not $(shot 1)"
 [ -s "$(shot 1)" ] || fail "--screen wrote no $(shot 1)"
 wait_until 5 grep -q "FileSaved ('$(shot 1)',)" "$work/signals.log" || fail "no FileSaved signal for $(shot 1)"
+# The command line hands every command over without the display toolkit.
+QT_QPA_PLATFORM_PLUGIN_PATH=/nonexistent QT_PLUGIN_PATH=/nonexistent outputs_are_written warm
+
 grep -q 'shot_001' "$work/notify.log" && fail "a shot with the window shown was notified"
 
 # The window in front, with its frame.
@@ -172,6 +203,12 @@ runuser -u nobody -- env HOME="$work/other" XDG_CONFIG_HOME="$work/other/.config
   DBUS_SESSION_BUS_ADDRESS="$bus_address" "$fotokran" --screen >"$work/out" 2>"$work/err"
 grep -q 'no session D-Bus' "$work/err" || fail "another user's command reached our bus: $(cat "$work/err")"
 [ ! -e "$(shot "$next")" ] || fail "another user's command was taken by our copy"
+
+# --format names the next file with its extension.
+run_cli 0 --screen --format png --delay 0
+[ "$out" = "$(printf '%s/shots/shot_%03d.png' "$work" "$next")" ] || fail "--format png printed '$out'"
+[ "$(picture_of "$out")" = "PNG ${screen_w}x$screen_h" ] || fail "--format png wrote no PNG"
+next=$((next + 1))
 
 # --quit ends the copy as its close button does.
 run_cli 0 --quit
