@@ -57,10 +57,9 @@ void fitHeight(QGroupBox* g, int textBottom) {
 }
 
 const char* const kKeyRows[][2] = {
-    {"Съемка всего экрана:", "Print Screen (PrnScr)"},
-    {"Съемка активного окна:", "Ctrl + PrnScr"},
-    {"Съемка по таймеру:", "Shift + PrnScr"},
-    {"Съемка видео:", "Shift + ScrollLock"},
+    {"Съемка всего экрана:", "Print Screen (PrnScr)"}, {"Съемка активного окна:", "Ctrl + PrnScr"},
+    {"Съемка по таймеру:", "Shift + PrnScr"},          {"Съемка видео:", "Shift + ScrollLock"},
+    {"Снимок области:", "Ctrl + Shift + PrnScr"},
 };
 
 }  // namespace
@@ -99,10 +98,12 @@ TAboutBox::TAboutBox(QWidget* owner, std::function<bool(const QUrl&)> openUrl)
     auto* keys = group(this, "GroupBox7", "[ Горячие клавиши ]",
                        {144, about->geometry().bottom() + 1 + kGroupGap, 351, 0});
     y = firstRow(keys);
-    for (int i = 0; i < 4; ++i, y += row) {
+    // Rows no taller than the font: five keys beside the icon leave the hints their room.
+    const int keyRow = fontMetrics().height();
+    for (int i = 0; i < int(std::size(kKeyRows)); ++i, y += keyRow) {
         const QByteArray n = QByteArray::number(i + 1);
-        label(keys, "KeyAction" + n, kKeyRows[i][0], {8, y, 150, row});
-        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, row});
+        label(keys, "KeyAction" + n, kKeyRows[i][0], {8, y, 150, keyRow});
+        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, keyRow});
     }
     fitHeight(keys, y);
 
