@@ -1,15 +1,19 @@
 #include "jpeg/jpeg_compress.h"
 
 // jpeglib.h expects FILE and size_t to be declared before it.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include "base/exceptions.h"
+#include "base/threads.h"
 #include "graphics/rgb_rows.h"
+#include "jpeg/jpeg_entropy.h"
 #include "jpeg/jpeg_image.h"
 
 #ifndef JCS_EXTENSIONS
@@ -21,6 +25,10 @@ namespace fk::jpeg {
 namespace {
 
 constexpr size_t kOutputBufferSize = 4096;
+// Rows of one MCU with the default sampling (chroma halved both ways); a band starts on one.
+constexpr int kMcuRows = 16;
+// Smaller pictures take longer to cut and join than to compress on one thread.
+constexpr int64_t kBandedPixels = 256 * 1024;
 
 struct ErrorManager {
     jpeg_error_mgr pub;
@@ -42,6 +50,10 @@ struct Job {
     ErrorManager error;
     Destination destination;
     const Bitmap* bitmap;
+    int firstRow;  // of the band this compressor makes
+    int rows;
+    BandCoder* coder;  // for a band; none for the whole picture
+    int aboveRows;     // the rows of the band above that come first
     CompressOptions options;
     J_COLOR_SPACE inputSpace;
     int inputComponents;
@@ -102,11 +114,11 @@ void termDestination(j_compress_ptr cinfo) {
 JSAMPROW rowOf(Job& job, JDIMENSION y) {
     const Bitmap& b = *job.bitmap;
     if (job.scratch) {
-        rowToRgb(b, int(y), job.scratch);
+        rowToRgb(b, job.firstRow + int(y), job.scratch);
         return job.scratch;
     }
     // The library only reads input rows.
-    return const_cast<JSAMPROW>(b.scanLine(int(y)));
+    return const_cast<JSAMPROW>(b.scanLine(job.firstRow + int(y)));
 }
 
 // Returns false after a library error, whose code is then in job.error.pub.msg_code.
@@ -118,7 +130,7 @@ bool runCompression(Job& job) {
     cinfo->dest = &job.destination.pub;
 
     cinfo->image_width = JDIMENSION(job.bitmap->width());
-    cinfo->image_height = JDIMENSION(job.bitmap->height());
+    cinfo->image_height = JDIMENSION(job.rows);
     cinfo->input_components = job.inputComponents;
     cinfo->in_color_space = job.inputSpace;
 
@@ -131,6 +143,8 @@ bool runCompression(Job& job) {
         jpeg_simple_progression(cinfo);
 
     jpeg_start_compress(cinfo, TRUE);
+    if (job.coder)
+        installBandCoder(cinfo, *job.coder, job.aboveRows);
     while (cinfo->next_scanline < cinfo->image_height) {
         JSAMPROW row = rowOf(job, cinfo->next_scanline);
         jpeg_write_scanlines(cinfo, &row, 1);
@@ -150,46 +164,116 @@ private:
     jpeg_compress_struct& m_cinfo;
 };
 
-}  // namespace
-
-std::vector<uint8_t> compressBitmap(const Bitmap& bitmap, const CompressOptions& options) {
-    std::vector<uint8_t> bytes;
+// A compression of rows [firstRow, firstRow + rows) of `bitmap` into `bytes`.
+struct Compression {
+    Job job{};
     std::vector<uint8_t> scratch;
 
-    Job job{};
-    job.bitmap = &bitmap;
-    job.options = options;
-    switch (bitmap.pixelFormat()) {
-        case PixelFormat::Bits24:
-            job.inputSpace = JCS_EXT_BGR;
-            job.inputComponents = 3;
-            break;
-        case PixelFormat::Bits32:
-        case PixelFormat::Device:
-            job.inputSpace = JCS_EXT_BGRX;
-            job.inputComponents = 4;
-            break;
-        default:
-            job.inputSpace = JCS_RGB;
-            job.inputComponents = 3;
-            scratch.resize(3 * size_t(bitmap.width()));
-            job.scratch = scratch.data();
-            break;
+    Compression(const Bitmap& bitmap, const CompressOptions& options, std::vector<uint8_t>& bytes,
+                int firstRow, int rows) {
+        job.bitmap = &bitmap;
+        job.firstRow = firstRow;
+        job.rows = rows;
+        job.options = options;
+        switch (bitmap.pixelFormat()) {
+            case PixelFormat::Bits24:
+                job.inputSpace = JCS_EXT_BGR;
+                job.inputComponents = 3;
+                break;
+            case PixelFormat::Bits32:
+            case PixelFormat::Device:
+                job.inputSpace = JCS_EXT_BGRX;
+                job.inputComponents = 4;
+                break;
+            default:
+                job.inputSpace = JCS_RGB;
+                job.inputComponents = 3;
+                scratch.resize(3 * size_t(bitmap.width()));
+                job.scratch = scratch.data();
+                break;
+        }
+        job.error.pub.error_exit = errorExit;
+        job.error.pub.emit_message = emitMessage;
+        job.error.pub.output_message = outputMessage;
+        job.error.pub.format_message = formatMessage;
+        job.error.pub.reset_error_mgr = resetErrorManager;
+        job.cinfo.err = &job.error.pub;
+        job.destination.pub.init_destination = initDestination;
+        job.destination.pub.empty_output_buffer = emptyOutputBuffer;
+        job.destination.pub.term_destination = termDestination;
+        job.destination.bytes = &bytes;
     }
-    job.error.pub.error_exit = errorExit;
-    job.error.pub.emit_message = emitMessage;
-    job.error.pub.output_message = outputMessage;
-    job.error.pub.format_message = formatMessage;
-    job.error.pub.reset_error_mgr = resetErrorManager;
-    job.cinfo.err = &job.error.pub;
-    job.destination.pub.init_destination = initDestination;
-    job.destination.pub.empty_output_buffer = emptyOutputBuffer;
-    job.destination.pub.term_destination = termDestination;
-    job.destination.bytes = &bytes;
+    Compression(const Compression&) = delete;
+    Compression& operator=(const Compression&) = delete;
 
-    ContextGuard guard(job.cinfo);
-    if (!runCompression(job))
-        throw EJPEG(fk::formatMessage("JPEG error #%d", {std::to_string(job.error.pub.msg_code)}));
+    // False after a library error, whose message code is then code().
+    bool run() {
+        ContextGuard guard(job.cinfo);
+        return runCompression(job);
+    }
+    int code() const { return job.error.pub.msg_code; }
+};
+
+[[noreturn]] void fail(int code) {
+    throw EJPEG(fk::formatMessage("JPEG error #%d", {std::to_string(code)}));
+}
+
+}  // namespace
+
+std::vector<uint8_t> compressInBands(const Bitmap& bitmap, const CompressOptions& options,
+                                     int threads) {
+    const int height = bitmap.height();
+    const int mcuRows = (height + kMcuRows - 1) / kMcuRows;
+    const int count = std::min(threads, mcuRows);
+    std::vector<BandOutput> bands(static_cast<size_t>(count));
+    std::vector<std::optional<int>> errors(static_cast<size_t>(count));
+    forEachChunk(count, count, 1, [&](int, int band, int) {
+        const int top = band * mcuRows / count * kMcuRows;
+        const int bottom = std::min(height, (band + 1) * mcuRows / count * kMcuRows);
+        const int above = band > 0 ? kMcuRows : 0;
+        BandOutput& output = bands[size_t(band)];
+        output.file.reserve(size_t(bitmap.width()) * size_t(bottom - top) / 2);
+        Compression c(bitmap, options, output.file, top - above, bottom - top + above);
+        c.job.coder = &output.coder;
+        c.job.aboveRows = above;
+        if (!c.run())
+            errors[size_t(band)] = c.code();
+    });
+    for (const std::optional<int>& code : errors)
+        if (code)
+            fail(*code);
+    // Every header as the first band's compressor wrote it, the frame given the whole height.
+    size_t frame;
+    const size_t start = scanDataStart(bands[0].file, frame);
+    if (!start || !frame)
+        return {};
+    std::vector<uint8_t> bytes(bands[0].file.begin(), bands[0].file.begin() + long(start));
+    bytes[frame + 5] = uint8_t(height >> 8);
+    bytes[frame + 6] = uint8_t(height);
+    if (!joinBands(bands, bytes))
+        return {};
+    bytes.push_back(0xFF);
+    bytes.push_back(0xD9);
+    return bytes;
+}
+
+std::vector<uint8_t> compressBitmap(const Bitmap& bitmap, const CompressOptions& options) {
+    // Bands share one scan, which a progressive file does not have; a picture beyond the
+    // library's limit is left to it to refuse.
+    const int64_t pixels = int64_t(bitmap.width()) * bitmap.height();
+    const int threads = options.threads > 0       ? options.threads
+                        : pixels >= kBandedPixels ? resolveThreadCount(0)
+                                                  : 1;
+    if (threads > 1 && !options.progressive && bitmap.height() > kMcuRows &&
+        bitmap.width() <= JPEG_MAX_DIMENSION && bitmap.height() <= JPEG_MAX_DIMENSION) {
+        std::vector<uint8_t> bytes = compressInBands(bitmap, options, threads);
+        if (!bytes.empty())
+            return bytes;
+    }
+    std::vector<uint8_t> bytes;
+    Compression whole(bitmap, options, bytes, 0, bitmap.height());
+    if (!whole.run())
+        fail(whole.code());
     return bytes;
 }
 

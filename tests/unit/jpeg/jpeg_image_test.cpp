@@ -1,5 +1,7 @@
 #include "jpeg/jpeg_image.h"
 
+#include "jpeg/jpeg_compress.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -94,6 +96,43 @@ TEST(JpegImage, FilesEqualWhatCjpegWritesFromTheSamePixels) {
             EXPECT_EQ(jpegOf(b, uint8_t(quality)), cjpegOf(b, quality));
         }
     }
+}
+
+TEST(JpegImage, PicturesMadeInBandsEqualWhatOneThreadAndCjpegWrite) {
+    // Bands start on 16-row MCU rows: heights around them, bands of one MCU row, a short last
+    // band, more threads than rows. Noise on the left gives large coefficients, a flat right
+    // half long zero runs and blocks that end with an end-of-block code, as bands must.
+    const struct {
+        int width, height, threads;
+        PixelFormat format;
+        bool gray;
+    } cases[] = {{37, 17, 2, PixelFormat::Bits24, false},  {1, 33, 2, PixelFormat::Device, false},
+                 {65, 48, 3, PixelFormat::Bits32, false},  {40, 100, 7, PixelFormat::Bits8, false},
+                 {23, 47, 2, PixelFormat::Bits24, true},   {33, 40, 9, PixelFormat::Bits24, false},
+                 {600, 500, 2, PixelFormat::Device, false}};
+    uint32_t seed = 70;
+    for (const auto& c : cases) {
+        Bitmap b = makeTestPattern(c.width, c.height, c.format, ++seed);
+        for (int y = 0; y < c.height; ++y)
+            for (int x = c.width / 2; x < c.width; ++x)
+                isPaletteFormat(c.format)
+                    ? b.setIndex(x, y, 0)
+                    : b.setPixel(x, y, {uint8_t(y * 5), 90, uint8_t(y < c.height / 2 ? 30 : 220)});
+        for (int quality : {1, 50, 90, 100}) {
+            SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " on " << c.threads
+                                            << " threads, quality " << quality);
+            const jpeg::CompressOptions options{uint8_t(quality), c.gray, false, 1};
+            const auto one = jpeg::compressBitmap(b, options);
+            EXPECT_EQ(jpeg::compressInBands(b, options, c.threads), one);
+            if (quality == 90)
+                EXPECT_EQ(one, cjpegOf(b, quality, c.gray ? "-grayscale" : ""));
+        }
+    }
+    // A band that cannot be joined (noise to its last coefficient) is made on one thread.
+    Bitmap noise = makeTestPattern(64, 64, PixelFormat::Bits24, 5);
+    EXPECT_TRUE(jpeg::compressInBands(noise, {100, false, false, 1}, 2).empty());
+    EXPECT_EQ(jpeg::compressBitmap(noise, {100, false, false, 2}),
+              jpeg::compressBitmap(noise, {100, false, false, 1}));
 }
 
 TEST(JpegImage, QualityGoesToTheLibraryAsItStands) {
