@@ -12,6 +12,7 @@
 
 #include "app/app_paths.h"
 #include "app/bus_client.h"
+#include "app/language.h"
 #include "app/notifier.h"
 #include "capture/capture.h"
 #include "settings/ini_file.h"
@@ -57,7 +58,9 @@ public:
     std::string runningNumberText() override { return m_s.counter; }
     void setRunningNumberText(const std::string& text) override { m_s.counter = text; }
     void pictureSaved(const std::string& path) override { saved = path; }
-    void noFormatSelected() override { std::cerr << "fotokran: Формат снимка не выбран\n"; }
+    void noFormatSelected() override {
+        std::cerr << "fotokran: " << trForm("Формат снимка не выбран").toStdString() << "\n";
+    }
 
     std::string saved;
 
@@ -77,8 +80,8 @@ bool waylandSession() {
 bool takenAsStored(StoredSettings& s, const ShotOptions& options) {
     const std::string clean =
         QDir::cleanPath(QDir(QString::fromStdString(s.folderPath)).absolutePath()).toStdString();
-    const bool delayed = options.delaySeconds >= 0 ? options.delaySeconds > 0
-                                                   : s.delayOn && s.delay != "0";
+    const bool delayed =
+        options.delaySeconds >= 0 ? options.delaySeconds > 0 : s.delayOn && s.delay != "0";
     return !s.folderPath.empty() && clean == s.folderPath &&
            std::filesystem::is_directory(s.folderPath) && s.quality >= 0 && s.quality <= 100 &&
            s.palette >= -1 && s.palette <= 3 && !s.delay.empty() && !delayed && !s.clipboard &&
@@ -96,6 +99,7 @@ std::optional<int> shootWithoutWindow(const CommandLine& line, int argc, char** 
         return std::nullopt;
     QCoreApplication core(argc, argv);  // names the program's folder; no display, no plugins
     const AppPaths paths = AppPaths::forThisProgram();
+    applyLanguage(startLanguage(paths.configFile, line.language));
     StoredSettings settings;
     try {
         const std::optional<IniFile> ini = IniFile::loadFile(paths.configFile);
@@ -164,8 +168,9 @@ std::optional<int> shootWithoutWindow(const CommandLine& line, int argc, char** 
     }
     if (settings.notify) {
         const auto [summary, body] = savedFileNote(QString::fromStdString(host.saved));
-        notifyOnce(summary.toStdString(), body.toStdString(),
-                   QUrl::fromLocalFile(QString::fromStdString(host.saved)).toString().toStdString());
+        notifyOnce(
+            summary.toStdString(), body.toStdString(),
+            QUrl::fromLocalFile(QString::fromStdString(host.saved)).toString().toStdString());
     }
     std::cout << host.saved << std::endl;
     return 0;

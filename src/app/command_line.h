@@ -19,7 +19,7 @@ struct ShotOptions {
     bool clipboard = false;
     std::string output;  // --output: an absolute path, or "-" for standard output
     PictureFormat format = PictureFormat::NotSelected;  // --format, or the output's extension
-    int delaySeconds = -1;                               // --delay; -1: the stored delay
+    int delaySeconds = -1;                              // --delay; -1: the stored delay
     bool any() const {
         return !region.empty() || allMonitors || clipboard || !output.empty() ||
                format != PictureFormat::NotSelected || delaySeconds >= 0;
@@ -29,7 +29,8 @@ struct ShotOptions {
 struct CommandLine {
     Command command = Command::Start;
     ShotOptions shot;
-    std::string error;  // bad usage: unknown option or extra words
+    std::string language;  // --lang for this run: "en" or "ru"; empty: the stored one
+    std::string error;     // bad usage: unknown option or extra words
 };
 
 // The words after the program's name: at most one command, with the options that go with it.

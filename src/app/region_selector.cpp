@@ -37,13 +37,12 @@ QImage imageOf(const Bitmap& picture) {
 }  // namespace
 
 RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
-    : QWidget(nullptr,
-              Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                  Qt::X11BypassWindowManagerHint),
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint),
       m_pump(pump),
       m_desktop(desktop) {
     setObjectName("RegionSelector");
-    setWindowTitle("Fotokran: снимок области");
+    setWindowTitle(tr("Fotokran: снимок области"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
