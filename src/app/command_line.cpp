@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/language.h"
 #include "capture/naming.h"
 #include "capture/region.h"
 #include "settings/list_entries.h"
@@ -122,7 +123,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
         bool consumed = false;
         const std::string* value = i + 1 < words.size() ? &words[i + 1] : nullptr;
         if (words[i] == "--lang") {
-            if (!value || (*value != "en" && *value != "ru")) {
+            if (!value || !isLanguage(*value)) {
                 result.error = value ? "'" + *value + "' is no language: give en or ru"
                                      : "--lang needs a value";
                 return result;

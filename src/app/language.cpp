@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTranslator>
+#include <algorithm>
+#include <iterator>
 
 #include "settings/settings_store.h"
 
@@ -17,9 +19,9 @@ namespace fk {
 namespace {
 
 constexpr const char* kRussian = "ru";
-constexpr const char* kEnglish = "en";
-// Where qt_add_translations puts the compiled translation among the program's resources.
-constexpr const char* kEnglishFile = ":/i18n/fotokran_en.qm";
+// The languages with a translation among the program's resources, where qt_add_translations puts
+// fotokran_<language>.qm.
+constexpr const char* kTranslated[] = {"en"};
 constexpr const char* kFormContext = "fk::TMainForm";
 constexpr const char* kSourceText = "fkSourceText";
 constexpr const char* kSourceTip = "fkSourceToolTip";
@@ -63,7 +65,8 @@ void retranslateOne(QObject* o) {
 }  // namespace
 
 bool isLanguage(const std::string& word) {
-    return word == kRussian || word == kEnglish;
+    return word == kRussian ||
+           std::find(std::begin(kTranslated), std::end(kTranslated), word) != std::end(kTranslated);
 }
 
 bool applyLanguage(const std::string& language) {
@@ -79,7 +82,8 @@ bool applyLanguage(const std::string& language) {
     if (language == kRussian)
         return true;
     auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(kEnglishFile) || !QCoreApplication::installTranslator(translator)) {
+    if (!translator->load(QString(":/i18n/fotokran_%1.qm").arg(QString::fromStdString(language))) ||
+        !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return false;
     }
