@@ -80,8 +80,8 @@ bool waylandSession() {
 bool takenAsStored(StoredSettings& s, const ShotOptions& options) {
     const std::string clean =
         QDir::cleanPath(QDir(QString::fromStdString(s.folderPath)).absolutePath()).toStdString();
-    const bool delayed =
-        options.delaySeconds >= 0 ? options.delaySeconds > 0 : s.delayOn && s.delay != "0";
+    const bool delayed = options.delaySeconds >= 0 ? options.delaySeconds > 0
+                                                   : s.delayOn && s.delay != "0";
     return !s.folderPath.empty() && clean == s.folderPath &&
            std::filesystem::is_directory(s.folderPath) && s.quality >= 0 && s.quality <= 100 &&
            s.palette >= -1 && s.palette <= 3 && !s.delay.empty() && !delayed && !s.clipboard &&
@@ -168,9 +168,8 @@ std::optional<int> shootWithoutWindow(const CommandLine& line, int argc, char** 
     }
     if (settings.notify) {
         const auto [summary, body] = savedFileNote(QString::fromStdString(host.saved));
-        notifyOnce(
-            summary.toStdString(), body.toStdString(),
-            QUrl::fromLocalFile(QString::fromStdString(host.saved)).toString().toStdString());
+        notifyOnce(summary.toStdString(), body.toStdString(),
+                   QUrl::fromLocalFile(QString::fromStdString(host.saved)).toString().toStdString());
     }
     std::cout << host.saved << std::endl;
     return 0;

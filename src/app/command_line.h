@@ -19,7 +19,7 @@ struct ShotOptions {
     bool clipboard = false;
     std::string output;  // --output: an absolute path, or "-" for standard output
     PictureFormat format = PictureFormat::NotSelected;  // --format, or the output's extension
-    int delaySeconds = -1;                              // --delay; -1: the stored delay
+    int delaySeconds = -1;                               // --delay; -1: the stored delay
     bool any() const {
         return !region.empty() || allMonitors || clipboard || !output.empty() ||
                format != PictureFormat::NotSelected || delaySeconds >= 0;

@@ -61,7 +61,9 @@ void printAnswer(const QString& text) {
 class CancelKeyOnly final : public HotKeys {
 public:
     explicit CancelKeyOnly(Desktop& desktop) : m_desktop(desktop) {}
-    std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)>) override { return {}; }
+    std::vector<HotKeyAction> registerAll(std::function<void(HotKeyAction)>) override {
+        return {};
+    }
     void unregisterAll() override {}
     bool grabCancelKey(std::function<void()> onPress) override {
         if (!m_keys)
@@ -102,16 +104,15 @@ int runOnce(Command command, const ShotOptions& options, const std::string& lang
                    paths, hooks);
     QString answer;
     QByteArray picture;
-    form.remoteCommand(command, options,
-                       [&](bool ok, const QString& text, const QByteArray& bytes) {
-                           failed = failed || !ok;
-                           if (ok) {
-                               answer = text;
-                               picture = bytes;
-                           } else {
-                               std::cerr << "fotokran: " << text.toStdString() << std::endl;
-                           }
-                       });
+    form.remoteCommand(command, options, [&](bool ok, const QString& text, const QByteArray& bytes) {
+        failed = failed || !ok;
+        if (ok) {
+            answer = text;
+            picture = bytes;
+        } else {
+            std::cerr << "fotokran: " << text.toStdString() << std::endl;
+        }
+    });
     form.close();  // writes the settings; a failure there fails the command
     if (const auto& held = form.pictureForClipboard()) {
         const QString why = holdClipboardInBackground(held->path, held->png);
@@ -182,8 +183,7 @@ int runProgram(const CommandLine& line) {
     ExitRequests exits([&finished] { return finished; });
 
     TMainForm mainForm(
-        {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote},
-        paths);
+        {*platform.grabber, clock, pump, *hotKeys, *platform.desktop, 0, platform.startNote}, paths);
     form = &mainForm;
     remote.setShotHandler([&mainForm](Command c, ShotOptions o, const RemoteControl::ShotReply& r) {
         mainForm.remoteCommand(c, o, r);

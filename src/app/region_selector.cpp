@@ -37,8 +37,9 @@ QImage imageOf(const Bitmap& picture) {
 }  // namespace
 
 RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::X11BypassWindowManagerHint),
+    : QWidget(nullptr,
+              Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                  Qt::X11BypassWindowManagerHint),
       m_pump(pump),
       m_desktop(desktop) {
     setObjectName("RegionSelector");
