@@ -76,6 +76,7 @@ const char* const kKeyRows[][2] = {
     {QT_TRANSLATE_NOOP("fk::TAboutBox", "Съемка активного окна:"), "Ctrl + PrnScr"},
     {QT_TRANSLATE_NOOP("fk::TAboutBox", "Съемка по таймеру:"), "Shift + PrnScr"},
     {QT_TRANSLATE_NOOP("fk::TAboutBox", "Съемка видео:"), "Shift + ScrollLock"},
+    {QT_TRANSLATE_NOOP("fk::TAboutBox", "Снимок области:"), "Ctrl + Shift + PrnScr"},
 };
 
 }  // namespace
@@ -134,10 +135,12 @@ void TAboutBox::build() {
     auto* keys = group(this, "GroupBox7", tr("[ Горячие клавиши ]"),
                        {144, about->geometry().bottom() + 1 + kGroupGap, 351, 0});
     y = firstRow(keys);
-    for (int i = 0; i < 4; ++i, y += row) {
+    // Rows no taller than the font: five keys beside the icon leave the hints their room.
+    const int keyRow = fontMetrics().height();
+    for (int i = 0; i < int(std::size(kKeyRows)); ++i, y += keyRow) {
         const QByteArray n = QByteArray::number(i + 1);
-        label(keys, "KeyAction" + n, translated(kKeyRows[i][0]), {8, y, 150, row});
-        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, row});
+        label(keys, "KeyAction" + n, translated(kKeyRows[i][0]), {8, y, 150, keyRow});
+        label(keys, "KeyName" + n, kKeyRows[i][1], {170, y, 170, keyRow});
     }
     fitHeight(keys, y);
 

@@ -80,8 +80,8 @@ bool waylandSession() {
 bool takenAsStored(StoredSettings& s, const ShotOptions& options) {
     const std::string clean =
         QDir::cleanPath(QDir(QString::fromStdString(s.folderPath)).absolutePath()).toStdString();
-    const bool delayed = options.delaySeconds >= 0 ? options.delaySeconds > 0
-                                                   : s.delayOn && s.delay != "0";
+    const bool delayed =
+        options.delaySeconds >= 0 ? options.delaySeconds > 0 : s.delayOn && s.delay != "0";
     return !s.folderPath.empty() && clean == s.folderPath &&
            std::filesystem::is_directory(s.folderPath) && s.quality >= 0 && s.quality <= 100 &&
            s.palette >= -1 && s.palette <= 3 && !s.delay.empty() && !delayed && !s.clipboard &&
@@ -147,8 +147,7 @@ std::optional<int> shootWithoutWindow(const CommandLine& line, int argc, char** 
     if (line.shot.output == "-") {
         const std::vector<uint8_t> bytes = capture.takeStreamed();
         if (status == 0 && bytes.empty()) {
-            std::cerr << "fotokran: no picture was written (no output format is selected)"
-                      << std::endl;
+            std::cerr << "fotokran: " << nothingWritten(line.command) << std::endl;
             return 1;
         }
         std::cout.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -158,18 +157,14 @@ std::optional<int> shootWithoutWindow(const CommandLine& line, int argc, char** 
     if (status != 0)
         return status;
     if (host.saved.empty()) {
-        std::cerr << "fotokran: "
-                  << (line.command == Command::Window
-                          ? "no picture was written (no window in front, or no output format "
-                            "is selected)"
-                          : "no picture was written (no output format is selected)")
-                  << std::endl;
+        std::cerr << "fotokran: " << nothingWritten(line.command) << std::endl;
         return 1;
     }
     if (settings.notify) {
         const auto [summary, body] = savedFileNote(QString::fromStdString(host.saved));
-        notifyOnce(summary.toStdString(), body.toStdString(),
-                   QUrl::fromLocalFile(QString::fromStdString(host.saved)).toString().toStdString());
+        notifyOnce(
+            summary.toStdString(), body.toStdString(),
+            QUrl::fromLocalFile(QString::fromStdString(host.saved)).toString().toStdString());
     }
     std::cout << host.saved << std::endl;
     return 0;

@@ -226,6 +226,12 @@ std::string versionText() {
     return "Fotokran 0.7\n";
 }
 
+const char* nothingWritten(Command command) {
+    return command == Command::Window
+               ? "no picture was written (no window in front, or no output format is selected)"
+               : "no picture was written (no output format is selected)";
+}
+
 const char* remoteMethod(Command command) {
     for (const Option& o : kOptions)
         if (o.command == command)

@@ -19,7 +19,7 @@ struct ShotOptions {
     bool clipboard = false;
     std::string output;  // --output: an absolute path, or "-" for standard output
     PictureFormat format = PictureFormat::NotSelected;  // --format, or the output's extension
-    int delaySeconds = -1;                               // --delay; -1: the stored delay
+    int delaySeconds = -1;                              // --delay; -1: the stored delay
     bool any() const {
         return !region.empty() || allMonitors || clipboard || !output.empty() ||
                format != PictureFormat::NotSelected || delaySeconds >= 0;
@@ -39,6 +39,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& words);
 std::string usageText();
 std::string versionText();
 
+// Why a picture command wrote nothing, as the command line and the running copy answer.
+const char* nothingWritten(Command command);
 // The running copy's method for a command that it can run; empty for Start, Help and Version.
 const char* remoteMethod(Command command);
 // The format a file name's extension asks for (jpg, jpeg, bmp, wmf, png, gif, tif, tiff, in any

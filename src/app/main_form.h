@@ -84,6 +84,9 @@ public:
     // Shows the window, unless it is to start minimised: then only the tray icon is left (or,
     // with no tray, the task-bar entry of the minimised window).
     void showAtStart();
+    // Readies the region's window while the running copy idles, for a first region as fast as
+    // the later ones.
+    void PrepareRegion();
     // Brings the window back from the tray or the task bar.
     void DoRestore();
 

@@ -35,6 +35,17 @@ void TMainForm::ShootRegion() {
     m_capture->ShootRegion(frozen, *chosen);
 }
 
+void TMainForm::PrepareRegion() {
+    if (m_selector)
+        return;
+    m_selector = std::make_unique<RegionSelector>(m_platform.pump, m_platform.desktop);
+    try {
+        prepareSelector(*m_selector, *m_capture, m_platform.grabber.capabilities());
+    } catch (const Exception&) {
+        // Nothing is lost: the first region meets the fault itself and reports it.
+    }
+}
+
 void TMainForm::ShootRegionAt(const std::string& area) {
     if (area == "last" && m_lastRegion.empty())
         throw Exception("No region has been taken yet");

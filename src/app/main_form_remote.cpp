@@ -105,17 +105,16 @@ void TMainForm::remoteCommand(Command command, const ShotOptions& options,
             return shotReply(ok, text, {});
         const std::vector<uint8_t> bytes = m_capture->takeStreamed();
         if (bytes.empty())
-            return shotReply(false, "no picture was written (no output format is selected)", {});
-        shotReply(true, {}, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                       qsizetype(bytes.size())));
+            return shotReply(false, nothingWritten(command), {});
+        shotReply(true, {},
+                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
     };
     if (streamed) {
         // Nothing is saved: the answer waits for the bytes instead.
         const std::optional<QString> error = runCaught([&] {
-            command == Command::Region ? (options.region.empty() ? ShootRegion()
-                                                                 : ShootRegionAt(options.region))
-                                       : HotKeyPressed(command == Command::Screen
-                                                           ? HotKeyAction::ShootScreen
+            command == Command::Region
+                ? (options.region.empty() ? ShootRegion() : ShootRegionAt(options.region))
+                : HotKeyPressed(command == Command::Screen ? HotKeyAction::ShootScreen
                                                            : HotKeyAction::ShootWindow);
         });
         return error ? reply(false, *error) : reply(true, {});
@@ -124,9 +123,8 @@ void TMainForm::remoteCommand(Command command, const ShotOptions& options,
         return remoteCommand(command, reply);
     if (m_selector && m_selector->isChoosing())
         return reply(false, "a region is being chosen already");
-    answerShot(
-        [&] { options.region.empty() ? ShootRegion() : ShootRegionAt(options.region); },
-        "no picture was written (no output format is selected)", reply);
+    answerShot([&] { options.region.empty() ? ShootRegion() : ShootRegionAt(options.region); },
+               nothingWritten(command), reply);
 }
 
 void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply) {
@@ -135,12 +133,10 @@ void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply
     };
     switch (command) {
         case Command::Screen:
-            shot(HotKeyAction::ShootScreen,
-                 "no picture was written (no output format is selected)");
+            shot(HotKeyAction::ShootScreen, nothingWritten(command));
             return;
         case Command::Window:
-            shot(HotKeyAction::ShootWindow,
-                 "no picture was written (no window in front, or no output format is selected)");
+            shot(HotKeyAction::ShootWindow, nothingWritten(command));
             return;
         case Command::Series: {
             const bool starting = !TimerOn();
@@ -166,10 +162,9 @@ void TMainForm::remoteCommand(Command command, const RemoteControl::Reply& reply
             close();
             return;
         case Command::Region:
-            remoteCommand(command, ShotOptions{},
-                          [reply](bool ok, const QString& text, const QByteArray&) {
-                              reply(ok, text);
-                          });
+            remoteCommand(
+                command, ShotOptions{},
+                [reply](bool ok, const QString& text, const QByteArray&) { reply(ok, text); });
             return;
         case Command::Start:
         case Command::Help:

@@ -199,6 +199,7 @@ int runProgram(const CommandLine& line) {
         },
         Qt::QueuedConnection);
     mainForm.showAtStart();
+    QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.PrepareRegion(); });
     if (command == Command::Show) {
         mainForm.DoRestore();
     } else if (command == Command::Series || command == Command::Video) {

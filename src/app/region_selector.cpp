@@ -3,6 +3,7 @@
 #include "app/region_selector.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QCursor>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -10,6 +11,8 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "capture/capture.h"
+#include "platform/capabilities.h"
 #include "platform/desktop.h"
 #include "platform/event_pump.h"
 
@@ -37,9 +40,8 @@ QImage imageOf(const Bitmap& picture) {
 }  // namespace
 
 RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
-    : QWidget(nullptr,
-              Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                  Qt::X11BypassWindowManagerHint),
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint),
       m_pump(pump),
       m_desktop(desktop) {
     setObjectName("RegionSelector");
@@ -55,7 +57,7 @@ RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
 
 RegionSelector::~RegionSelector() = default;
 
-std::optional<ScreenRect> RegionSelector::choose(const FrozenScreen& frozen) {
+void RegionSelector::takeFrozen(const FrozenScreen& frozen) {
     m_frozen = &frozen;
     m_image = imageOf(frozen.picture);
     m_ratio = std::max(1.0, qApp->devicePixelRatio());
@@ -69,6 +71,38 @@ std::optional<ScreenRect> RegionSelector::choose(const FrozenScreen& frozen) {
     setGeometry(QRectF(a.x / m_ratio, a.y / m_ratio, a.width / m_ratio, a.height / m_ratio)
                     .toAlignedRect());
     m_pointer = pixelAt(mapFromGlobal(QCursor::pos()));
+}
+
+void RegionSelector::dropFrozen() {
+    m_frozen = nullptr;
+    m_image = {};
+}
+
+void RegionSelector::prepare(const FrozenScreen& frozen) {
+    if (isChoosing())
+        return;
+    takeFrozen(frozen);
+    create();
+    // Painted into the store the first showing paints into, never flushed to the display: a
+    // store of the window's size is kept when it shows.
+    if (QBackingStore* store = backingStore()) {
+        store->resize(size());
+        const QRegion all(rect());
+        store->beginPaint(all);
+        render(store->paintDevice(), QPoint(), all, RenderFlag::DrawWindowBackground);
+        store->endPaint();
+    }
+    dropFrozen();
+}
+
+void prepareSelector(RegionSelector& selector, Capture& capture, const GrabCapabilities& grab) {
+    if (grab.sharedMemory && grab.ownWindows != OwnWindows::HiddenForGrab)
+        selector.prepare(capture.freezeScreen(false));
+}
+
+std::optional<ScreenRect> RegionSelector::choose(const FrozenScreen& frozen) {
+    takeFrozen(frozen);
+    const ScreenRect& a = frozen.area;
 
     struct Closed {
         RegionSelector& s;
@@ -78,8 +112,7 @@ std::optional<ScreenRect> RegionSelector::choose(const FrozenScreen& frozen) {
             s.releaseMouse();
             s.hide();
             s.m_grabbed = false;
-            s.m_frozen = nullptr;
-            s.m_image = {};
+            s.dropFrozen();
             // Gone from the screen before the picture is written.
             s.m_desktop.flush();
         }

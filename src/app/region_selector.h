@@ -12,7 +12,9 @@ class QEventLoop;
 
 namespace fk {
 
+class Capture;
 class Desktop;
+struct GrabCapabilities;
 class EventPump;
 
 // The screen held still, shown over every monitor in a window no window manager handles, for a
@@ -31,6 +33,9 @@ public:
     // coordinates, none when cancelled. Throws EWaitsEnded when the program closes meanwhile.
     std::optional<ScreenRect> choose(const FrozenScreen& frozen);
     bool isChoosing() const { return m_frozen != nullptr; }
+    // Makes, unseen, what the first choosing would make before its picture shows: the window,
+    // its backing store's memory and the fonts of its labels, by painting `frozen` there once.
+    void prepare(const FrozenScreen& frozen);
     // Ends the choosing as Esc does.
     void cancel();
 
@@ -51,6 +56,8 @@ private:
     QRectF toWidget(const QRect& pixels) const;
     int edgesAt(const QPoint& pixel) const;
     void finish(std::optional<QRect> pixels);
+    void takeFrozen(const FrozenScreen& frozen);
+    void dropFrozen();
     void tryGrab();
     // Repaints what moved: the overlay as it was painted last, and as it is now.
     void refresh();
@@ -65,7 +72,7 @@ private:
     EventPump& m_pump;
     Desktop& m_desktop;
     const FrozenScreen* m_frozen = nullptr;
-    QImage m_image;  // the frozen picture, over the grab's own memory where it can be
+    QImage m_image;      // the frozen picture, over the grab's own memory where it can be
     double m_ratio = 1;  // device pixels per widget unit
     QTimer m_grabRetry;
     bool m_grabbed = false;
@@ -82,5 +89,11 @@ private:
     std::optional<QRect> m_result;
     QEventLoop* m_loop = nullptr;
 };
+
+// Readies the selector while the program idles, so that its first choosing shows as fast as the
+// later ones: where grabs come through shared memory, one grab of the whole desktop, let go at
+// once, leaves its segment for the next grab to take, and the selector is prepared with it.
+// Where a grab would hide the program's windows or ask the user, nothing is done.
+void prepareSelector(RegionSelector& selector, Capture& capture, const GrabCapabilities& grab);
 
 }  // namespace fk

@@ -16,6 +16,8 @@
 #include <filesystem>
 
 #include "app/about_box.h"
+#include "app/countdown_window.h"
+#include "app/program_icon.h"
 #include "app/shell_tree_view.h"
 #include "base/exceptions.h"
 #include "form_fixture.h"
@@ -134,7 +136,12 @@ TEST_F(Handlers, TheShotDelayIsWaitedBeforeTheGrab) {
     const int64_t start = clock.now;
     int grabsBefore = -1;
     QString tipWhileWaiting;
-    pump.events.schedule(start + 1500, [&] { tipWhileWaiting = form->trayIcon()->toolTip(); });
+    const auto drawn = [&] { return form->trayIcon()->icon().pixmap(64).toImage(); };
+    QImage iconWhileWaiting;
+    pump.events.schedule(start + 1500, [&] {
+        tipWhileWaiting = form->trayIcon()->toolTip();
+        iconWhileWaiting = drawn();
+    });
     pump.events.schedule(start + 2999, [&] { grabsBefore = grabber.screenGrabs; });
     click("Button8");
     EXPECT_EQ(grabsBefore, 0);
@@ -142,6 +149,9 @@ TEST_F(Handlers, TheShotDelayIsWaitedBeforeTheGrab) {
     EXPECT_EQ(clock.now, start + 3000);
     EXPECT_EQ(tipWhileWaiting, "Fotokran v0.7: снимок через 2 сек.");
     EXPECT_EQ(form->trayIcon()->toolTip(), "Fotokran v0.7");
+    EXPECT_EQ(iconWhileWaiting, countdownIcon(2).pixmap(64).toImage());
+    EXPECT_NE(iconWhileWaiting, countdownIcon(3).pixmap(64).toImage());
+    EXPECT_EQ(drawn(), programIcon().pixmap(64).toImage());
 
     // The tray's "Отменить" ends the wait without a shot.
     const int64_t again = clock.now;
@@ -497,11 +507,12 @@ TEST_F(Handlers, TheTrayIconBringsTheWindowBackAndOpensItsMenu) {
 class RefusedKeys : public FormTest {};
 
 TEST_F(RefusedKeys, KeysHeldByAnotherProgramAreNamedOnceWithoutABox) {
-    keys.refuse = {HotKeyAction::ShootScreen, HotKeyAction::Video};
+    keys.refuse = {HotKeyAction::ShootScreen, HotKeyAction::Video, HotKeyAction::ShootRegion};
     start();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_TRUE(notices[0].contains("Print Screen (PrnScr)"));
     EXPECT_TRUE(notices[0].contains("Shift + ScrollLock"));
+    EXPECT_TRUE(notices[0].contains("Ctrl + Shift + PrnScr"));
     EXPECT_FALSE(notices[0].contains("Ctrl + PrnScr"));
     EXPECT_TRUE(errors.empty());
     // The rest of the start-up ran.

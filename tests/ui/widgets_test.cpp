@@ -158,8 +158,9 @@ TEST(AboutBox, ShowsEveryGroupHintAndKey) {
     const char* const rows[][2] = {{"Съемка всего экрана:", "Print Screen (PrnScr)"},
                                    {"Съемка активного окна:", "Ctrl + PrnScr"},
                                    {"Съемка по таймеру:", "Shift + PrnScr"},
-                                   {"Съемка видео:", "Shift + ScrollLock"}};
-    for (int i = 0; i < 4; ++i) {
+                                   {"Съемка видео:", "Shift + ScrollLock"},
+                                   {"Снимок области:", "Ctrl + Shift + PrnScr"}};
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(textOf(QString("KeyAction%1").arg(i + 1)), QString::fromUtf8(rows[i][0]));
         EXPECT_EQ(textOf(QString("KeyName%1").arg(i + 1)), QString::fromUtf8(rows[i][1]));
     }

@@ -151,6 +151,10 @@
         <source>[ Подсказки ]</source>
         <translation>[ Hints ]</translation>
     </message>
+    <message>
+        <source>Снимок области:</source>
+        <translation>Region shot:</translation>
+    </message>
 </context>
 <context>
     <name>fk::TMainForm</name>

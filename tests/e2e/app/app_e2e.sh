@@ -61,7 +61,8 @@ find_icon() {
     up=$id
     for _ in 1 2 3; do
       line=$(xwininfo -id "$up" -tree | grep 'Parent window id:')
-      case "$line" in *'"panel"'*) echo "$id"; break ;; esac
+      # An unmapped window of ours sits on the root: xwininfo -id 0x0 would wait for a click.
+      case "$line" in *'"panel"'*) echo "$id"; break ;; *'(the root window)'* | '') break ;; esac
       up=$(echo "$line" | awk '{print $4}')
     done
   done | head -n1 | grep .

@@ -193,6 +193,27 @@ monitors)
   desktop_key WholeDesktop=1
   run_cli 0 --screen
   same_pixels "$work/noise.png" "$out" || fail "\"Весь рабочий стол\" is not the whole framebuffer"
+  # The cursor is drawn where the pointer is, whichever monitor is primary and whatever is taken.
+  xrandr --delmonitor left && xrandr --delmonitor right &&
+    xrandr --setmonitor left "$half/100x$screen_h/100+0+0" none &&
+    xrandr --setmonitor '*right' "$((screen_w - half))/100x$screen_h/100+$half+0" none ||
+    fail "the primary monitor was not moved"
+  config CaptureCursor=1
+  xdotool mousemove $((half + 40)) 50
+  cursor_at() { # PICTURE X: where PICTURE differs from the wallpaper seen from X, as a box
+    /usr/bin/python3 -c 'import sys; from PIL import Image, ImageChops
+b = Image.open(sys.argv[1]).convert("RGB"); x = int(sys.argv[2])
+a = Image.open(sys.argv[3]).convert("RGB").crop((x, 0, x + b.width, b.height))
+box = ImageChops.difference(a, b).getbbox(); print(*(box[i] + (x if i % 2 == 0 else 0) for i in range(4)) if box else "")' "$@" "$work/noise.png"
+  }
+  run_cli 0 --screen
+  on_primary=$(cursor_at "$out" "$half")
+  run_cli 0 --screen --all-monitors
+  on_desktop=$(cursor_at "$out" 0)
+  read -r left top _ < <(echo "$on_desktop")
+  [ -n "$on_primary" ] && [ "$on_primary" = "$on_desktop" ] && [ "$left" -le $((half + 40)) ] &&
+    [ "$left" -ge $((half + 8)) ] && [ "$top" -le 50 ] ||
+    fail "the cursor is at $on_primary on the primary monitor, at $on_desktop on the desktop"
   ;;
 *) fail "no case $case_name" ;;
 esac
