@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <string>
 
 class QLabel;
 class QUrl;
@@ -19,10 +20,17 @@ public:
 
     QLabel* Version;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // Makes the window's controls in the language in effect.
+    void build();
+
     LinkLabel* link(QWidget* parent, const char* name, const QString& text, const QString& url,
                     QRect geometry);
     std::function<bool(const QUrl&)> m_openUrl;
+    std::string m_language;  // the one the controls were made in
 };
 
 }  // namespace fk

@@ -12,6 +12,7 @@
 
 #include "app/app_paths.h"
 #include "app/bus_client.h"
+#include "app/language.h"
 #include "app/notifier.h"
 #include "capture/capture.h"
 #include "settings/ini_file.h"
@@ -57,7 +58,9 @@ public:
     std::string runningNumberText() override { return m_s.counter; }
     void setRunningNumberText(const std::string& text) override { m_s.counter = text; }
     void pictureSaved(const std::string& path) override { saved = path; }
-    void noFormatSelected() override { std::cerr << "fotokran: Формат снимка не выбран\n"; }
+    void noFormatSelected() override {
+        std::cerr << "fotokran: " << trForm("Формат снимка не выбран").toStdString() << "\n";
+    }
 
     std::string saved;
 
@@ -96,6 +99,7 @@ std::optional<int> shootWithoutWindow(const CommandLine& line, int argc, char** 
         return std::nullopt;
     QCoreApplication core(argc, argv);  // names the program's folder; no display, no plugins
     const AppPaths paths = AppPaths::forThisProgram();
+    applyLanguage(startLanguage(paths.configFile, line.language));
     StoredSettings settings;
     try {
         const std::optional<IniFile> ini = IniFile::loadFile(paths.configFile);

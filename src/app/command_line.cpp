@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/language.h"
 #include "capture/naming.h"
 #include "capture/region.h"
 #include "settings/list_entries.h"
@@ -121,6 +122,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
     for (size_t i = 0; i < words.size(); ++i) {
         bool consumed = false;
         const std::string* value = i + 1 < words.size() ? &words[i + 1] : nullptr;
+        if (words[i] == "--lang") {
+            if (!value || !isLanguage(*value)) {
+                result.error = value ? "'" + *value + "' is no language: give en or ru"
+                                     : "--lang needs a value";
+                return result;
+            }
+            result.language = *value;
+            ++i;
+            continue;
+        }
         if (shotOption(words[i], value, consumed, result.shot, result.error)) {
             if (!result.error.empty())
                 return result;
@@ -192,6 +203,8 @@ std::string usageText() {
         text += "  " + word + o.help + "\n";
     }
     text +=
+        "\nWith any option, or none:\n"
+        "  --lang en|ru  the interface's language for this run; config.ini keeps its own\n"
         "\nWith --screen, --window or --region:\n"
         "  --clipboard   puts the picture also on the clipboard (image/png and the file's\n"
         "                text/uri-list). With no copy of Fotokran running, the command returns\n"

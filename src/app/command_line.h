@@ -29,7 +29,8 @@ struct ShotOptions {
 struct CommandLine {
     Command command = Command::Start;
     ShotOptions shot;
-    std::string error;  // bad usage: unknown option or extra words
+    std::string language;  // --lang for this run: "en" or "ru"; empty: the stored one
+    std::string error;     // bad usage: unknown option or extra words
 };
 
 // The words after the program's name: at most one command, with the options that go with it.

@@ -1,5 +1,6 @@
 #include "app/countdown_window.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -19,7 +20,7 @@ CountdownWindow::CountdownWindow()
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus) {
     setObjectName("CountdownWindow");
-    setWindowTitle(kTitle);
+    setWindowTitle(tr(kTitle));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(kSize);
 }
@@ -51,7 +52,15 @@ void CountdownWindow::paintEvent(QPaintEvent*) {
     small.setPixelSize(11);
     p.setFont(small);
     p.setPen(QColor(200, 208, 220));
-    p.drawText(QRect(0, 42, width(), 18), Qt::AlignCenter, "Esc — отменить снимок");
+    p.drawText(QRect(0, 42, width(), 18), Qt::AlignCenter, tr("Esc — отменить снимок"));
+}
+
+void CountdownWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        setWindowTitle(tr(kTitle));
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 QIcon countdownIcon(int seconds) {

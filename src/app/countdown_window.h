@@ -10,13 +10,15 @@ namespace fk {
 class CountdownWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* kTitle = "Fotokran: отсчет";
+    static constexpr const char* kTitle =
+        QT_TRANSLATE_NOOP("fk::CountdownWindow", "Fotokran: отсчет");
 
     CountdownWindow();
     void showSeconds(int seconds);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     int m_seconds = 0;

@@ -53,6 +53,7 @@ TMainForm::TMainForm(AppPlatform platform, AppPaths paths, AppHooks hooks)
     connect(m_saveTimer, &QTimer::timeout, this, [this] { saveSettingsNow(); });
     createControls();
     connectHandlers();
+    retranslateUi();
     tellOpacitySupport();
     // The program's dialogs are left out of shots too, from the moment they show.
     qApp->installEventFilter(this);
@@ -155,7 +156,7 @@ void TMainForm::tellCloseFailure(const QString& message) {
         return m_hooks.showError(message);
     std::cerr << "Fotokran: " << message.toStdString() << std::endl;
     // The desktop's notification outlives the program; the box is there where none is.
-    m_notifier->note("Настройки Fotokran не сохранены", message);
+    m_notifier->note(tr("Настройки Fotokran не сохранены"), message);
     // The main window hides now, so the note stands on its own, on top.
     m_closeNote = new QMessageBox(QMessageBox::Warning, "Fotokran", message, QMessageBox::Ok,
                                   nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);

@@ -125,6 +125,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     friend class MainFormSettings;
@@ -144,8 +145,9 @@ private:
     void tellNoTrayOnce(bool atStart);
     // The display cannot leave the program's windows out of shots while the switch is on.
     void tellExclusionRefusedOnce(const QString& reason);
-    // A note that blocks nothing: the tray's balloon where there is one, else a small window.
-    void showNote(const QString& message);
+    // A note that blocks nothing: the tray's balloon where there is one, else a small window
+    // that a change of language translates again.
+    void showNote(const std::function<QString()>& message);
     // A message box of the program, for the caller to own: transient for the main window while
     // that shows, else on top of the other windows.
     QMessageBox* newBox(QMessageBox::Icon icon, const QString& message);
@@ -177,6 +179,10 @@ private:
     void RegionMenuClick();
     void CancelClick();
     void WholeDesktopClick();
+    // The interface's language, chosen in the tray menu: in effect at once, and kept.
+    void LanguageClick(const std::string& language);
+    // Every text of the window, its menu and its open note in the language now in effect.
+    void retranslateUi();
 
     // Handlers of the controls.
     void Button8Click();
@@ -288,6 +294,7 @@ private:
     QPointer<TAboutBox> m_aboutBox;
     QPointer<QMessageBox> m_errorBox;
     QPointer<QMessageBox> m_noteBox;
+    std::function<QString()> m_noteText;  // what the open note says, in the language in effect
     QPointer<QMessageBox> m_closeNote;
     // Collected until the window is up; none once they are shown.
     std::optional<QStringList> m_startErrors{QStringList()};
@@ -311,6 +318,7 @@ private:
     QAction* N5 = nullptr;  // cancels a delayed shot
     QAction* N6 = nullptr;  // every picture also on the clipboard
     QAction* N7 = nullptr;  // screen pictures of the whole desktop
+    QMenu* LanguageMenu = nullptr;
 
     std::unique_ptr<RegionSelector> m_selector;
     std::unique_ptr<CountdownWindow> m_countdown;

@@ -62,12 +62,14 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::openFolder(const QString& path) {
-    const QString cannot = "Папку " + path + " не удалось открыть: ";
+    auto cannot = [path](const std::function<QString()>& why) {
+        return [path, why] { return tr("Папку %1 не удалось открыть: ").arg(path) + why(); };
+    };
     if (!QFileInfo(path).isDir())
-        return showNote(cannot + "ее нет.");
+        return showNote(cannot([] { return tr("ее нет."); }));
     if (m_hooks.openUrl) {
         if (!m_hooks.openUrl(QUrl::fromLocalFile(path)))
-            showNote(cannot + "нет программы, которая открывает папки.");
+            showNote(cannot([] { return tr("нет программы, которая открывает папки."); }));
         return;
     }
     // xdg-open says when it finds no file manager, but may also wait for one it starts: only a
@@ -78,7 +80,7 @@ void TMainForm::openFolder(const QString& path) {
     connect(opener, &QProcess::errorOccurred, this,
             [this, opener, cannot](QProcess::ProcessError e) {
                 if (e == QProcess::FailedToStart) {
-                    showNote(cannot + "программы xdg-open нет.");
+                    showNote(cannot([] { return tr("программы xdg-open нет."); }));
                     opener->deleteLater();
                 }
             });
@@ -86,8 +88,9 @@ void TMainForm::openFolder(const QString& path) {
             [this, opener, cannot, started](int code, QProcess::ExitStatus status) {
                 if ((code != 0 || status != QProcess::NormalExit) &&
                     started->elapsed() < kOpenerFailureMs)
-                    showNote(cannot + "xdg-open не нашла файлового менеджера (код " +
-                             QString::number(code) + ").");
+                    showNote(cannot([code] {
+                        return tr("xdg-open не нашла файлового менеджера (код %1).").arg(code);
+                    }));
                 opener->deleteLater();
             });
     opener->setProcessChannelMode(QProcess::ForwardedChannels);

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include "app/form_text.h"
+#include "app/language.h"
 #include "app/main_form.h"
 #include "app/notifier.h"
 #include "app/shell_tree_view.h"
@@ -54,15 +55,15 @@ void TMainForm::setIntervalText(const std::string& t) {
     Edit4->setText(qs(t));
 }
 void TMainForm::setSeriesCaption(const std::string& caption) {
-    Button6->setText(qs(caption));
+    setSourceText(Button6, caption.c_str());
     if (!isHiddenFromUser() || !N3->isChecked())
         return;
     if (caption == TimedSeries::kRunningCaption) {
         m_seriesShots = 0;
-        m_notifier->note("Снятие по таймеру запущено", "Снимки пишутся в папку " + Edit3->text());
+        m_notifier->note(tr("Снятие по таймеру запущено"),
+                         tr("Снимки пишутся в папку %1").arg(Edit3->text()));
     } else {
-        m_notifier->note("Снятие по таймеру остановлено",
-                         "Снимков: " + QString::number(m_seriesShots));
+        m_notifier->note(tr("Снятие по таймеру остановлено"), tr("Снимков: %1").arg(m_seriesShots));
     }
 }
 

@@ -6,25 +6,30 @@
 #include <iostream>
 #include <memory>
 
+#include "app/language.h"
 #include "app/main_form.h"
 
 namespace fk {
 
 namespace {
 
-const char* const kNoFormatNote = "Формат снимка не выбран";
-const char* const kNoTrayNote =
+const char* const kNoFormatNote = QT_TRANSLATE_NOOP("fk::TMainForm", "Формат снимка не выбран");
+const char* const kNoTrayNote = QT_TRANSLATE_NOOP(
+    "fk::TMainForm",
     "Области уведомлений нет, и значка Fotokran не видно. Свернутое окно остается на панели "
     "задач: вернуть его можно оттуда, переключением окон (Alt+Tab) или новым запуском Fotokran. "
-    "Горячие клавиши работают и при свернутом окне.";
-const char* const kShownAtStart = "Окно Fotokran не свернуто при запуске. ";
-const char* const kExclusionRefused =
+    "Горячие клавиши работают и при свернутом окне.");
+const char* const kShownAtStart =
+    QT_TRANSLATE_NOOP("fk::TMainForm", "Окно Fotokran не свернуто при запуске. ");
+const char* const kExclusionRefused = QT_TRANSLATE_NOOP(
+    "fk::TMainForm",
     "Окна Fotokran не удастся исключить из снимков экрана: дисплей этого не позволяет (%1). "
-    "Пока включена прозрачность, они будут видны на снимках.";
+    "Пока включена прозрачность, они будут видны на снимках.");
 
 }  // namespace
 
-void TMainForm::showNote(const QString& message) {
+void TMainForm::showNote(const std::function<QString()>& makeMessage) {
+    const QString message = makeMessage();
     if (m_hooks.showNotice)
         return m_hooks.showNotice(message);
     std::cerr << "Fotokran: " << message.toStdString() << std::endl;
@@ -53,24 +58,29 @@ void TMainForm::showNote(const QString& message) {
     note->setModal(false);
     note->show();
     m_noteBox = note;
+    m_noteText = makeMessage;
 }
 
 void TMainForm::tellRefusedKeys(const std::vector<HotKeyAction>& refused) {
-    QStringList parts;
-    if (!m_platform.startNote.empty())
-        parts << QString::fromStdString(m_platform.startNote);
-    if (m_platform.desktop.capabilities().family != DesktopFamily::Unknown) {
-        if (!m_hooks.background)  // a copy that runs one command takes no keys
-            parts << waylandNote(refused);
-    } else if (!refused.empty()) {
-        QStringList names;
-        for (HotKeyAction a : refused)
-            names << QString::fromStdString(hotKeyName(a));
-        parts << "Эти горячие клавиши заняты другой программой и в Fotokran работать не будут: " +
-                     names.join(", ");
-    }
-    if (!parts.empty())
-        showNote(parts.join("\n\n"));
+    auto note = [this, refused] {
+        QStringList parts;
+        if (!m_platform.startNote.empty())
+            parts << QString::fromStdString(m_platform.startNote);
+        if (m_platform.desktop.capabilities().family != DesktopFamily::Unknown) {
+            if (!m_hooks.background)  // a copy that runs one command takes no keys
+                parts << waylandNote(refused);
+        } else if (!refused.empty()) {
+            QStringList names;
+            for (HotKeyAction a : refused)
+                names << QString::fromStdString(hotKeyName(a));
+            parts << tr("Эти горячие клавиши заняты другой программой и в Fotokran работать не "
+                        "будут: ") +
+                         names.join(", ");
+        }
+        return parts.join("\n\n");
+    };
+    if (!note().isEmpty())
+        showNote(note);
 }
 
 void TMainForm::noFormatSelected() {
@@ -78,21 +88,22 @@ void TMainForm::noFormatSelected() {
     if (m_noFormatTold.empty() || m_noFormatTold.back())
         return;
     m_noFormatTold.back() = true;
-    showNote(kNoFormatNote);
+    showNote([] { return trForm(kNoFormatNote); });
 }
 
 void TMainForm::tellNoTrayOnce(bool atStart) {
     if (m_noTrayTold)
         return;
     m_noTrayTold = true;
-    showNote(QString(atStart ? kShownAtStart : "") + kNoTrayNote);
+    showNote(
+        [atStart] { return (atStart ? trForm(kShownAtStart) : QString()) + trForm(kNoTrayNote); });
 }
 
 void TMainForm::tellExclusionRefusedOnce(const QString& reason) {
     if (m_exclusionRefusalTold)
         return;
     m_exclusionRefusalTold = true;
-    showNote(QString::fromUtf8(kExclusionRefused).arg(reason));
+    showNote([reason] { return trForm(kExclusionRefused).arg(reason); });
 }
 
 }  // namespace fk

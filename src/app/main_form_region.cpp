@@ -79,7 +79,7 @@ void TMainForm::shotDelayCountdown(int secondsLeft) {
             m_cancelKeyHeld = m_platform.hotKeys.grabCancelKey(
                 [this] { run([this] { m_capture->cancelShotDelay(); }); });
         m_tray->setIcon(countdownIcon(secondsLeft));
-        m_tray->setToolTip(QString("%1: снимок через %2 сек.").arg(kCaption).arg(secondsLeft));
+        m_tray->setToolTip(tr("%1: снимок через %2 сек.").arg(kCaption).arg(secondsLeft));
         // Only where the shots can leave it out; shown over the window it would say nothing new.
         if (isHiddenFromUser() &&
             m_platform.grabber.capabilities().ownWindows != OwnWindows::Shown) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/language.h"
 #include "app/main_form.h"
 #include "settings/list_entries.h"
 
@@ -62,8 +63,10 @@ void TMainForm::updateSpeedPanel() {
 }
 
 VideoEntry TMainForm::videoEntry() {
-    return ComboBox3->currentIndex() >= 0 ? videoEntryOf(ComboBox3->currentText().toStdString())
-                                          : VideoEntry::NotSelected;
+    // By the entry's own text: the list shows it in the language in effect.
+    const int index = ComboBox3->currentIndex();
+    return index >= 0 && index < int(std::size(kVideoEntries)) ? videoEntryOf(kVideoEntries[index])
+                                                               : VideoEntry::NotSelected;
 }
 
 int TMainForm::speedPosition() {
@@ -71,7 +74,7 @@ int TMainForm::speedPosition() {
 }
 
 void TMainForm::setVideoCaption(const std::string& caption) {
-    Button10->setText(QString::fromStdString(caption));
+    setSourceText(Button10, caption.c_str());
 }
 
 void TMainForm::setMainWindowEnabled(bool enabled) {

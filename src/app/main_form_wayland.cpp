@@ -8,6 +8,7 @@
 #include <QSlider>
 
 #include "app/hiding_grabber.h"
+#include "app/language.h"
 #include "app/main_form.h"
 
 namespace fk {
@@ -39,24 +40,28 @@ QString howToBind(DesktopFamily family, const std::vector<HotKeyAction>& keys) {
     const QString list = lines.join("\n");
     switch (family) {
         case DesktopFamily::Sway:
-            return "В sway программа не может сама занять клавиши снимков. Добавьте в "
-                   "~/.config/sway/config строки\n" +
-                   list + "\nи выполните swaymsg reload.";
+            return TMainForm::tr(
+                       "В sway программа не может сама занять клавиши снимков. Добавьте в "
+                       "~/.config/sway/config строки\n%1\nи выполните swaymsg reload.")
+                .arg(list);
         case DesktopFamily::Gnome:
-            return "В GNOME программа не может сама занять клавиши снимков. Назначьте их в "
-                   "«Параметры → Клавиатура → Комбинации клавиш → Дополнительные комбинации "
-                   "клавиш», по одной на команду:\n" +
-                   list;
+            return TMainForm::tr(
+                       "В GNOME программа не может сама занять клавиши снимков. Назначьте их в "
+                       "«Параметры → Клавиатура → Комбинации клавиш → Дополнительные комбинации "
+                       "клавиш», по одной на команду:\n%1")
+                .arg(list);
         case DesktopFamily::Kde:
-            return "В KDE программа не может сама занять клавиши снимков. Назначьте их в "
-                   "«Параметры системы → Комбинации клавиш → Fotokran»: действия «Снимок "
-                   "экрана», «Снимок окна», «Снятие по таймеру» и «Съемка видео» там уже есть, "
-                   "по одному на команду:\n" +
-                   list;
+            return TMainForm::tr(
+                       "В KDE программа не может сама занять клавиши снимков. Назначьте их в "
+                       "«Параметры системы → Комбинации клавиш → Fotokran»: действия «Снимок "
+                       "экрана», «Снимок окна», «Снятие по таймеру» и «Съемка видео» там уже есть, "
+                       "по одному на команду:\n%1")
+                .arg(list);
         default:
-            return "На Wayland программа не может сама занять клавиши снимков. Назначьте их "
-                   "командам в настройках клавиш рабочего стола:\n" +
-                   list;
+            return TMainForm::tr(
+                       "На Wayland программа не может сама занять клавиши снимков. Назначьте их "
+                       "командам в настройках клавиш рабочего стола:\n%1")
+                .arg(list);
     }
 }
 
@@ -64,14 +69,16 @@ QString windowShotMethod(WindowInFront how, DesktopFamily family) {
     switch (how) {
         case WindowInFront::Active:
             return family == DesktopFamily::Sway
-                       ? "Снимок окна берет окно в фокусе, как его называет sway, с рамкой."
-                       : "Снимок окна берет активное окно с рамкой.";
+                       ? TMainForm::tr(
+                             "Снимок окна берет окно в фокусе, как его называет sway, с рамкой.")
+                       : TMainForm::tr("Снимок окна берет активное окно с рамкой.");
         case WindowInFront::PickedByUser:
-            return "Снимок окна: окно выбираете вы, в окне выбора рабочего стола.";
+            return TMainForm::tr("Снимок окна: окно выбираете вы, в окне выбора рабочего стола.");
         case WindowInFront::Unsupported:
             break;
     }
-    return "Снимок окна здесь не работает: рабочий стол не сообщает, какое окно впереди.";
+    return TMainForm::tr(
+        "Снимок окна здесь не работает: рабочий стол не сообщает, какое окно впереди.");
 }
 
 }  // namespace
@@ -114,9 +121,11 @@ void TMainForm::applyOpacity() {
 
 void TMainForm::tellOpacitySupport() {
     if (m_platform.desktop.capabilities().opacity == WindowOpacity::Unsupported)
-        TrackBar1->setToolTip(
-            "Прозрачность окна здесь не действует: рабочий стол не меняет прозрачность окон "
-            "программ. Окна Fotokran все равно не попадают в снимки, пока она включена.");
+        setSourceToolTip(
+            TrackBar1,
+            QT_TR_NOOP(
+                "Прозрачность окна здесь не действует: рабочий стол не меняет прозрачность окон "
+                "программ. Окна Fotokran все равно не попадают в снимки, пока она включена."));
 }
 
 QString TMainForm::waylandNote(const std::vector<HotKeyAction>& refused) {

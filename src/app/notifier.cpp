@@ -43,7 +43,8 @@ Notifier::Notifier(OpenUrl openUrl, Fallback fallback, QObject* parent)
 
 std::pair<QString, QString> savedFileNote(const QString& path) {
     const QFileInfo file(path);
-    return {"Сохранено: " + file.fileName(), "В папке " + file.absolutePath()};
+    return {Notifier::tr("Сохранено: %1").arg(file.fileName()),
+            Notifier::tr("В папке %1").arg(file.absolutePath())};
 }
 
 void Notifier::fileSaved(const QString& path) {
@@ -58,7 +59,7 @@ void Notifier::note(const QString& summary, const QString& body) {
 void Notifier::notify(const QString& summary, const QString& body, const QString& file) {
     QStringList actions;
     if (m_actions && !file.isEmpty())
-        actions << kOpen << "Открыть" << kFolder << "Открыть папку";
+        actions << kOpen << tr("Открыть") << kFolder << tr("Открыть папку");
     QVariantMap hints;
     hints["desktop-entry"] = "org.fotokran.Fotokran";
     if (!file.isEmpty())

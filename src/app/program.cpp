@@ -12,6 +12,7 @@
 #include "app/clipboard.h"
 #include "app/display_check.h"
 #include "app/exit_requests.h"
+#include "app/language.h"
 #include "app/main_form.h"
 #include "app/program_icon.h"
 #include "app/remote_control.h"
@@ -39,9 +40,11 @@ PlatformHost platformHost(const std::string& configFile, bool mayAsk) {
     };
     if (mayAsk)
         host.askUser = [](const std::string& question) {
-            QMessageBox box(QMessageBox::Question, "Fotokran", QString::fromStdString(question));
-            QPushButton* yes = box.addButton("Да", QMessageBox::YesRole);
-            box.addButton("Нет", QMessageBox::NoRole);
+            QMessageBox box(QMessageBox::Question, "Fotokran",
+                            QCoreApplication::translate("fk::PortalHotKeys", question.c_str()));
+            QPushButton* yes = box.addButton(trForm(QT_TRANSLATE_NOOP("fk::TMainForm", "Да")),
+                                             QMessageBox::YesRole);
+            box.addButton(trForm(QT_TRANSLATE_NOOP("fk::TMainForm", "Нет")), QMessageBox::NoRole);
             box.setDefaultButton(yes);
             box.exec();
             return box.clickedButton() == yes;
@@ -80,8 +83,9 @@ private:
 // No copy runs: the picture is taken here with the stored settings, the running number is
 // stored, and the program ends without showing its window (leaving, when the picture is to be on
 // the clipboard, a process in the background that holds it there).
-int runOnce(Command command, const ShotOptions& options) {
+int runOnce(Command command, const ShotOptions& options, const std::string& language) {
     const AppPaths paths = AppPaths::forThisProgram();
+    applyLanguage(startLanguage(paths.configFile, language));
     const Platform platform = loadPlatform(platformHost(paths.configFile, false));
     SteadyClock clock;
     QtEventPump pump;
@@ -144,7 +148,7 @@ int runProgram(const CommandLine& line) {
 
     // The command line has handed its command to a running copy when there was one.
     if (command == Command::Screen || command == Command::Window || command == Command::Region)
-        return runOnce(command, line.shot);
+        return runOnce(command, line.shot, line.language);
 
     SteadyClock clock;
     QtEventPump pump;
@@ -170,6 +174,7 @@ int runProgram(const CommandLine& line) {
     }
     // Only the copy that runs opens the display: a desktop may ask the user to share the screen.
     const AppPaths paths = AppPaths::forThisProgram();
+    applyLanguage(startLanguage(paths.configFile, line.language));
     const Platform platform = loadPlatform(platformHost(paths.configFile, true));
     hotKeys = platform.desktop->createGlobalHotKeys();
 

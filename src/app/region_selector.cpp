@@ -45,7 +45,7 @@ RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
       m_pump(pump),
       m_desktop(desktop) {
     setObjectName("RegionSelector");
-    setWindowTitle("Fotokran: снимок области");
+    setWindowTitle(tr("Fotokran: снимок области"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);

@@ -165,21 +165,42 @@ void SaveRunningNumber(const std::string& path, std::string_view text) {
     writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
 }
 
-std::string LoadBackendValue(const std::string& path, std::string_view key) {
+namespace {
+
+std::string loadValue(const std::string& path, std::string_view section, std::string_view key) {
     try {
         if (auto ini = IniFile::loadFile(path))
-            return ini->value(kBackend, key).value_or("");
+            return ini->value(section, key).value_or("");
     } catch (const EReadError&) {
     }
     return {};
 }
 
-void SaveBackendValue(const std::string& path, std::string_view key, std::string_view value) {
+void saveValue(const std::string& path, std::string_view section, std::string_view key,
+               std::string_view value) {
     IniFile ini = fileToRewrite(path);
-    if (ini.value(kBackend, key).value_or("") == value)
+    if (ini.value(section, key).value_or("") == value)
         return;
-    ini.setValue(kBackend, key, value);
+    ini.setValue(section, key, value);
     writeFileSafely(path, ini.serialize(), formatMessage("Unable to write to %s", {path}));
+}
+
+}  // namespace
+
+std::string LoadBackendValue(const std::string& path, std::string_view key) {
+    return loadValue(path, kBackend, key);
+}
+
+void SaveBackendValue(const std::string& path, std::string_view key, std::string_view value) {
+    saveValue(path, kBackend, key, value);
+}
+
+std::string LoadLanguage(const std::string& path) {
+    return loadValue(path, kDesktop, "Language");
+}
+
+void SaveLanguage(const std::string& path, std::string_view language) {
+    saveValue(path, kDesktop, "Language", language);
 }
 
 }  // namespace fk

@@ -102,4 +102,11 @@ std::string LoadBackendValue(const std::string& path, std::string_view key);
 // "Unable to write to %s".
 void SaveBackendValue(const std::string& path, std::string_view key, std::string_view value);
 
+// The interface's language the user chose ([Desktop] Language); empty when none was chosen or the
+// file cannot be read.
+std::string LoadLanguage(const std::string& path);
+// Writes the user's choice into the file, keeping everything else in it. Throws EWriteError
+// "Unable to write to %s".
+void SaveLanguage(const std::string& path, std::string_view language);
+
 }  // namespace fk

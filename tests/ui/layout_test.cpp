@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,9 +11,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
+#include <algorithm>
 #include <tuple>
 
+#include "app/about_box.h"
+#include "app/language.h"
+#include "app/notifier.h"
 #include "form_fixture.h"
 
 namespace fk::test {
@@ -213,21 +219,24 @@ TEST_F(FormTest, WithoutASettingsFileTheWindowsStartValuesStay) {
     EXPECT_FALSE(form->VideoOn());
 }
 
+// The tray menu's entries: caption, name, checkable, enabled; the additions off until asked for.
+const std::tuple<QString, QString, bool, bool> kMenuEntries[] = {
+    {"Показать", "N1", false, true},
+    {"Снимок области", "N4", false, true},
+    {"Отменить", "N5", false, false},
+    {"Уведомления", "N3", true, true},
+    {"Копировать в буфер обмена", "N6", true, true},
+    {"Весь рабочий стол", "N7", true, true},
+    {"Язык / Language", "N8", false, true},
+    {"Выход", "N2", false, true}};
+
 TEST_F(FormTest, TheTrayIconHasItsTipAndMenu) {
     start();
     QSystemTrayIcon* icon = form->trayIcon();
     EXPECT_EQ(icon->toolTip(), "Fotokran v0.7");
     EXPECT_FALSE(icon->icon().isNull());
     auto* menu = control<QMenu>("PopupMenu1");
-    // Caption, name, checkable, enabled; the additions off until asked for.
-    const std::tuple<QString, QString, bool, bool> entries[] = {
-        {"Показать", "N1", false, true},
-        {"Снимок области", "N4", false, true},
-        {"Отменить", "N5", false, false},
-        {"Уведомления", "N3", true, true},
-        {"Копировать в буфер обмена", "N6", true, true},
-        {"Весь рабочий стол", "N7", true, true},
-        {"Выход", "N2", false, true}};
+    const auto& entries = kMenuEntries;
     ASSERT_EQ(menu->actions().size(), qsizetype(std::size(entries)));
     for (size_t i = 0; i < std::size(entries); ++i) {
         const auto& [text, name, checkable, enabled] = entries[i];
@@ -242,6 +251,95 @@ TEST_F(FormTest, TheTrayIconHasItsTipAndMenu) {
     }
     EXPECT_TRUE(keys.registered);
     EXPECT_TRUE(notices.empty());
+    // Each language in its own words, the one in effect checked.
+    const QList<QAction*> languages = control<QMenu>("LanguageMenu")->actions();
+    ASSERT_EQ(languages.size(), 2);
+    EXPECT_EQ(languages[0]->text(), "Русский");
+    EXPECT_EQ(languages[1]->text(), "English");
+    EXPECT_TRUE(languages[0]->isChecked() && !languages[1]->isChecked());
+}
+
+bool speaksRussian(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.script() == QChar::Script_Cyrillic; });
+}
+
+// Every text of the window and of its controls is translated and lies inside its control.
+void expectTranslatedAndFitting(QWidget* window) {
+    EXPECT_FALSE(speaksRussian(window->windowTitle())) << qPrintable(window->windowTitle());
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        const QString text = captionOf(w);
+        EXPECT_FALSE(speaksRussian(text + w->toolTip())) << qPrintable(text + w->toolTip());
+        if (!text.isEmpty()) {
+            EXPECT_TRUE(w->parentWidget()->rect().contains(w->geometry()));
+            expectCaptionFits(w);
+        }
+        if (auto* list = qobject_cast<QComboBox*>(w)) {
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                              QStyle::SC_ComboBoxEditField, list);
+            for (int i = 0; i < list->count(); ++i) {
+                EXPECT_FALSE(speaksRussian(list->itemText(i))) << qPrintable(list->itemText(i));
+                EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(i)), field.width())
+                    << qPrintable(list->itemText(i));
+            }
+        }
+    }
+}
+
+TEST_F(FormTest, InEnglishEveryTextIsTranslatedAndFitsAndRussianComesBack) {
+    struct Back {
+        ~Back() { applyLanguage("ru"); }
+    } back;
+    writeConfig("[Format]\nType=-1\n");
+    start();
+    EXPECT_EQ(startLanguage(paths.configFile, ""), "ru");  // no choice: the texts as written
+    control<QAction>("LanguageEn")->trigger();
+    EXPECT_EQ(currentLanguage(), "en");
+    EXPECT_NE(readConfig().find("Language=en"), std::string::npos);
+    EXPECT_EQ(startLanguage(paths.configFile, "ru"), "ru");  // --lang, for one run
+    // A window made now speaks the stored language; so do its notes.
+    keys.refuse = {HotKeyAction::TimedSeries};
+    tray = false;
+    opens = false;
+    start();
+    EXPECT_TRUE(control<QAction>("LanguageEn")->isChecked());
+    control<QPushButton>("Button2")->click();  // no tray
+    keys.press(HotKeyAction::ShootScreen);     // no format
+    control<QPushButton>("Button1")->click();  // no file manager
+    ASSERT_EQ(notices.size(), 4u) << qPrintable(
+        QStringList(notices.begin(), notices.end()).join("\n"));
+    const auto [summary, body] = savedFileNote("/tmp/shot.png");
+    notices.insert(notices.end(), {summary, body});
+    for (const QString& note : notices)
+        EXPECT_FALSE(speaksRussian(note)) << qPrintable(note);
+    expectTranslatedAndFitting(form.get());
+    for (QAction* entry : control<QMenu>("PopupMenu1")->actions())
+        EXPECT_TRUE(entry->objectName() == "N8" || !speaksRussian(entry->text()))
+            << qPrintable(entry->text());
+    TAboutBox help(form.get(), {});
+    help.show();
+    QApplication::processEvents();
+    expectTranslatedAndFitting(&help);
+
+    // Back in Russian at once, the open help window too: exactly the texts as written.
+    control<QAction>("LanguageRu")->trigger();
+    QApplication::processEvents();
+    EXPECT_NE(readConfig().find("Language=ru"), std::string::npos);
+    EXPECT_EQ(help.windowTitle(), "Помощь :: О программе");
+    EXPECT_EQ(help.findChild<QLabel*>("Hint1")->text().left(11), "Минимальный");
+    EXPECT_TRUE(help.findChild<QLabel*>("Hint1")->isVisible());
+    for (const Place& p : kPlaces)
+        if (p.caption && speaksRussian(QString::fromUtf8(p.caption))) {
+            EXPECT_EQ(captionOf(control<QWidget>(p.name)), QString::fromUtf8(p.caption));
+        }
+    const QList<QAction*> entries = control<QMenu>("PopupMenu1")->actions();
+    for (size_t i = 0; i < std::size(kMenuEntries); ++i)
+        EXPECT_EQ(entries[qsizetype(i)]->text(), std::get<0>(kMenuEntries[i]));
+    EXPECT_EQ(control<QComboBox>("ComboBox2")->itemText(3), "Макс. цвет.");
+    EXPECT_EQ(control<QComboBox>("ComboBox3")->itemText(1), "GIF (компактный)");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/portal/gnome_keybindings.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -21,10 +22,14 @@ struct Shortcut {
 };
 
 constexpr Shortcut kShortcuts[] = {
-    {"fotokran-screen", "Print", "--screen", "Fotokran: снимок экрана"},
-    {"fotokran-window", "<Control>Print", "--window", "Fotokran: снимок окна"},
-    {"fotokran-series", "<Shift>Print", "--series", "Fotokran: съемка по таймеру"},
-    {"fotokran-video", "<Shift>Scroll_Lock", "--video", "Fotokran: съемка видео"},
+    {"fotokran-screen", "Print", "--screen",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Fotokran: снимок экрана")},
+    {"fotokran-window", "<Control>Print", "--window",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Fotokran: снимок окна")},
+    {"fotokran-series", "<Shift>Print", "--series",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Fotokran: съемка по таймеру")},
+    {"fotokran-video", "<Shift>Scroll_Lock", "--video",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Fotokran: съемка видео")},
 };
 
 // GNOME's own shortcuts that hold the same keys.
@@ -126,7 +131,8 @@ bool GnomeKeybindings::install() const {
     }
     for (const Shortcut& s : kShortcuts) {
         const QString schema = QString(kCustomSchema) + ':' + pathOf(s);
-        if (!gsettings({"set", schema, "name", quoted(QString::fromUtf8(s.name))}) ||
+        if (!gsettings({"set", schema, "name",
+                        quoted(QCoreApplication::translate("fk::PortalHotKeys", s.name))}) ||
             !gsettings({"set", schema, "command", quoted(commandFor(m_program, s.option))}) ||
             !gsettings({"set", schema, "binding", quoted(s.binding)}))
             return false;

@@ -1,5 +1,6 @@
 #include "platform/portal/portal_hot_keys.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -22,10 +23,12 @@ constexpr int kCallTimeoutMs = 10 * 1000;
 constexpr int kBindTimeoutMs = 60 * 1000;
 
 const char* const kOfferedKey = "GnomeShortcutsOffered";
-const char* const kGnomeQuestion =
+// Shown to the user, translated by the program's window.
+const char* const kGnomeQuestion = QT_TRANSLATE_NOOP(
+    "fk::PortalHotKeys",
     "На этом рабочем столе GNOME программы не могут сами занять горячие клавиши. Fotokran может "
     "добавить в сочетания клавиш GNOME свои: Print, Ctrl+Print, Shift+Print и Shift+Scroll Lock "
-    "(Print и Shift+Print перестанут вызывать снимок экрана GNOME). Добавить их?";
+    "(Print и Shift+Print перестанут вызывать снимок экрана GNOME). Добавить их?");
 
 struct Key {
     HotKeyAction action;
@@ -35,10 +38,14 @@ struct Key {
 };
 
 constexpr std::array<Key, 4> kKeys{{
-    {HotKeyAction::ShootScreen, "screen", "Print", "Снимок экрана"},
-    {HotKeyAction::ShootWindow, "window", "CTRL+Print", "Снимок окна"},
-    {HotKeyAction::TimedSeries, "series", "SHIFT+Print", "Съемка по таймеру"},
-    {HotKeyAction::Video, "video", "SHIFT+Scroll_Lock", "Съемка видео"},
+    {HotKeyAction::ShootScreen, "screen", "Print",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Снимок экрана")},
+    {HotKeyAction::ShootWindow, "window", "CTRL+Print",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Снимок окна")},
+    {HotKeyAction::TimedSeries, "series", "SHIFT+Print",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Съемка по таймеру")},
+    {HotKeyAction::Video, "video", "SHIFT+Scroll_Lock",
+     QT_TRANSLATE_NOOP("fk::PortalHotKeys", "Съемка видео")},
 }};
 
 // One entry of BindShortcuts' a(sa{sv}).
@@ -116,9 +123,10 @@ std::vector<HotKeyAction> PortalHotKeys::bindThroughPortal() {
         SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
     QList<PortalShortcut> wanted;
     for (const Key& k : kKeys)
-        wanted.push_back({k.id,
-                          {{"description", QString::fromUtf8(k.description)},
-                           {"preferred_trigger", QString(k.trigger)}}});
+        wanted.push_back(
+            {k.id,
+             {{"description", QCoreApplication::translate("fk::PortalHotKeys", k.description)},
+              {"preferred_trigger", QString(k.trigger)}}});
     const PortalAnswer bound = PortalRequest::wait(
         kShortcuts, "BindShortcuts",
         {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(wanted), QString()},

@@ -3,7 +3,8 @@
 # program does not start minimised into nothing and says once how a minimised window comes back;
 # a window stored below the screen comes back onto it; with transparency on, its windows (main,
 # note, help) are left out of a shot pixel for pixel, frames and all. With the window manager,
-# "Свернуть" iconifies and keeps a task-bar entry, and the help window is shown at 120 dpi too.
+# "Свернуть" iconifies and keeps a task-bar entry, and the help window is shown at 120 dpi too;
+# both windows are shown in English (--lang en, for that run only) at 96 and 120 dpi.
 #
 #   app_no_tray_e2e.sh FOTOKRAN ARTIFACTS_FOLDER   (run inside with-xvfb --wm or with-xvfb alone)
 set -u
@@ -83,6 +84,30 @@ any_window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -n1 | grep
 no_tray_notes() { grep -c "Области уведомлений нет" "$work/log"; }
 # Presses Return in a window; the window manager need not take part.
 press_return_in() { xdotool windowfocus --sync "$1" key Return; }
+# A run in English at the display's dpi ($1): its note in English, screenshots of the main and help
+# windows, and config.ini without a language afterwards, as no one chose one.
+english_windows() {
+  "$work/bin/fotokran" --lang en >"$work/log-en$1" 2>&1 &
+  pid=$!
+  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear in English at $1 dpi"
+  main=$(window_named "Fotokran v0.7")
+  wait_until 10 window_named Fotokran || fail "no note about the missing tray in English at $1 dpi"
+  grep -q "There is no notification area" "$work/log-en$1" || fail "the note is not in English at $1 dpi"
+  press_return_in "$(window_named Fotokran)"
+  wait_until 10 no_window_named Fotokran || fail "the note did not close in English at $1 dpi"
+  settle
+  read -r mw mh < <(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+  import -window "$main" "$artifacts/main_window_en_$1dpi.png" || fail "no screenshot in English at $1 dpi"
+  click_in "$main" $(((272 + 42) * mw / 537)) $(((288 + 18) * mh / 333))
+  wait_until 10 window_named "Help :: About" || fail "the help window did not open in English at $1 dpi"
+  help=$(window_named "Help :: About")
+  settle "$help"
+  import -window "$help" "$artifacts/help_window_en_$1dpi.png" || fail "no help screenshot in English at $1 dpi"
+  kill "$pid"
+  wait "$pid"
+  pid=
+  grep -q "^Language=" "$work/bin/config.ini" && fail "--lang en wrote a language into config.ini"
+}
 
 launch
 wait_until 15 any_window_named "Fotokran v0.7" || fail "the main window was not made"
@@ -150,9 +175,10 @@ grep -qx "StartMinimazed=1" "$work/bin/config.ini" || fail "config.ini lost Star
 grep -qx "Y=99999" "$work/bin/config.ini" && fail "config.ini kept the position off the screen"
 
 if [ "$wm" = 1 ]; then
+  sed -i -e 's/^X=.*/X=0/' -e 's/^Y=.*/Y=0/' "$work/bin/config.ini"
+  english_windows 96
   # The help window at 120 dpi, as the desktop's font setting gives it.
   echo "Xft.dpi: 120" | xrdb -merge
-  sed -i -e 's/^X=.*/X=0/' -e 's/^Y=.*/Y=0/' "$work/bin/config.ini"
   "$work/bin/fotokran" >"$work/log120" 2>&1 &
   pid=$!
   wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear at 120 dpi"
@@ -172,5 +198,6 @@ if [ "$wm" = 1 ]; then
   kill "$pid"
   wait "$pid"
   pid=
+  english_windows 120
 fi
 echo "app e2e without tray (window manager: $wm): all checks passed"

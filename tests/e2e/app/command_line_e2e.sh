@@ -79,9 +79,12 @@ outputs_are_written() {
 run_cli 2 --bogus
 grep -q "unknown option '--bogus'" <<<"$err" && grep -q -- '--screen' <<<"$err" || fail "no usage for --bogus"
 run_cli 2 --screen --window
+run_cli 2 --lang de --screen
+grep -q "'de' is no language: give en or ru" <<<"$err" || fail "no message for --lang de"
+run_cli 2 --screen --lang
 run_cli 2 extra
 run_cli 0 --help
-for option in --screen --window --series --video --show --quit --help --version; do
+for option in --screen --window --series --video --show --quit --help --version --lang; do
   grep -q -- "$option" <<<"$out" || fail "--help does not name $option"
 done
 run_cli 0 --version
@@ -102,6 +105,11 @@ QT_QPA_PLATFORM= QT_QPA_PLATFORM_PLUGIN_PATH=/nonexistent QT_PLUGIN_PATH=/nonexi
 [ "$out" = "$(shot 0)" ] || fail "--screen without a copy printed '$out'"
 [ "$(bmp_size "$(shot 0)")" = "$screen_w $screen_h" ] || fail "--screen did not picture the screen"
 grep -qx 'Count=1' "$work/bin/config.ini" || fail "--screen without a copy did not store the number"
+# Its notification in the language of the run; config.ini keeps its own (none).
+wait_until 5 grep -q 'Сохранено: shot_000.bmp' "$work/notify.log" || fail "the picture was not notified in Russian"
+QT_QPA_PLATFORM= QT_QPA_PLATFORM_PLUGIN_PATH=/nonexistent QT_PLUGIN_PATH=/nonexistent run_cli 0 --lang en --screen --output pictures/en.png
+wait_until 5 grep -q 'Saved: en.png' "$work/notify.log" || fail "the picture was not notified in English"
+grep -q '^Language=' "$work/bin/config.ini" && fail "--lang wrote a language into config.ini"
 no_window_named "Fotokran v0.7" || fail "--screen without a copy left a window"
 run_cli 0 --quit
 grep -q 'no copy' <<<"$err" || fail "--quit without a copy said nothing"
