@@ -128,6 +128,8 @@ start_gnome() {
   dbus-update-activation-environment XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
     XDG_CONFIG_HOME XDG_DATA_HOME HOME 2>/dev/null
   start_pipewire
+  # No banners: the shell's own at start ("Screen Lock disabled") would be in the first pictures.
+  gsettings set org.gnome.desktop.notifications show-banners false
   # The shell needs a system bus to ask for logind; an empty one of our own does.
   spawn system-bus dbus-daemon --session --nofork --address="unix:path=$work/system_bus"
   wait_for 10 test -S "$work/system_bus" || fail "no system bus"
@@ -143,7 +145,8 @@ start_gnome() {
   spawn xdp-gnome /usr/libexec/xdg-desktop-portal-gnome
   wait_for 20 on_bus org.freedesktop.impl.portal.desktop.gnome || fail "xdg-desktop-portal-gnome did not start"
   start_portal gnome gtk
-  GDK_BACKEND=wayland spawn green "$oracle" green-window
+  GDK_BACKEND=wayland spawn green "$oracle" green-window "$work/colour"
+  green_pid=${pids[-1]}
   "$oracle" keys Escape >/dev/null || fail "no keys through Mutter's RemoteDesktop"
   wait_for 20 green_shown || fail "the green window was not shown"
   cp "$work/probe.png" "$work/desktop.png"
