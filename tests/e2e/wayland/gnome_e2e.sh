@@ -67,11 +67,7 @@ share_screen() {
   wait_for 30 token_kept || fail "no restore token was kept: $(tail -3 "$work/fotokran.log")"
 }
 
-colour_shown() {
-  mutter_frame "$work/probe.png" &&
-    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" = "$1" ]
-}
-# window_colour RRGGBB: the test's window turns that colour, as Mutter casts it.
+# window_colour RRGGBB: the test's window turns that colour.
 window_colour() {
   echo "$1" >"$work/colour"
   kill -USR1 "$green_pid"
@@ -79,9 +75,9 @@ window_colour() {
 }
 shots_bytes() { find "$work/shots" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
 stored_past() { [ "$(shots_bytes)" -gt "$1" ]; }
-# record_video: started and stopped through the running copy; the window changes colour once
-# the video has stored frames of the first, and it stops once frames of the second (in two
-# shades) are stored: the compact entry writes a frame only once the screen changes after it.
+# record_video: through the running copy; the window changes colour once frames of the first are
+# stored, and it stops once frames of the second (two shades: the compact entry writes a frame
+# only once the screen changes after it) are stored.
 record_video() {
   local bytes shade video
   window_colour 00c000

@@ -148,16 +148,17 @@ start_gnome() {
   GDK_BACKEND=wayland spawn green "$oracle" green-window "$work/colour"
   green_pid=${pids[-1]}
   "$oracle" keys Escape >/dev/null || fail "no keys through Mutter's RemoteDesktop"
-  wait_for 20 green_shown || fail "the green window was not shown"
+  wait_for 20 colour_shown 00c000 || fail "the green window was not shown"
   cp "$work/probe.png" "$work/desktop.png"
 }
 
 # The screen as Mutter itself casts it, into $1.
 mutter_frame() { timeout 30 "$oracle" mutter-frame "$1" >/dev/null 2>&1 && [ -s "$1" ]; }
 
-green_shown() {
+# colour_shown RRGGBB: the test's window shows in that colour, as Mutter casts it.
+colour_shown() {
   mutter_frame "$work/probe.png" &&
-    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" = 00c000 ]
+    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" = "$1" ]
 }
 
 # fotokran_running: the program has taken its name on the session bus.
