@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <wayland-client.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
@@ -39,20 +40,28 @@ int64_t CompositorSync::roundTrip(int waitMs) {
     wl_callback_add_listener(callback, &listener, &done);
     const int64_t deadline = start + int64_t(waitMs) * 1000000;
     bool broken = false;
-    while (!done && !broken) {
+    while (!broken) {
         // Nothing else is queued on this connection, so the reading never waits for others.
         while (wl_display_prepare_read(m_display) != 0)
             wl_display_dispatch_pending(m_display);
-        const int64_t left = deadline - nowNs();
-        pollfd p{wl_display_get_fd(m_display), POLLIN, 0};
-        if (wl_display_flush(m_display) < 0 || left <= 0 ||
-            poll(&p, 1, int(left / 1000000) + 1) <= 0) {
+        if (done) {
             wl_display_cancel_read(m_display);
-            broken = true;
             break;
         }
-        if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
-            broken = true;
+        const int64_t left = deadline - nowNs();
+        pollfd p{wl_display_get_fd(m_display), POLLIN, 0};
+        int ready = -1;
+        if (wl_display_flush(m_display) >= 0 && left > 0) {
+            ready = poll(&p, 1, int(left / 1000000) + 1);
+            if (ready < 0 && errno == EINTR)
+                ready = 0;
+        }
+        if (ready <= 0) {
+            wl_display_cancel_read(m_display);
+            broken = ready < 0 || deadline <= nowNs();
+            continue;
+        }
+        broken = wl_display_read_events(m_display) < 0;
     }
     wl_callback_destroy(callback);
     if (broken) {
