@@ -86,6 +86,7 @@ ms_of() {
   echo $(((end - start) / 1000))
 }
 summary() { sort -n | awk '{ a[NR] = $1 } END { printf "median %.1f ms, min %.1f, max %.1f", a[int((NR + 1) / 2)] / 1000, a[1] / 1000, a[NR] / 1000 }'; }
+echo "load average before the timings: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores)"
 for format in bmp png; do
   "$fotokran" --screen --format "$format" >/dev/null || fail "--screen --format $format failed"
   times=()
