@@ -23,6 +23,8 @@ picture=/tmp/fotokran-gnome-bench.bmp
 run_as_session_user 400 "$0" "$@"
 
 make_session_home
+# As the other benchmarks: no notification per picture.
+printf '[Desktop]\nNotifications=0\n' >>"$work/bin/config.ini"
 start_gnome
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$fotokran_pid/status"; }
