@@ -52,7 +52,7 @@ Last=shot_###.bmp
 [Wayland]
 GnomeShortcutsOffered=1
 INI
-  pids=()
+  pids=() shells=()
   trap end_session EXIT
   trap 'exit 1' TERM INT  # the time bound: the session is ended all the same
 }
@@ -68,6 +68,7 @@ end_session() {
     wait_for 5 process_ended "$pid" || kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
+  for pid in "${shells[@]}"; do kill -KILL -- "-$pid" 2>/dev/null; done
   # The document portal mounts a file system into the runtime folder.
   fusermount -u "$work/rt/doc" 2>/dev/null
   [ -n "${keep_work:-}" ] || rm -rf "$work"
@@ -120,11 +121,16 @@ shell_answers() {
     --method org.freedesktop.DBus.Properties.Get org.gnome.Shell ShellVersion
 }
 
+# The shell leads a process group of its own: a child it forked can hang before it runs its
+# program (the shell's main loop then stalls), holding the shell's bus connection and so its
+# names; only the whole group's end frees them.
 start_gnome_shell() {
-  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus gnome-shell --headless --wayland --no-x11 \
-    --virtual-monitor 1920x1080 --wayland-display wayland-fk --sm-disable >"$work/shell$1.log" 2>&1 &
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus setsid gnome-shell --headless --wayland \
+    --no-x11 --virtual-monitor 1920x1080 --wayland-display wayland-fk --sm-disable \
+    >"$work/shell$1.log" 2>&1 &
   shell=$!
   pids+=("$shell")
+  shells+=("$shell")
   wait_for 60 on_bus org.gnome.Shell.Screenshot && wait_for 10 shell_answers
 }
 
@@ -142,8 +148,7 @@ start_gnome() {
   wait_for 10 test -S "$work/system_bus" || fail "no system bus"
   if ! start_gnome_shell 1; then
     echo "gnome-shell did not answer; starting it again" >&2
-    # A stalled shell holds its names on the bus until it is gone.
-    kill -KILL "$shell" 2>/dev/null
+    kill -KILL -- "-$shell" 2>/dev/null
     wait "$shell" 2>/dev/null
     wait_for 10 name_gone org.gnome.Shell || fail "the stalled gnome-shell kept its name"
     start_gnome_shell 2 || fail "gnome-shell did not answer twice; $(tail -3 "$work/shell2.log")"
