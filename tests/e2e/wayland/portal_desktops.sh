@@ -57,18 +57,12 @@ INI
   trap 'exit 1' TERM INT  # the time bound: the session is ended all the same
 }
 
-# A process has ended (a zombie not yet reaped included).
-process_ended() { [[ "$(ps -o stat= -p "$1" 2>/dev/null)" =~ ^(Z|$) ]]; }
-
 end_session() {
   local pid
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   # A shell whose main loop stalls never handles the TERM.
-  for pid in "${pids[@]}"; do
-    wait_for 5 process_ended "$pid" || kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
   for pid in "${shells[@]}"; do kill -KILL -- "-$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
   # The document portal mounts a file system into the runtime folder.
   fusermount -u "$work/rt/doc" 2>/dev/null
   [ -n "${keep_work:-}" ] || rm -rf "$work"
