@@ -90,13 +90,14 @@ struct PipeWireStream::Impl {
     spa_video_info_raw format{};
     std::optional<FrameLayout> layout;
     pw_buffer* held = nullptr;  // the newest frame, kept from the producer
-    uint64_t frames = 0;
+    int64_t heldMadeNs = 0;     // when the producer made it (CLOCK_MONOTONIC)
     bool ended = false;
     std::optional<CursorImage> cursor;
 
     void formatChanged(const spa_pod* param);
     void process();
     void readCursor(const spa_buffer& buffer);
+    static int64_t madeAt(const spa_buffer& buffer);
     bool waitUntil(timespec deadline) {
         return pw_thread_loop_timed_wait_full(loop, &deadline) == 0;
     }
@@ -123,7 +124,7 @@ void PipeWireStream::Impl::formatChanged(const spa_pod* param) {
     layout = layoutOf(info.format);
     uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof(storage));
-    const spa_pod* params[2];
+    const spa_pod* params[3];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers,  //
         SPA_PARAM_BUFFERS_buffers, SPA_POD_CHOICE_RANGE_Int(4, 2, 16), SPA_PARAM_BUFFERS_blocks,
@@ -135,7 +136,11 @@ void PipeWireStream::Impl::formatChanged(const spa_pod* param) {
         SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
         SPA_POD_CHOICE_RANGE_Int(int(cursorMetaSize(64, 64)), int(cursorMetaSize(1, 1)),
                                  int(cursorMetaSize(kMaxCursor, kMaxCursor)))));
-    pw_stream_update_params(stream, params, 2);
+    params[2] = static_cast<const spa_pod*>(
+        spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,  //
+                                   SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+                                   SPA_PARAM_META_size, SPA_POD_Int(int(sizeof(spa_meta_header)))));
+    pw_stream_update_params(stream, params, 3);
 }
 
 void PipeWireStream::Impl::readCursor(const spa_buffer& buffer) {
@@ -172,6 +177,17 @@ void PipeWireStream::Impl::readCursor(const spa_buffer& buffer) {
     cursor = std::move(image);
 }
 
+int64_t PipeWireStream::Impl::madeAt(const spa_buffer& buffer) {
+    // Mutter stamps each frame with the monotonic time it recorded it at.
+    const auto* header = static_cast<const spa_meta_header*>(
+        spa_buffer_find_meta_data(&buffer, SPA_META_Header, sizeof(spa_meta_header)));
+    if (header && header->pts > 0)
+        return header->pts;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * SPA_NSEC_PER_SEC + now.tv_nsec;
+}
+
 void PipeWireStream::Impl::process() {
     while (pw_buffer* b = pw_stream_dequeue_buffer(stream)) {
         readCursor(*b->buffer);
@@ -186,7 +202,7 @@ void PipeWireStream::Impl::process() {
         if (held)
             pw_stream_queue_buffer(stream, held);
         held = b;
-        ++frames;
+        heldMadeNs = madeAt(*b->buffer);
     }
     pw_thread_loop_signal(loop, false);
 }
@@ -310,14 +326,14 @@ bool PipeWireStream::copyNewest(Bitmap& into, int waitMs) {
     return copied;
 }
 
-bool PipeWireStream::waitForNewerFrame(int waitMs) {
+bool PipeWireStream::waitForFrameSince(int64_t monotonicNs, int waitMs) {
     Impl& d = *m_impl;
     pw_thread_loop_lock(d.loop);
-    const uint64_t before = d.frames;
     const timespec deadline = d.deadlineIn(waitMs);
-    while (d.frames == before && !d.ended && d.waitUntil(deadline)) {
+    const auto since = [&] { return d.held && d.heldMadeNs >= monotonicNs; };
+    while (!since() && !d.ended && d.waitUntil(deadline)) {
     }
-    const bool newer = d.frames != before && !d.ended;
+    const bool newer = since() && !d.ended;
     pw_thread_loop_unlock(d.loop);
     return newer;
 }

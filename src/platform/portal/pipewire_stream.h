@@ -27,8 +27,10 @@ public:
     // Copies the newest frame into `into`; waits up to `waitMs` for a first frame. False when
     // none came or the stream has ended.
     bool copyNewest(Bitmap& into, int waitMs);
-    // Waits up to `waitMs` for a frame that arrives after this call; false when none came.
-    bool waitForNewerFrame(int waitMs);
+    // Waits up to `waitMs` for a frame the producer made at `monotonicNs` (CLOCK_MONOTONIC) or
+    // later, told by the frame's timestamp, or by when it came where the producer gives none;
+    // false when none came.
+    bool waitForFrameSince(int64_t monotonicNs, int waitMs);
     // The cursor as the producer last described it, its position within the frame.
     std::optional<CursorImage> cursor() const;
 

@@ -11,8 +11,11 @@ constexpr int kAnswerWaitMs = 3 * 60 * 1000;
 constexpr int kFirstFrameWaitMs = 3000;
 constexpr int kScreenshotWaitMs = 60 * 1000;
 constexpr int kPickWaitMs = 5 * 60 * 1000;
-// The frame after the program's windows were hidden; none comes when none of them showed.
-constexpr int kFrameWithoutUsMs = 500;
+// The frame after the program's windows were hidden; none comes when none of them showed, or
+// when the desktop had faded them out sooner.
+constexpr int kFrameWithoutUsMs = 1000;
+// A desktop fades a window out as it closes: GNOME Shell in 150 ms.
+constexpr int64_t kFadeOutNs = 150 * 1000 * 1000;
 constexpr WindowHandle kPickedWindow = 1;
 
 }  // namespace
@@ -59,9 +62,11 @@ bool PortalGrabber::grabFromStream(Bitmap& into) {
     PipeWireStream* stream = m_cast->stream();
     if (!stream)
         return false;
-    // The frames that came before this grab may still show the windows the caller just hid.
+    // Every frame the compositor made before it handled the hiding shows the windows the caller
+    // just hid, and so do those made while it fades them out.
     if (m_excluding)
-        stream->waitForNewerFrame(kFrameWithoutUsMs);
+        stream->waitForFrameSince(m_compositor.roundTrip(kFrameWithoutUsMs) + kFadeOutNs,
+                                  kFrameWithoutUsMs);
     if (!stream->copyNewest(into, kFirstFrameWaitMs))
         return false;
     const ScreenRect monitor = m_cast->rect();

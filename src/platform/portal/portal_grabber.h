@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/portal/compositor_sync.h"
 #include "platform/portal/desktop_shots.h"
 #include "platform/portal/screen_cast.h"
 #include "platform/screen_grabber.h"
@@ -45,7 +46,8 @@ private:
 
     PortalDesktop m_desktop;
     std::unique_ptr<ScreenCast> m_cast;
-    bool m_kwinGranted;  // until KWin says otherwise
+    CompositorSync m_compositor;  // tells when the hidden windows are gone from the screen
+    bool m_kwinGranted;           // until KWin says otherwise
     ScreenRect m_lastRect;
     bool m_lastFromStream = false;   // the cursor's place is known only on the stream's pictures
     bool m_excluding = false;        // the program's windows are hidden for each grab

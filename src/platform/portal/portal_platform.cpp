@@ -1,5 +1,6 @@
 #include "platform/portal/portal_platform.h"
 
+#include <QAbstractEventDispatcher>
 #include <QGuiApplication>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,13 @@ DesktopCapabilities PortalDesktopServices::capabilities() const {
     if (QGuiApplication::platformName() == QLatin1String("wayland"))
         c.opacity = WindowOpacity::Unsupported;
     return c;
+}
+
+void PortalDesktopServices::flush() {
+    m_base->flush();
+    // The toolkit writes its requests out when its event loop wakes; this wakes it in place.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        emit dispatcher->awake();
 }
 
 std::unique_ptr<HotKeys> PortalDesktopServices::createGlobalHotKeys() {

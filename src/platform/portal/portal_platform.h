@@ -27,7 +27,8 @@ public:
     void setTaskbarEntry(WindowHandle window, TaskbarEntry entry) override {
         m_base->setTaskbarEntry(window, entry);
     }
-    void flush() override { m_base->flush(); }
+    // Also writes out what the toolkit has for the display (our windows hidden for a grab).
+    void flush() override;
     void sync() override { m_base->sync(); }
 
 private:

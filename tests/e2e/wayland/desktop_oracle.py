@@ -8,7 +8,8 @@
   desktop_oracle.py same PICTURE REF...         exit 0 when PICTURE equals one REF pixel for pixel
   desktop_oracle.py pixel PICTURE X Y           the pixel's colour as rrggbb
   desktop_oracle.py changed PICTURE REF         exit 0 when they differ below the top bar
-  desktop_oracle.py green-window                a 1000x700 GTK window painted #00c000
+  desktop_oracle.py green-window [FILE]         a 1000x700 GTK window painted #00c000; on SIGUSR1
+                                                in the colour FILE names (rrggbb)
 """
 import os, subprocess, sys, threading
 
@@ -106,15 +107,19 @@ def changed(picture, ref):
     return 0 if ImageChops.difference(a.crop(box), b.crop(box)).getbbox() else 1
 
 
-def green_window():
-    import gi
+def green_window(colour_file=None):
+    import gi, signal
     gi.require_version("Gtk", "3.0")
-    from gi.repository import Gtk
+    from gi.repository import GLib, Gtk
     w = Gtk.Window(title="greenwin")
     w.set_default_size(1000, 700)
     css = Gtk.CssProvider()
-    css.load_from_data(b"window { background-color: #00c000; }")
+    paint = lambda colour: css.load_from_data(b"window { background-color: #%s; }" % colour)
+    paint(b"00c000")
     Gtk.StyleContext.add_provider_for_screen(w.get_screen(), css, Gtk.STYLE_PROVIDER_PRIORITY_USER)
+    if colour_file:
+        GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1,
+                             lambda: paint(open(colour_file, "rb").read().strip()) or True)
     w.connect("destroy", Gtk.main_quit)
     w.show_all()
     Gtk.main()
@@ -130,4 +135,4 @@ if __name__ == "__main__":
     sys.exit({"mutter-frame": lambda: mutter_frame(args[0]), "kwin-shot": lambda: kwin_shot(*args),
               "keys": lambda: keys(args), "same": lambda: same(args[0], args[1:]),
               "changed": lambda: changed(*args),
-              "green-window": green_window}[what]())
+              "green-window": lambda: green_window(*args)}[what]())

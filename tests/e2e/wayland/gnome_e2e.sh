@@ -5,6 +5,10 @@
 #               RemoteDesktop); a second start shares it without asking (restore token)
 #   screenshot  no ScreenCast portal: the Screenshot portal (its permission in the permission
 #               store), whose file is removed from the pictures folder
+#   video       both video entries through the stream, while the test's window changes colour:
+#               each decodes with giflib and Pillow and shows the change
+#   left-out    with the transparency on, the program's window shown on the desktop is not in
+#               the picture, and shows again afterwards
 #   keys        no GlobalShortcuts portal: asked once, the program adds its keys to GNOME's own
 #               shortcuts, and Print then takes a picture through the running copy
 #
@@ -22,7 +26,7 @@ done
 run_as_session_user 240 "$0" "$@"
 
 make_session_home
-[ "$case_name" != screencast ] && portal_left_out=org.freedesktop.impl.portal.ScreenCast
+case $case_name in screenshot | keys) portal_left_out=org.freedesktop.impl.portal.ScreenCast ;; esac
 start_gnome
 
 # shoot N: `fotokran --screen` through the running copy writes shot N, equal to Mutter's frame
@@ -54,18 +58,73 @@ dialog_shown() {
   mutter_frame "$work/probe.png" && "$oracle" changed "$work/probe.png" "$work/desktop.png"
 }
 
+token_kept() { [ -n "$(kept_token)" ]; }
+# The user shares the monitor with a copy off screen, in the chooser the desktop shows.
+share_screen() {
+  start_fotokran
+  wait_for 30 dialog_shown || fail "the desktop did not ask to share the screen"
+  "$oracle" keys Tab space Tab Tab Return >/dev/null
+  wait_for 30 token_kept || fail "no restore token was kept: $(tail -3 "$work/fotokran.log")"
+}
+
+# window_colour RRGGBB: the test's window turns that colour.
+window_colour() {
+  echo "$1" >"$work/colour"
+  kill -USR1 "$green_pid"
+  wait_for 30 colour_shown "$1" || fail "the window did not turn $1"
+}
+shots_bytes() { find "$work/shots" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
+stored_past() { [ "$(shots_bytes)" -gt "$1" ]; }
+# record_video: through the running copy; the window changes colour once frames of the first are
+# stored, and it stops once frames of the second (two shades: the compact entry writes a frame
+# only once the screen changes after it) are stored.
+record_video() {
+  local bytes shade video
+  window_colour 00c000
+  bytes=$(shots_bytes)
+  "$fotokran" --video >/dev/null || fail "--video did not start"
+  wait_for 30 stored_past "$bytes" || fail "the video stores no frames"
+  window_colour c00000
+  for shade in c02020 c00000; do
+    bytes=$(shots_bytes)
+    window_colour "$shade"
+    wait_for 30 stored_past "$bytes" || fail "the video stores no new frames"
+  done
+  video=$(timeout 120 "$fotokran" --video) || fail "--video did not stop"
+  giftext "$video" 2>&1 | grep -q 'terminated normally' || fail "giftext refuses $video"
+  /usr/bin/python3 "$here/pictures.py" video "$video" 960 540 00c000 c00000 ||
+    fail "the video does not show the change"
+}
+
 case $case_name in
   screencast)
-    start_fotokran
-    wait_for 30 dialog_shown || fail "the desktop did not ask to share the screen"
-    "$oracle" keys Tab space Tab Tab Return >/dev/null
-    wait_for 30 test -n "$(kept_token)" || fail "no restore token was kept: $(tail -3 "$work/fotokran.log")"
+    share_screen
     shoot 0
     quit_fotokran
     # No keys now: a dialog would hold the picture back until the command gives up.
     start_fotokran
     shoot 1
     [ -n "$(kept_token)" ] || fail "the restore token was lost"
+    ;;
+  video)
+    printf '[VideoFormat]\nVideoType=0\n' >>"$work/bin/config.ini"
+    share_screen
+    record_video
+    quit_fotokran
+    sed -i 's/^VideoType=.*/VideoType=1/' "$work/bin/config.ini"
+    start_fotokran
+    record_video
+    ;;
+  left-out)
+    printf '[WindowPosition]\nUseAlpha=1\nAlpha=200\n' >>"$work/bin/config.ini"
+    share_screen
+    quit_fotokran
+    fotokran_platform=wayland start_fotokran
+    wait_for 30 dialog_shown || fail "the program's window did not show"
+    shot=$(timeout 60 "$fotokran" --screen 2>&1) || fail "fotokran --screen failed: $shot"
+    # Below the top bar, whose clock may turn, the picture is the desktop without the program.
+    ! "$oracle" changed "$shot" "$work/desktop.png" || fail "the program's window is in the picture"
+    wait_for 30 dialog_shown || fail "the program's window did not show again"
     ;;
   screenshot)
     allow_screenshots

@@ -52,7 +52,7 @@ Last=shot_###.bmp
 [Wayland]
 GnomeShortcutsOffered=1
 INI
-  pids=()
+  pids=() shells=()
   trap end_session EXIT
   trap 'exit 1' TERM INT  # the time bound: the session is ended all the same
 }
@@ -60,6 +60,8 @@ INI
 end_session() {
   local pid
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  # A shell whose main loop stalls never handles the TERM.
+  for pid in "${shells[@]}"; do kill -KILL -- "-$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
   # The document portal mounts a file system into the runtime folder.
   fusermount -u "$work/rt/doc" 2>/dev/null
@@ -113,11 +115,16 @@ shell_answers() {
     --method org.freedesktop.DBus.Properties.Get org.gnome.Shell ShellVersion
 }
 
+# The shell leads a process group of its own: a child it forked can hang before it runs its
+# program (the shell's main loop then stalls), holding the shell's bus connection and so its
+# names; only the whole group's end frees them.
 start_gnome_shell() {
-  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus gnome-shell --headless --wayland --no-x11 \
-    --virtual-monitor 1920x1080 --wayland-display wayland-fk --sm-disable >"$work/shell$1.log" 2>&1 &
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus setsid gnome-shell --headless --wayland \
+    --no-x11 --virtual-monitor 1920x1080 --wayland-display wayland-fk --sm-disable \
+    >"$work/shell$1.log" 2>&1 &
   shell=$!
   pids+=("$shell")
+  shells+=("$shell")
   wait_for 60 on_bus org.gnome.Shell.Screenshot && wait_for 10 shell_answers
 }
 
@@ -128,13 +135,14 @@ start_gnome() {
   dbus-update-activation-environment XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
     XDG_CONFIG_HOME XDG_DATA_HOME HOME 2>/dev/null
   start_pipewire
+  # No banners: the shell's own at start ("Screen Lock disabled") would be in the first pictures.
+  gsettings set org.gnome.desktop.notifications show-banners false
   # The shell needs a system bus to ask for logind; an empty one of our own does.
   spawn system-bus dbus-daemon --session --nofork --address="unix:path=$work/system_bus"
   wait_for 10 test -S "$work/system_bus" || fail "no system bus"
   if ! start_gnome_shell 1; then
     echo "gnome-shell did not answer; starting it again" >&2
-    # A stalled shell holds its names on the bus until it is gone.
-    kill -KILL "$shell" 2>/dev/null
+    kill -KILL -- "-$shell" 2>/dev/null
     wait "$shell" 2>/dev/null
     wait_for 10 name_gone org.gnome.Shell || fail "the stalled gnome-shell kept its name"
     start_gnome_shell 2 || fail "gnome-shell did not answer twice; $(tail -3 "$work/shell2.log")"
@@ -143,18 +151,20 @@ start_gnome() {
   spawn xdp-gnome /usr/libexec/xdg-desktop-portal-gnome
   wait_for 20 on_bus org.freedesktop.impl.portal.desktop.gnome || fail "xdg-desktop-portal-gnome did not start"
   start_portal gnome gtk
-  GDK_BACKEND=wayland spawn green "$oracle" green-window
+  GDK_BACKEND=wayland spawn green "$oracle" green-window "$work/colour"
+  green_pid=${pids[-1]}
   "$oracle" keys Escape >/dev/null || fail "no keys through Mutter's RemoteDesktop"
-  wait_for 20 green_shown || fail "the green window was not shown"
+  wait_for 20 colour_shown 00c000 || fail "the green window was not shown"
   cp "$work/probe.png" "$work/desktop.png"
 }
 
 # The screen as Mutter itself casts it, into $1.
 mutter_frame() { timeout 30 "$oracle" mutter-frame "$1" >/dev/null 2>&1 && [ -s "$1" ]; }
 
-green_shown() {
+# colour_shown RRGGBB: the test's window shows in that colour, as Mutter casts it.
+colour_shown() {
   mutter_frame "$work/probe.png" &&
-    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" = 00c000 ]
+    [ "$(/usr/bin/python3 "$oracle" pixel "$work/probe.png" 960 540)" = "$1" ]
 }
 
 # fotokran_running: the program has taken its name on the session bus.

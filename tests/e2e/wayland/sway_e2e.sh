@@ -137,7 +137,7 @@ record_video() {
 
 # The start-up note names sway's bindings; a bound Print runs through the running copy, whose
 # next number follows.
-start_copy '[Video]' 'VideoType=0'
+start_copy '[VideoFormat]' 'VideoType=0'
 for command in "Print exec fotokran --screen" "Ctrl+Print exec fotokran --window" \
   "Shift+Print exec fotokran --series" "Shift+Scroll_Lock exec fotokran --video"; do
   grep -q "bindsym $command" "$work/copy.log" || fail "the note does not say 'bindsym $command'"
@@ -156,7 +156,7 @@ stop_copy
 # was before they showed), and show again afterwards.
 background 202060
 grim "$work/without.png"
-start_copy '[Video]' 'VideoType=1' '[WindowPosition]' 'UseAlpha=1' 'Alpha=200'
+start_copy '[VideoFormat]' 'VideoType=1' '[WindowPosition]' 'UseAlpha=1' 'Alpha=200'
 shot=$("$fotokran" --screen) || fail "--screen with the transparency on failed"
 pictures same "$shot" "$work/without.png" exact || fail "the program's windows are in the picture"
 # Back, the window lets the background show through (sway's tree does not tell the opacity).
