@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <memory>
 
 namespace fk::jpeg {
 
@@ -89,14 +90,27 @@ struct BitWriter {
     }
 };
 
-// A scan's data without the zero bytes stuffed after each 0xFF.
+// A scan's data without the zero bytes stuffed after each 0xFF, copied a run at a time.
 void unstuff(const uint8_t* from, const uint8_t* end, std::vector<uint8_t>& into) {
     into.clear();
     into.reserve(size_t(end - from));
-    for (; from < end; ++from) {
-        into.push_back(*from);
-        if (*from == 0xFF && from + 1 < end && from[1] == 0)
-            ++from;
+    while (from < end) {
+        const auto* ff = static_cast<const uint8_t*>(std::memchr(from, 0xFF, size_t(end - from)));
+        const uint8_t* upTo = ff ? ff + 1 : end;
+        into.insert(into.end(), from, upTo);
+        from = upTo + (ff && upTo < end && *upTo == 0 ? 1 : 0);
+    }
+}
+
+// The same with a zero byte after each 0xFF, as the scan's data holds it.
+void stuff(const uint8_t* from, const uint8_t* end, std::vector<uint8_t>& into) {
+    while (from < end) {
+        const auto* ff = static_cast<const uint8_t*>(std::memchr(from, 0xFF, size_t(end - from)));
+        const uint8_t* upTo = ff ? ff + 1 : end;
+        into.insert(into.end(), from, upTo);
+        if (ff)
+            into.push_back(0);
+        from = upTo;
     }
 }
 
@@ -143,7 +157,7 @@ size_t scanDataStart(const std::vector<uint8_t>& file, size_t& frame) {
 
 bool joinBands(std::vector<BandOutput>& bands, std::vector<uint8_t>& out) {
     std::vector<uint8_t> plain;
-    std::vector<uint8_t> joined;
+    std::unique_ptr<uint8_t[]> joined;  // the bands after the first, not yet stuffed
     BitWriter w;
     for (size_t i = 0; i < bands.size(); ++i) {
         BandOutput& band = bands[i];
@@ -163,15 +177,13 @@ bool joinBands(std::vector<BandOutput>& bands, std::vector<uint8_t>& out) {
         if (i == 0) {
             // It starts on a byte, as stuffed as the whole would be: taken as it stands.
             out.insert(out.end(), data, end - 1);
-            joined.resize(size_t(end - data) * bands.size() + 64);
-            w.to = joined.data();
+            size_t rest = 64;
+            for (size_t j = 1; j < bands.size(); ++j)
+                rest += bands[j].file.size();
+            joined = std::make_unique_for_overwrite<uint8_t[]>(rest);
+            w.to = joined.get();
         } else {
             unstuff(data, end - 1, plain);
-            const size_t done = size_t(w.to - joined.data());
-            if (done + plain.size() + 16 > joined.size()) {
-                joined.resize(2 * (done + plain.size() + 16));
-                w.to = joined.data() + done;
-            }
             size_t k = 0;
             for (; k + 4 <= plain.size(); k += 4) {
                 uint32_t word;
@@ -190,12 +202,8 @@ bool joinBands(std::vector<BandOutput>& bands, std::vector<uint8_t>& out) {
         w.put((1u << (8 - w.count)) - 1, 8 - w.count);
         w.flushBytes();
     }
-    out.reserve(out.size() + size_t(w.to - joined.data()) * 65 / 64 + 2);
-    for (const uint8_t* p = joined.data(); p < w.to; ++p) {
-        out.push_back(*p);
-        if (*p == 0xFF)
-            out.push_back(0);
-    }
+    out.reserve(out.size() + size_t(w.to - joined.get()) * 65 / 64 + 2);
+    stuff(joined.get(), w.to, out);
     return true;
 }
 
