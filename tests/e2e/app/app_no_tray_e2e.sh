@@ -84,29 +84,33 @@ any_window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -n1 | grep
 no_tray_notes() { grep -c "Области уведомлений нет" "$work/log"; }
 # Presses Return in a window; the window manager need not take part.
 press_return_in() { xdotool windowfocus --sync "$1" key Return; }
-# A run in English at the display's dpi ($1): its note in English, screenshots of the main and help
-# windows, and config.ini without a language afterwards, as no one chose one.
-english_windows() {
-  "$work/bin/fotokran" --lang en >"$work/log-en$1" 2>&1 &
+# windows_at DPI [en]: a copy started at the desktop's DPI (in English with en), its note closed
+# and its main and help windows shot into the artifacts.
+windows_at() {
+  local in=${2:+_$2} log="$work/log$1${2:-}" help_title="Помощь :: О программе"
+  [ -n "${2:-}" ] && help_title="Help :: About"
+  "$work/bin/fotokran" ${2:+--lang "$2"} >"$log" 2>&1 &
   pid=$!
-  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear in English at $1 dpi"
+  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear at $1 dpi$in"
   main=$(window_named "Fotokran v0.7")
-  wait_until 10 window_named Fotokran || fail "no note about the missing tray in English at $1 dpi"
-  grep -q "There is no notification area" "$work/log-en$1" || fail "the note is not in English at $1 dpi"
+  wait_until 10 window_named Fotokran || fail "no note about the missing tray at $1 dpi$in"
+  [ -z "${2:-}" ] || grep -q "There is no notification area" "$log" || fail "the note is not in English at $1 dpi"
   press_return_in "$(window_named Fotokran)"
-  wait_until 10 no_window_named Fotokran || fail "the note did not close in English at $1 dpi"
+  wait_until 10 no_window_named Fotokran || fail "the note did not close at $1 dpi$in"
   settle
   read -r mw mh < <(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
-  import -window "$main" "$artifacts/main_window_en_$1dpi.png" || fail "no screenshot in English at $1 dpi"
+  [ "$1" != 120 ] || [ "$mw" = 671 ] || fail "at 120 dpi$in the main window is $mw pixels wide, not 671"
+  import -window "$main" "$artifacts/main_window${in}_$1dpi.png" || fail "no screenshot at $1 dpi$in"
   click_in "$main" $(((272 + 42) * mw / 537)) $(((288 + 18) * mh / 333))
-  wait_until 10 window_named "Help :: About" || fail "the help window did not open in English at $1 dpi"
-  help=$(window_named "Help :: About")
+  wait_until 10 window_named "$help_title" || fail "the help window did not open at $1 dpi$in"
+  help=$(window_named "$help_title")
   settle "$help"
-  import -window "$help" "$artifacts/help_window_en_$1dpi.png" || fail "no help screenshot in English at $1 dpi"
+  import -window "$help" "$artifacts/help_window${in}_$1dpi.png" || fail "no help screenshot at $1 dpi$in"
   kill "$pid"
   wait "$pid"
   pid=
-  grep -q "^Language=" "$work/bin/config.ini" && fail "--lang en wrote a language into config.ini"
+  grep -q "^Language=" "$work/bin/config.ini" && fail "--lang $2 wrote a language into config.ini"
+  return 0
 }
 
 launch
@@ -176,28 +180,10 @@ grep -qx "Y=99999" "$work/bin/config.ini" && fail "config.ini kept the position 
 
 if [ "$wm" = 1 ]; then
   sed -i -e 's/^X=.*/X=0/' -e 's/^Y=.*/Y=0/' "$work/bin/config.ini"
-  english_windows 96
-  # The help window at 120 dpi, as the desktop's font setting gives it.
+  windows_at 96 en
+  # The windows at 120 dpi, as the desktop's font setting gives it.
   echo "Xft.dpi: 120" | xrdb -merge
-  "$work/bin/fotokran" >"$work/log120" 2>&1 &
-  pid=$!
-  wait_until 15 window_named "Fotokran v0.7" || fail "the main window did not appear at 120 dpi"
-  main=$(window_named "Fotokran v0.7")
-  wait_until 10 window_named Fotokran || fail "no note about the missing tray at 120 dpi"
-  press_return_in "$(window_named Fotokran)"
-  wait_until 10 no_window_named Fotokran || fail "the note did not close at 120 dpi"
-  settle
-  read -r mw mh < <(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
-  [ "$mw" = 671 ] || fail "at 120 dpi the main window is $mw pixels wide, not 671"
-  import -window "$main" "$artifacts/main_window_120dpi.png"
-  click_in "$main" $(((272 + 42) * mw / 537)) $(((288 + 18) * mh / 333))
-  wait_until 10 window_named "Помощь :: О программе" || fail "the help window did not open at 120 dpi"
-  help=$(window_named "Помощь :: О программе")
-  settle "$help"
-  import -window "$help" "$artifacts/help_window_120dpi.png" || fail "no screenshot at 120 dpi"
-  kill "$pid"
-  wait "$pid"
-  pid=
-  english_windows 120
+  windows_at 120
+  windows_at 120 en
 fi
 echo "app e2e without tray (window manager: $wm): all checks passed"
