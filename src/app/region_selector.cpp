@@ -20,6 +20,8 @@ namespace fk {
 
 namespace {
 
+const char* const kTitle = QT_TRANSLATE_NOOP("fk::RegionSelector", "Fotokran: снимок области");
+
 // How near an edge a press takes that edge, in device pixels.
 constexpr int kEdgeReach = 6;
 
@@ -45,7 +47,7 @@ RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
       m_pump(pump),
       m_desktop(desktop) {
     setObjectName("RegionSelector");
-    setWindowTitle(tr("Fotokran: снимок области"));
+    setWindowTitle(tr(kTitle));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
@@ -56,6 +58,13 @@ RegionSelector::RegionSelector(EventPump& pump, Desktop& desktop)
 }
 
 RegionSelector::~RegionSelector() = default;
+
+void RegionSelector::changeEvent(QEvent* event) {
+    // Made once while the program idles, it follows a change of language as the windows do.
+    if (event->type() == QEvent::LanguageChange)
+        setWindowTitle(tr(kTitle));
+    QWidget::changeEvent(event);
+}
 
 void RegionSelector::takeFrozen(const FrozenScreen& frozen) {
     m_frozen = &frozen;

@@ -19,6 +19,7 @@
 #include "app/about_box.h"
 #include "app/language.h"
 #include "app/notifier.h"
+#include "app/region_selector.h"
 #include "form_fixture.h"
 
 namespace fk::test {
@@ -323,10 +324,13 @@ TEST_F(FormTest, InEnglishEveryTextIsTranslatedAndFitsAndRussianComesBack) {
     help.show();
     QApplication::processEvents();
     expectTranslatedAndFitting(&help);
+    RegionSelector selector(pump, desktop);  // made once, while the program idles
+    EXPECT_FALSE(speaksRussian(selector.windowTitle()));
 
     // Back in Russian at once, the open help window too: exactly the texts as written.
     control<QAction>("LanguageRu")->trigger();
     QApplication::processEvents();
+    EXPECT_EQ(selector.windowTitle(), "Fotokran: снимок области");
     EXPECT_NE(readConfig().find("Language=ru"), std::string::npos);
     EXPECT_EQ(help.windowTitle(), "Помощь :: О программе");
     EXPECT_EQ(help.findChild<QLabel*>("Hint1")->text().left(11), "Минимальный");
