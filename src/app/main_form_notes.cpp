@@ -57,6 +57,9 @@ void TMainForm::showNote(const std::function<QString()>& makeMessage) {
     note->setAttribute(Qt::WA_DeleteOnClose);
     note->setModal(false);
     note->show();
+    // A note shown as the main window first maps would otherwise leave the keys to the main
+    // window, whose activation Qt makes once that window is exposed.
+    note->activateWindow();
     m_noteBox = note;
     m_noteText = makeMessage;
 }

@@ -82,8 +82,16 @@ is_iconic() { [ "$(wm_state "$1")" = Iconic ]; }
 is_normal() { [ "$(wm_state "$1")" = Normal ]; }
 any_window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -n1 | grep .; }
 no_tray_notes() { grep -c "Области уведомлений нет" "$work/log"; }
-# Presses Return in a window; the window manager need not take part.
-press_return_in() { xdotool windowfocus --sync "$1" key Return; }
+# Presses Return in a window until it has gone; the window manager need not take part. The
+# focus is given again when something else took it first (a window activated as it maps).
+press_return_in() {
+  for _ in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$1" 2>/dev/null
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && xdotool key Return
+    wait_until 2 is_unmapped "$1" && return 0
+  done
+  return 1
+}
 # windows_at DPI [en]: a copy started at the desktop's DPI (in English with en), its note closed
 # and its main and help windows shot into the artifacts.
 windows_at() {

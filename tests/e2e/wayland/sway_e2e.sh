@@ -124,7 +124,14 @@ record_video() {
   local bytes
   bytes=$(shots_bytes)
   "$fotokran" --video >/dev/null || fail "--video did not start"
-  wait_until 10 stored_past "$bytes" || fail "the video stores no frames"
+  # A frame of the first colour is stored before the change. The compact entry writes its file's
+  # 13-byte head at once but a frame only when the next one differs, so the blue is turned to
+  # another shade of it until a frame follows the head.
+  for shade in 202062 202060 202062 202060 202062; do
+    background "$shade"
+    wait_until 2 stored_past $((bytes + 13)) && break
+  done
+  stored_past $((bytes + 13)) || fail "the video stores no frames"
   background c00000
   # Each change of shade makes a frame, which lets the compact entry write the ones before it
   # (it stores nothing new while the screen stays as it is).
